@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package SkyHarvester needs to build, test and run.
+# Idempotent, non-interactive, and quick when everything is there.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git clang
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
+  umockdev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,78 @@
+// skyharvester-cli: SkyHarvester for stations without a desktop.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/cli_commands.h"
+#include "core/log_file.h"
+#include "core/version.h"
+
+namespace skyh::cli {
+
+static std::vector<CliCommand>& Registry() {
+  static std::vector<CliCommand> commands;
+  return commands;
+}
+
+void RegisterCliCommand(const CliCommand& command) { Registry().push_back(command); }
+
+const std::vector<CliCommand>& CliCommands() {
+  std::stable_sort(Registry().begin(), Registry().end(),
+                   [](const CliCommand& a, const CliCommand& b) { return a.order < b.order; });
+  return Registry();
+}
+
+static void PrintUsage(FILE* out) {
+  std::fprintf(out,
+               "skyharvester-cli %d.%d.%d - sun photometer data retrieval without a desktop\n\n"
+               "Usage: skyharvester-cli <command> [options]\n"
+               "       skyharvester-cli <command> --help\n\n"
+               "Commands:\n",
+               kVersionMajor, kVersionMinor, kVersionRevision);
+  for (const CliCommand& c : CliCommands()) std::fprintf(out, "  %-22s %s\n", c.name, c.synopsis);
+  std::fprintf(out,
+               "\nThe tool reads the same SkyHarvester.ini as the window (settings folder:\n"
+               "$XDG_CONFIG_HOME/SkyHarvester, else ~/.config/SkyHarvester).\n"
+               "Exit codes: 0 success, 1 error, 2 aborted.\n");
+}
+
+}  // namespace skyh::cli
+
+int main(int argc, char** argv) {
+  using namespace skyh;
+  using namespace skyh::cli;
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return kExitError;
+  }
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(stdout);
+    return kExitOk;
+  }
+  if (name == "--version") {
+    std::printf("skyharvester-cli %d.%d.%d\n", kVersionMajor, kVersionMinor, kVersionRevision);
+    return kExitOk;
+  }
+  const auto& commands = CliCommands();
+  auto it = std::find_if(commands.begin(), commands.end(), [&](const CliCommand& c) { return name == c.name; });
+  if (it == commands.end()) {
+    std::fprintf(stderr, "Unknown command \"%s\".\n\n", name.c_str());
+    PrintUsage(stderr);
+    return kExitError;
+  }
+  CliContext context;
+  for (int i = 2; i < argc; ++i) context.args.emplace_back(argv[i]);
+  if (std::find(context.args.begin(), context.args.end(), "--help") != context.args.end()) {
+    std::printf("%s", it->help);
+    return kExitOk;
+  }
+  StartUpOptions options;
+  options.loadScenarioList = nullptr;
+  if (auto code = StartUp(options, context.paths)) return *code == 0 ? kExitError : *code;
+  LoadConfiguration(context.paths.iniPath, context.config, &context.debug);
+  if (CLogFile* log = GetLog()) log->Start(context.config.logEnabled != 0);
+  int rc = it->run(context);
+  SetLog(nullptr);
+  return rc;
+}

@@ -1,0 +1,243 @@
+#include "core/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#include "core/folders.h"
+#include "core/text_util.h"
+
+namespace skyh {
+namespace {
+
+std::recursive_mutex& IniLock() {
+  static std::recursive_mutex m;
+  return m;
+}
+
+struct RawLine {
+  std::string text;  // without the line end
+  bool cr = false;   // ended with CR LF
+};
+
+bool ReadRaw(const std::string& path, std::vector<RawLine>& lines, bool& endsWithNewline) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  endsWithNewline = text.empty() || text.back() == '\n';
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    bool hasNl = end != std::string::npos;
+    if (!hasNl) end = text.size();
+    RawLine line;
+    line.text = text.substr(start, end - start);
+    if (!line.text.empty() && line.text.back() == '\r') {
+      line.text.pop_back();
+      line.cr = true;
+    }
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return true;
+}
+
+// A section header gives its name; anything else gives false.
+bool SectionName(std::string_view line, std::string& name) {
+  std::string_view t = TrimBlanks(line);
+  if (t.empty() || t.front() != '[') return false;
+  size_t close = t.find(']');
+  if (close == std::string_view::npos) return false;
+  name = std::string(TrimBlanks(t.substr(1, close - 1)));
+  return true;
+}
+
+bool KeyValue(std::string_view line, std::string& key, std::string& value) {
+  std::string_view t = TrimBlanks(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[') return false;
+  size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return false;
+  key = std::string(TrimBlanks(t.substr(0, eq)));
+  std::string_view v = TrimBlanks(t.substr(eq + 1));
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+    v = v.substr(1, v.size() - 2);
+  }
+  value = std::string(v);
+  return !key.empty();
+}
+
+// Looks a value up; false when the key is missing.
+bool Lookup(const std::string& path, const std::string& section, const std::string& key, std::string& value) {
+  if (path.empty()) return false;
+  std::vector<RawLine> lines;
+  bool nl;
+  if (!ReadRaw(path, lines, nl)) return false;
+  bool inSection = false, seenSection = false;
+  for (const RawLine& line : lines) {
+    std::string name;
+    if (SectionName(line.text, name)) {
+      if (inSection) return false;  // the first section of that name is the one
+      inSection = !seenSection && EqualsNoCase(name, section);
+      seenSection = seenSection || inSection;
+      continue;
+    }
+    if (!inSection) continue;
+    std::string k, v;
+    if (KeyValue(line.text, k, v) && EqualsNoCase(k, key)) {
+      value = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string SanitiseValue(const std::string& value) {
+  size_t cut = value.find_first_of("\r\n");
+  return cut == std::string::npos ? value : value.substr(0, cut);
+}
+
+}  // namespace
+
+CIniFile::CIniFile(std::string p, bool completeBareName) : path(std::move(p)) {
+  if (completeBareName && !path.empty() && path.find('/') == std::string::npos) {
+    std::string folder = ApplicationFolder();
+    if (!folder.empty()) path = folder + path;
+  }
+}
+
+int32_t CIniFile::GetInt(const std::string& section, const std::string& key, int32_t def) const {
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  std::string value;
+  if (!Lookup(path, section, key, value) || value.empty()) return def;
+  return LeadingInteger(value);
+}
+
+int32_t CIniFile::GetIntInRange(const std::string& section, const std::string& key, int32_t def, int32_t min,
+                                int32_t max) const {
+  int32_t v = GetInt(section, key, def);
+  return (v >= min && v <= max) ? v : def;
+}
+
+std::string CIniFile::GetString(const std::string& section, const std::string& key, const std::string& def) const {
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  std::string value;
+  if (!Lookup(path, section, key, value) || value.empty()) return def;
+  if (value.size() > kMaxString) value.resize(kMaxString);
+  return value;
+}
+
+std::vector<std::pair<std::string, std::string>> CIniFile::GetSection(const std::string& section) const {
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  std::vector<std::pair<std::string, std::string>> out;
+  if (path.empty()) return out;
+  std::vector<RawLine> lines;
+  bool nl;
+  if (!ReadRaw(path, lines, nl)) return out;
+  bool inSection = false, seenSection = false;
+  for (const RawLine& line : lines) {
+    std::string name;
+    if (SectionName(line.text, name)) {
+      if (inSection) break;
+      inSection = !seenSection && EqualsNoCase(name, section);
+      seenSection = seenSection || inSection;
+      continue;
+    }
+    std::string k, v;
+    if (!inSection || !KeyValue(line.text, k, v)) continue;
+    bool dup = false;
+    for (auto& kv : out) dup = dup || EqualsNoCase(kv.first, k);
+    if (dup) continue;
+    if (v.size() > kMaxString) v.resize(kMaxString);
+    out.emplace_back(k, v);
+  }
+  return out;
+}
+
+bool CIniFile::WriteString(const std::string& section, const std::string& key, const std::string& rawValue) {
+  if (path.empty()) return false;
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  const std::string value = SanitiseValue(rawValue);
+  std::vector<RawLine> lines;
+  bool endsWithNewline = true;
+  ReadRaw(path, lines, endsWithNewline);
+  const bool crlf = !lines.empty() && lines.front().cr;
+
+  // Find the first section of that name and, in it, the key.
+  long sectionLine = -1, keyLine = -1, lastContent = -1;
+  bool inSection = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string name;
+    if (SectionName(lines[i].text, name)) {
+      if (inSection) break;
+      if (sectionLine < 0 && EqualsNoCase(name, section)) {
+        inSection = true;
+        sectionLine = static_cast<long>(i);
+        lastContent = static_cast<long>(i);
+      }
+      continue;
+    }
+    if (!inSection) continue;
+    if (!TrimBlanks(lines[i].text).empty()) lastContent = static_cast<long>(i);
+    std::string k, v;
+    if (KeyValue(lines[i].text, k, v) && EqualsNoCase(k, key)) {
+      keyLine = static_cast<long>(i);
+      break;
+    }
+  }
+
+  if (keyLine >= 0) {
+    // Keep the key's own spelling and indentation.
+    std::string& text = lines[keyLine].text;
+    size_t eq = text.find('=');
+    text = text.substr(0, eq) + "=" + value;
+  } else if (sectionLine >= 0) {
+    lines.insert(lines.begin() + lastContent + 1, RawLine{key + "=" + value, crlf});
+  } else {
+    lines.push_back(RawLine{"[" + section + "]", crlf});
+    lines.push_back(RawLine{key + "=" + value, crlf});
+    endsWithNewline = true;
+  }
+
+  std::string content;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    content += lines[i].text;
+    bool last = i + 1 == lines.size();
+    if (!last || endsWithNewline || keyLine < 0) content += lines[i].cr ? "\r\n" : "\n";
+  }
+  return WriteFileAtomically(path, content);
+}
+
+bool CIniFile::WriteInt(const std::string& section, const std::string& key, int32_t value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+  std::string tmpl = path + ".tmpXXXXXX";
+  int fd = mkstemp(tmpl.data());
+  if (fd < 0) return false;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+  else fchmod(fd, 0644);
+  size_t done = 0;
+  bool ok = true;
+  while (done < content.size()) {
+    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(tmpl.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) std::remove(tmpl.c_str());
+  return ok;
+}
+
+}  // namespace skyh

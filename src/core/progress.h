@@ -1,0 +1,53 @@
+#pragma once
+// How long operations report to whoever started them: the window (queued
+// signals), the command-line tool (the terminal) or a test (a recorder).
+#include <string>
+
+namespace skyh {
+
+// The progress dialog: title, one text line, an Abort button, two bars.
+class IProgressSink {
+ public:
+  virtual ~IProgressSink() = default;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual void SetText(const std::string& text) = 0;
+  virtual bool Aborted() = 0;
+  // Close the progress display after `ms` milliseconds.
+  virtual void CloseAfter(int ms) = 0;
+  // Current and total bars in percent (firmware update); -1 leaves a bar alone.
+  virtual void SetBars(int currentPercent, int totalPercent) {
+    (void)currentPercent;
+    (void)totalPercent;
+  }
+};
+
+// Pane 4 of the window's status bar.
+class IStatusLine {
+ public:
+  virtual ~IStatusLine() = default;
+  virtual void SetStatus(const std::string& text) = 0;
+};
+
+// Questions asked in the middle of an operation.
+class IPrompt {
+ public:
+  virtual ~IPrompt() = default;
+  // True for Yes (or OK), false for No (or Cancel).
+  virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
+};
+
+// Sinks that do nothing, for callers that do not watch.
+class NullProgress : public IProgressSink {
+ public:
+  void SetTitle(const std::string&) override {}
+  void SetText(const std::string&) override {}
+  bool Aborted() override { return false; }
+  void CloseAfter(int) override {}
+};
+
+class NullStatusLine : public IStatusLine {
+ public:
+  void SetStatus(const std::string&) override {}
+};
+
+}  // namespace skyh

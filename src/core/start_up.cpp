@@ -1,0 +1,92 @@
+#include "core/start_up.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "core/folders.h"
+#include "core/ini_file.h"
+#include "core/log_file.h"
+#include "core/user_messages.h"
+
+namespace skyh {
+namespace {
+
+// Creates the folder; a name that exists but is not a folder gets a second try.
+bool PrepareFolder(const std::string& folder) {
+  std::string name = folder;
+  if (name.size() > 1 && name.back() == '/') name.pop_back();
+  if (!FileExists(name) && !CreateFolder(name)) return false;
+  if (FileExists(name) && !IsDirectory(name) && !CreateFolder(name)) return false;
+  return IsDirectory(name);
+}
+
+// Moves a file without replacing an existing target (as the platform's move does).
+bool MoveFileNoReplace(const std::string& from, const std::string& to) {
+  if (FileExists(to)) return false;
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  // Another file system: copy, then remove the original.
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return false;
+  {
+    std::ofstream out(to, std::ios::binary);
+    out << in.rdbuf();
+    if (!out) {
+      out.close();
+      std::remove(to.c_str());
+      return false;
+    }
+  }
+  return std::remove(from.c_str()) == 0;
+}
+
+}  // namespace
+
+std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
+  paths = StartUpPaths{};
+  paths.applicationFolder = WithSlash(options.applicationFolder ? *options.applicationFolder : ApplicationFolder());
+
+  std::string roaming = RoamingFolder();
+  if (roaming.empty() || !CreateFolders(roaming)) {
+    ShowMessage(MessageKind::Error, "Can't find roaming folder");
+    return 0;
+  }
+  paths.settingsFolder = roaming + "SkyHarvester/";
+  if (!PrepareFolder(paths.settingsFolder)) {
+    ShowMessage(MessageKind::Error, "Can't create \"SkyHarvester\" directory in roaming folder");
+    return 0;
+  }
+
+  paths.iniPath = paths.settingsFolder + "SkyHarvester.ini";
+  if (!paths.applicationFolder.empty()) {
+    std::string oldIni = paths.applicationFolder + "SkyHarvester.ini";
+    if (IsRegularFile(oldIni) && !MoveFileNoReplace(oldIni, paths.iniPath) && !FileExists(paths.iniPath)) {
+      ShowMessage(MessageKind::Warning,
+                  "Can't move \"SkyHarvester.ini\" file to roaming folder.\n"
+                  "Default settings for SkyHarvester will be used.");
+    }
+  }
+
+  CIniFile ini(paths.iniPath, true);
+  paths.configurationDirectory = ini.GetString("general", "configuration", "");
+  if (paths.configurationDirectory.empty() && !paths.applicationFolder.empty()) {
+    paths.configurationDirectory = paths.applicationFolder + "Par/";
+    ini.WriteString("general", "configuration", paths.configurationDirectory);
+  }
+
+  if (options.loadScenarioList) options.loadScenarioList(paths.configurationDirectory);
+
+  std::string documents = DocumentsFolder();
+  if (documents.empty() || !CreateFolders(documents)) return 0;
+  paths.dataFolder = documents + "SkyHarvester/";
+  if (!PrepareFolder(paths.dataFolder)) return 0;
+
+  paths.logPath = paths.dataFolder + "SkyHarvester.log";
+  SetLog(new CLogFile(paths.logPath, false));
+
+  if (ini.GetString("automatic", "ascii_path", "").empty()) {
+    ini.WriteString("automatic", "ascii_path", paths.dataFolder);
+  }
+  return std::nullopt;
+}
+
+}  // namespace skyh

@@ -1,0 +1,32 @@
+#pragma once
+// The first steps of every entry point: folders, the old INI's migration,
+// two folder-dependent defaults, and the log.
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace skyh {
+
+struct StartUpOptions {
+  // Defaults to the running executable's folder (tests point it elsewhere).
+  std::optional<std::string> applicationFolder;
+  // Loads the scenario list from the configuration directory (optional:
+  // the core does not know records).
+  std::function<void(const std::string& configurationDirectory)> loadScenarioList;
+};
+
+struct StartUpPaths {
+  std::string applicationFolder;  // ends with "/", may be empty
+  std::string settingsFolder;     // ends with "/"
+  std::string iniPath;
+  std::string dataFolder;         // ends with "/"
+  std::string configurationDirectory;
+  std::string logPath;
+};
+
+// Gives std::nullopt to go on, or the exit code with which the process ends.
+// Messages go through the user-message sink; the log is installed with
+// SetLog (off until switched on).
+std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths);
+
+}  // namespace skyh
