@@ -29,7 +29,11 @@ std::string DocumentsFromUserDirs(const std::string& configHome) {
     std::string_view v = line.substr(18);
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
     std::string value(v);
-    if (value.rfind("$HOME", 0) == 0) value = Home() + value.substr(5);
+    if (value.rfind("$HOME", 0) == 0) {
+      std::string home = Home();
+      while (!home.empty() && home.back() == '/') home.pop_back();
+      value = home + value.substr(5);
+    }
     if (value.empty() || value[0] != '/') return {};
     return value;
   }

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sys/stat.h>
+#include <thread>
+
+#include "core/folders.h"
+#include "core/ini_file.h"
+#include "core/log_file.h"
+#include "core/start_up.h"
+#include "core/text_util.h"
+#include "core/user_messages.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+TEST(LogFile, LinesAreStampedWholeAndOnlyWrittenWhenOn) {
+  test::TempDir dir;
+  std::string path = dir / "SkyHarvester.log";
+  CLogFile log(path, false);
+  log.Log("nothing %d\n", 1);
+  EXPECT_FALSE(FileExists(path));
+
+  log.Start(true);
+  log.Log("Open media: OK\n");
+  log.Log("first\nsecond\n");
+  std::vector<std::string> lines = SplitTextLines(test::ReadFile(path));
+  ASSERT_EQ(lines.size(), 4u);
+  const std::regex stamp(R"(^\d\d/\d\d/\d{4},\d\d:\d\d:\d\d:\d{3}: )");
+  EXPECT_TRUE(std::regex_search(lines[0], stamp));
+  EXPECT_NE(lines[0].find("******* Log Started: " + path + "*******"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(lines[1], stamp));
+  EXPECT_EQ(lines[1].substr(25), "Open media: OK");
+  EXPECT_EQ(lines[3], "second");  // one stamp for the whole text
+
+  // Two threads at once give whole lines.
+  std::string p2 = dir / "two.log";
+  CLogFile shared(p2, true);
+  shared.Start(true);
+  auto writer = [&](char c) {
+    std::string text(200, c);
+    for (int i = 0; i < 200; ++i) shared.Log("%s\n", text);
+  };
+  std::thread a(writer, 'a'), b(writer, 'b');
+  a.join();
+  b.join();
+  lines = SplitTextLines(test::ReadFile(p2));
+  ASSERT_EQ(lines.size(), 401u);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::string body = lines[i].substr(25);
+    EXPECT_TRUE(body == std::string(200, 'a') || body == std::string(200, 'b')) << body;
+  }
+  shared.Start(false);
+  shared.Log("after\n");
+  EXPECT_EQ(SplitTextLines(test::ReadFile(p2)).size(), 401u);
+}
+
+class RecordingMessages : public IUserMessages {
+ public:
+  void Show(MessageKind kind, const std::string& text) override { shown.emplace_back(kind, text); }
+  std::vector<std::pair<MessageKind, std::string>> shown;
+};
+
+class StartUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetUserMessages(&messages);
+    CreateFolders(home / "app");
+  }
+  void TearDown() override {
+    SetUserMessages(nullptr);
+    SetLog(nullptr);
+  }
+  std::optional<int> Run(StartUpPaths& paths) {
+    StartUpOptions options;
+    options.applicationFolder = home / "app/";
+    options.loadScenarioList = [this](const std::string& dir) { scenarioDirs.push_back(dir); };
+    return StartUp(options, paths);
+  }
+  test::TempDir home;
+  test::ScopedEnv homeEnv{"HOME", home.path().c_str()};
+  test::ScopedEnv xdgConfig{"XDG_CONFIG_HOME", nullptr};
+  test::ScopedEnv xdgDocs{"XDG_DOCUMENTS_DIR", nullptr};
+  RecordingMessages messages;
+  std::vector<std::string> scenarioDirs;
+};
+
+TEST_F(StartUpTest, FreshHomeGetsFoldersDefaultsAndLog) {
+  StartUpPaths paths;
+  ASSERT_FALSE(Run(paths).has_value());
+  EXPECT_EQ(paths.settingsFolder, home / ".config/SkyHarvester/");
+  EXPECT_EQ(paths.dataFolder, home / "Documents/SkyHarvester/");
+  EXPECT_TRUE(IsDirectory(paths.settingsFolder));
+  EXPECT_TRUE(IsDirectory(paths.dataFolder));
+  CIniFile ini(paths.iniPath, true);
+  EXPECT_EQ(ini.GetString("general", "configuration", ""), home / "app/Par/");
+  EXPECT_EQ(ini.GetString("automatic", "ascii_path", ""), paths.dataFolder);
+  EXPECT_EQ(scenarioDirs, std::vector<std::string>{home / "app/Par/"});
+  ASSERT_NE(GetLog(), nullptr);
+  EXPECT_EQ(GetLog()->Path(), paths.dataFolder + "SkyHarvester.log");
+  EXPECT_FALSE(GetLog()->IsEnabled());
+  EXPECT_TRUE(messages.shown.empty());
+
+  // An empty ascii_path is replaced at the next start; a set configuration stays.
+  ini.WriteString("automatic", "ascii_path", "");
+  ini.WriteString("general", "configuration", "/elsewhere/");
+  ASSERT_FALSE(Run(paths).has_value());
+  EXPECT_EQ(ini.GetString("automatic", "ascii_path", ""), paths.dataFolder);
+  EXPECT_EQ(ini.GetString("general", "configuration", ""), "/elsewhere/");
+}
+
+TEST_F(StartUpTest, OldIniBesideTheProgramIsMovedUnlessOneIsThere) {
+  test::WriteFile(home / "app/SkyHarvester.ini", "[communication]\nport=/dev/ttyS3\n");
+  StartUpPaths paths;
+  ASSERT_FALSE(Run(paths).has_value());
+  EXPECT_FALSE(FileExists(home / "app/SkyHarvester.ini"));
+  EXPECT_EQ(CIniFile(paths.iniPath).GetString("communication", "port", ""), "/dev/ttyS3");
+
+  // Both places hold one: the settings folder wins, silently.
+  test::WriteFile(home / "app/SkyHarvester.ini", "[communication]\nport=/dev/old\n");
+  ASSERT_FALSE(Run(paths).has_value());
+  EXPECT_TRUE(FileExists(home / "app/SkyHarvester.ini"));
+  EXPECT_EQ(CIniFile(paths.iniPath).GetString("communication", "port", ""), "/dev/ttyS3");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(StartUpTest, SettingsFolderThatCannotBeMadeEndsWithTheMessage) {
+  CreateFolders(home / ".config");
+  test::WriteFile(home / ".config/SkyHarvester", "a file in the way");
+  StartUpPaths paths;
+  auto code = Run(paths);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 0);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].first, MessageKind::Error);
+  EXPECT_EQ(messages.shown[0].second, "Can't create \"SkyHarvester\" directory in roaming folder");
+}
+
+TEST_F(StartUpTest, XdgFoldersAreHonoured) {
+  test::ScopedEnv config("XDG_CONFIG_HOME", (home.path() + "cfg").c_str());
+  CreateFolders(home / "cfg");
+  test::WriteFile(home / "cfg/user-dirs.dirs", "# made by hand\nXDG_DOCUMENTS_DIR=\"$HOME/Docs FR\"\n");
+  StartUpPaths paths;
+  ASSERT_FALSE(Run(paths).has_value());
+  EXPECT_EQ(paths.settingsFolder, home / "cfg/SkyHarvester/");
+  EXPECT_EQ(paths.dataFolder, home / "Docs FR/SkyHarvester/");
+}
+
+}  // namespace
+}  // namespace skyh
