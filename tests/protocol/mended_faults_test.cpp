@@ -43,7 +43,9 @@ TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
 
 TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
   MemoryLink link;
-  const Bytes bareEot = {0x01, 0x21, 0x02, 0x04};
+  // A reply cut short, then SOH, sequence, STX and EOT with nothing decoded:
+  // the command byte of the cut reply is still in the buffer.
+  const Bytes bareEot = {0x01, 0x21, 0x02, 0xC3, '7', 0x01, 0x21, 0x02, 0x04};
   const Bytes good = BuildFrame(0x21, 0xC3, {0x7C, 0x01});
   link.SetResponder([&](const WireFrame&) { return Concat(bareEot, good); });
   Bytes record;
