@@ -28,14 +28,14 @@ bool ApplySentinel(uint16_t r16, bool emptyMarker, int32_t& status) {
   }
 }
 
-// 10^n by repeated squaring; a negative n gives the reciprocal.
+// 10^n (n >= 0) by repeated squaring, exact for the counts in use.
 double PowerOfTen(int32_t n) {
   double result = 1.0, base = 10.0;
-  for (uint32_t e = n < 0 ? uint32_t(-int64_t(n)) : uint32_t(n); e != 0; e >>= 1) {
+  for (uint32_t e = uint32_t(n); e != 0; e >>= 1) {
     if (e & 1) result *= base;
     base *= base;
   }
-  return n < 0 ? 1.0 / result : result;
+  return result;
 }
 
 std::string FormatValue(int32_t v, const ScnElementDef& d) {
@@ -49,9 +49,11 @@ std::string FormatValue(int32_t v, const ScnElementDef& d) {
     default: break;
   }
   if (d.decimals == 0) return Sprintf("%ld", static_cast<long>(v));
-  int32_t decimals = std::clamp(d.decimals, -kMaxDecimals, kMaxDecimals);
-  // A negative count scales the value up and prints no decimals.
-  std::string format = Sprintf("%%0.%dlf", std::max(decimals, 0));
+  const int32_t decimals = std::clamp(d.decimals, -kMaxDecimals, kMaxDecimals);
+  // A negative count scales the value up by that power of ten and prints no
+  // decimals (a precision cannot be negative).
+  if (decimals < 0) return Sprintf("%0.0lf", static_cast<double>(v) * PowerOfTen(-decimals));
+  std::string format = Sprintf("%%0.%dlf", decimals);
   return Sprintf(format.c_str(), static_cast<double>(v) / PowerOfTen(decimals));
 }
 
