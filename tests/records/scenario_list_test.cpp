@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/format.h"
 #include "message_recorder.h"
 #include "records/scenario_list.h"
 #include "support/temp_dir.h"
@@ -18,34 +19,42 @@ bool LoadFile(ClistScn& list, const std::string& text) {
   return list.Load(dir / "ScnList.dat");
 }
 
+// Every field of the list, one line per scenario.
+std::string Dump(const ClistScn& list) {
+  std::string out;
+  for (size_t i = 0; i < list.Count(); ++i) {
+    const CScnType& s = list.At(i);
+    out += Sprintf("S%u,%02X,%s,%s,%u", s.number, s.type, s.name.c_str(), s.description.c_str(), s.length);
+    for (const std::string& r : s.idRanges) out += " I" + r;
+    for (const ScnCondition& c : s.conditions) out += Sprintf(" C%u,%u,%u", c.kind, c.offset, c.value);
+    for (const ScnElementDef& e : s.elements)
+      out += Sprintf(" E%d@%d,w%u,f%d,d%d,div%d,mul%d,sep%02X", e.decodeType, e.offset, e.width, e.format,
+                     e.decimals, e.divisor, e.multiplier, e.suffix);
+    out += "\n";
+  }
+  return out;
+}
+
 TEST(ScenarioListFile, CommentsMissingFilesAndLineEnds) {
   ClistScn list;
   EXPECT_TRUE(LoadFile(list, "; layouts of the test box\n\n# nothing here\n\n s:1,0x10,a,b,0\n"));
   EXPECT_EQ(list.Count(), 0u);
 
   ASSERT_TRUE(LoadFile(list, "S:1,0x10,Met,Weather,0\n"));
-  ASSERT_EQ(list.Count(), 1u);
   // A missing file or a folder leaves the previous contents.
   EXPECT_FALSE(list.Load("/nonexistent/ScnList.dat"));
   TempDir dir;
   EXPECT_FALSE(list.Load(dir.path()));
-  EXPECT_EQ(list.Count(), 1u);
+  EXPECT_EQ(Dump(list), "S1,10,Met,Weather,0\n");
 
   const std::string lf = "S:1,0x10,Met,Weather,0\nI:SP00000000-SP0000FFFF\nC:BEQ,9,2\nE:VAL_TEMP,7,D=1\n";
   std::string crlf;
   for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  ClistScn a, b;
-  ASSERT_TRUE(LoadFile(a, lf));
-  ASSERT_TRUE(LoadFile(b, crlf));
-  ASSERT_EQ(a.Count(), 1u);
-  ASSERT_EQ(b.Count(), 1u);
-  EXPECT_EQ(b.At(0).description, "Weather");
-  ASSERT_EQ(b.At(0).idRanges.size(), 2u);
-  EXPECT_EQ(b.At(0).idRanges[1], "SP0000FFFF");
-  ASSERT_EQ(b.At(0).conditions.size(), 1u);
-  EXPECT_EQ(b.At(0).conditions[0].value, 2);
-  ASSERT_EQ(b.At(0).elements.size(), 1u);
-  EXPECT_EQ(b.At(0).elements[0].decimals, 1);
+  ClistScn fromCrLf;
+  ASSERT_TRUE(LoadFile(list, lf));
+  ASSERT_TRUE(LoadFile(fromCrLf, crlf));
+  EXPECT_EQ(Dump(fromCrLf), "S1,10,Met,Weather,0 ISP00000000 ISP0000FFFF C1,9,2 E2@7,w2,f0,d1,div1,mul1,sep00\n");
+  EXPECT_EQ(Dump(fromCrLf), Dump(list));
 }
 
 TEST(ScenarioListFile, ScenarioAndElementFields) {
@@ -55,33 +64,13 @@ TEST(ScenarioListFile, ScenarioAndElementFields) {
                        "E:VAL_TEMP,7,D=1,SEP=2C\n"
                        "S:4,0x1a,Lower,hex digits,24,extra,fields\n"
                        "S:5,1A,NoPrefix,type without 0x,12.5\n"
+                       // Non-digits make -1 (low 16 bits kept); a bad hex digit is 0.
                        "S:6 ,0xZ1,Odd,trailing space,12 \n"));
-  ASSERT_EQ(list.Count(), 4u);
-  const CScnType& s = list.At(0);
-  EXPECT_EQ(s.number, 3);
-  EXPECT_EQ(s.type, 0x1A);
-  EXPECT_EQ(s.name, "Temp");
-  EXPECT_EQ(s.description, "Temperature record");
-  EXPECT_EQ(s.length, 0);
-  ASSERT_EQ(s.elements.size(), 1u);
-  const ScnElementDef& e = s.elements[0];
-  EXPECT_EQ(e.decodeType, kValTemp);
-  EXPECT_EQ(e.width, 2);
-  EXPECT_EQ(e.offset, 7);
-  EXPECT_EQ(e.decimals, 1);
-  EXPECT_EQ(e.format, kFormatNumber);
-  EXPECT_EQ(e.suffix, ',');
-  EXPECT_EQ(e.divisor, 1);
-  EXPECT_EQ(e.multiplier, 1);
-
-  EXPECT_EQ(list.At(1).type, 0x1A);
-  EXPECT_EQ(list.At(1).length, 24);
-  EXPECT_EQ(list.At(2).type, 0);
-  EXPECT_EQ(list.At(2).length, 12);
-  // Non-digits make -1, stored in its low 16 bits; a bad hex digit is 0.
-  EXPECT_EQ(list.At(3).number, 65535);
-  EXPECT_EQ(list.At(3).length, 65535);
-  EXPECT_EQ(list.At(3).type, 0x01);
+  EXPECT_EQ(Dump(list),
+            "S3,1A,Temp,Temperature record,0 E2@7,w2,f0,d1,div1,mul1,sep2C\n"
+            "S4,1A,Lower,hex digits,24\n"
+            "S5,00,NoPrefix,type without 0x,12\n"
+            "S65535,01,Odd,trailing space,65535\n");
 }
 
 TEST(ScenarioListFile, ElementOptions) {
@@ -90,31 +79,17 @@ TEST(ScenarioListFile, ElementOptions) {
                        "S:1,0x20,Opt,options,0\n"
                        "E:VAL_BYTE,9,D=CHAR\n"
                        "E:VAL_WORD,10,D=HEX,DIV=4,MUL=3,SEP=3B\n"
+                       // A later option overrides; malformed options and unknown keys do nothing.
                        "E:VAL_SHORT,12,D=HEX,D=2,X=5,D,A=B=C,SEP=\n"
+                       // A missing second SEP digit counts as 0.
                        "E:VAL_DWORD,14,D=x,DIV=-3,d=4,SEP=4\n"
                        "E:VAL_CN,abc\n"
-                       "E:VAL_ANGLE\n"
+                       "E:VAL_ANGLE\n"  // no offset: skipped
                        "E:VAL_RPT,,,,20\n"));
-  ASSERT_EQ(list.Count(), 1u);
-  const auto& el = list.At(0).elements;
-  ASSERT_EQ(el.size(), 6u);  // the E line without offset is skipped
-  EXPECT_EQ(el[0].format, kFormatChar);
-  EXPECT_EQ(el[0].width, 1);
-  EXPECT_EQ(el[1].format, kFormatHex);
-  EXPECT_EQ(el[1].divisor, 4);
-  EXPECT_EQ(el[1].multiplier, 3);
-  EXPECT_EQ(el[1].suffix, ';');
-  // A later option overrides; malformed options and unknown keys do nothing.
-  EXPECT_EQ(el[2].format, kFormatNumber);
-  EXPECT_EQ(el[2].decimals, 2);
-  EXPECT_EQ(el[2].suffix, 0);
-  EXPECT_EQ(el[3].decimals, -1);
-  EXPECT_EQ(el[3].divisor, -3);
-  EXPECT_EQ(el[3].suffix, 0x40);  // a missing second digit counts as 0
-  EXPECT_EQ(el[3].width, 4);
-  EXPECT_EQ(el[4].offset, 65535);
-  EXPECT_EQ(el[5].decodeType, kValRpt);
-  EXPECT_EQ(el[5].offset, 20);
+  EXPECT_EQ(Dump(list),
+            "S1,20,Opt,options,0 E6@9,w1,f1,d0,div1,mul1,sep00 E7@10,w2,f2,d0,div4,mul3,sep3B"
+            " E8@12,w2,f0,d2,div1,mul1,sep00 E9@14,w4,f0,d-1,div-3,mul1,sep40 E11@65535,w4,f0,d0,div1,mul1,sep00"
+            " E13@20,w1,f0,d0,div1,mul1,sep00\n");
 }
 
 TEST(ScenarioListFile, UnknownDecodeTypeStopsTheLoad) {
@@ -164,18 +139,8 @@ TEST(ScenarioListFile, MalformedAndShortLines) {
                        "E\n"
                        "E:VAL_BYTE\n"));
   EXPECT_TRUE(messages.texts.empty());
-  ASSERT_EQ(list.Count(), 1u);
-  const CScnType& s = list.At(0);
-  EXPECT_EQ(s.name, "Good");
-  EXPECT_TRUE(s.idRanges.empty());
-  EXPECT_TRUE(s.elements.empty());
   // Every C line adds a condition; incomplete ones and other keywords are inert.
-  ASSERT_EQ(s.conditions.size(), 3u);
-  for (const ScnCondition& c : s.conditions) {
-    EXPECT_EQ(c.kind, 0u);
-    EXPECT_EQ(c.offset, 0);
-    EXPECT_EQ(c.value, 0);
-  }
+  EXPECT_EQ(Dump(list), "S2,11,Good,good,0 C0,0,0 C0,0,0 C0,0,0\n");
 }
 
 // A record's first ten bytes with a type and byte 9 set; lengths are not
