@@ -2,35 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 #include "data/ascii_export.h"
 #include "data/batch_conversion.h"
-#include "support/temp_dir.h"
+#include "record_bytes.h"
 
 namespace skyh::test {
 namespace {
 
 const VersionCode kVersion = {0x81, 0x00, 0x01, 0x00};
-
-int64_t g_nowMs = 0;
-int64_t FixedNow() { return g_nowMs; }
-
-class UtcClock {
- public:
-  explicit UtcClock(int64_t ms) : tz("TZ", "UTC") {
-    tzset();
-    g_nowMs = ms;
-    SetNowFunctionForTesting(&FixedNow);
-  }
-  ~UtcClock() {
-    SetNowFunctionForTesting(nullptr);
-    tzset();
-  }
-
- private:
-  ScopedEnv tz;
-};
 
 TEST(FileNamingTest, ExpandBaseNameFillsPlaceHoldersAndAppendsThePeriod) {
   int64_t march5 = FieldsToTime(2015, 3, 5, 23, 59, 59);
@@ -54,7 +33,7 @@ TEST(FileNamingTest, ExpandBaseNameFillsPlaceHoldersAndAppendsThePeriod) {
 }
 
 TEST(FileNamingTest, RetrievalDateAndExampleUseTheLocalMoment) {
-  UtcClock clock(FieldsToTime(2020, 12, 31, 23, 58, 7) * 1000 + 250);
+  TestClock clock(FieldsToTime(2020, 12, 31, 23, 58, 7));
   EXPECT_EQ(ExpandBaseName("R", 0, "", kVersion, kPeriodRetrievalDate), "R20201231235807");
   EXPECT_EQ(FormatExample("SP%VERS%_%HEAD%", kPeriodDaily), "SP81000100_000020140701.k8");
   EXPECT_EQ(FormatExample("SP%VERS%_%HEAD%", kPeriodNone), "SP81000100_0000.k8");

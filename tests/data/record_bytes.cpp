@@ -1,6 +1,13 @@
 #include "record_bytes.h"
 
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "core/log_file.h"
+#include "core/time_util.h"
 #include "records/scenario_list.h"
+#include "support/temp_dir.h"
 
 namespace skyh::test {
 
@@ -57,5 +64,54 @@ std::vector<std::string> RawList(const RecordStore& store) {
   for (int32_t i = 0; i < store.Count(); ++i) out.push_back(RawOf(*store.At(i)));
   return out;
 }
+
+ScopedLog::ScopedLog(const std::string& logPath) : path(logPath) {
+  SetLog(new CLogFile(path, true));
+  GetLog()->Start(true);
+}
+
+ScopedLog::~ScopedLog() { SetLog(nullptr); }
+
+std::string ScopedLog::Text() const { return ReadFile(path); }
+
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& folder)
+    : previous(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(folder);
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
+
+namespace {
+int64_t g_nowMs = 0;
+int64_t g_stepMs = 0;
+std::string g_oldTz;
+bool g_hadTz = false;
+
+int64_t TestNow() {
+  int64_t now = g_nowMs;
+  g_nowMs += g_stepMs;
+  return now;
+}
+}  // namespace
+
+TestClock::TestClock(int64_t utcSeconds) {
+  const char* tz = std::getenv("TZ");
+  g_hadTz = tz != nullptr;
+  g_oldTz = tz ? tz : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  g_nowMs = utcSeconds * 1000;
+  g_stepMs = 0;
+  SetNowFunctionForTesting(&TestNow);
+}
+
+TestClock::~TestClock() {
+  SetNowFunctionForTesting(nullptr);
+  if (g_hadTz) setenv("TZ", g_oldTz.c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
+}
+
+void TestClock::SetStep(int64_t seconds) { g_stepMs = seconds * 1000; }
 
 }  // namespace skyh::test

@@ -30,4 +30,34 @@ bool AddBytes(RecordStore& store, const Bytes& bytes);
 std::vector<std::string> RawList(const RecordStore& store);
 std::string RawOf(const CRecord& r);
 
+// A log switched on for one test; Text() gives what was logged.
+class ScopedLog {
+ public:
+  explicit ScopedLog(const std::string& path);
+  ~ScopedLog();
+  std::string Text() const;
+
+ private:
+  std::string path;
+};
+
+// Runs in another working directory for the life of the object.
+class ScopedWorkingDirectory {
+ public:
+  explicit ScopedWorkingDirectory(const std::string& folder);
+  ~ScopedWorkingDirectory();
+
+ private:
+  std::string previous;
+};
+
+// "Now" fixed at a UTC moment, with the local zone set to UTC.
+class TestClock {
+ public:
+  explicit TestClock(int64_t utcSeconds);
+  ~TestClock();
+  // Every later reading of "now" moves the clock on by this many seconds.
+  static void SetStep(int64_t seconds);
+};
+
 }  // namespace skyh::test
