@@ -50,6 +50,17 @@ bool AppendK8File(const std::string& path, const std::string& image, size_t head
   return ok;
 }
 
+// A new file has nothing to protect: a torn end left by a crash is cut off
+// by the next append.
+bool WriteNewFile(const std::string& path, const std::string& image) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size();
+  if (std::fclose(file) != 0) ok = false;
+  if (!ok) std::remove(path.c_str());
+  return ok;
+}
+
 }  // namespace
 
 bool ReadBinaryFile(const std::string& path, std::string& out) {
@@ -73,13 +84,12 @@ bool ReadBinaryFile(const std::string& path, std::string& out) {
 }
 
 bool WriteK8File(const std::string& path, const std::string& image, size_t headerSize, bool append) {
-  if (append) {
-    if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-      std::fclose(probe);
-      return AppendK8File(path, image, headerSize);
-    }
+  if (!append) return WriteFileAtomically(path, image);
+  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
+    std::fclose(probe);
+    return AppendK8File(path, image, headerSize);
   }
-  return WriteFileAtomically(path, image);
+  return WriteNewFile(path, image);
 }
 
 }  // namespace skyh

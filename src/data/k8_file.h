@@ -10,8 +10,9 @@ namespace skyh {
 bool ReadBinaryFile(const std::string& path, std::string& out);
 
 // `image` holds the header's bytes (its first `headerSize` bytes) followed by
-// the records. Without append, or when the file is missing, the file is
-// replaced through a temporary file renamed over it. Appending first cuts a
+// the records. Without append the file is replaced through a temporary file
+// renamed over it; appending to a missing file writes it directly (a failed
+// write removes it again). Appending to a file first cuts a
 // torn end back to the last complete record, writes the header when the file
 // has none left, and cuts the file back to where it was when the write
 // fails. A non-empty file that does not start with "|" is left alone (false).

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <unordered_set>
 
 #include "core/format.h"
 #include "data/k8_file.h"
@@ -84,28 +83,38 @@ uint32_t RecordStore::TotalSize() const {
 
 int32_t RecordStore::RemoveDuplicates() {
   if (records.size() < 2) return 0;
-  // Identity is (time, bytes); the first in store order survives.
-  struct Key {
+  // Identity is (time, bytes); the first in store order survives. An open
+  // addressing table of kept records, with each one's hash beside it so that
+  // most mismatches never touch the records.
+  size_t slots = 1;
+  while (slots < records.size() * 2) slots <<= 1;
+  struct Slot {
+    uint64_t hash;
     const CRecord* record;
-    bool operator==(const Key& o) const {
-      return record->time() == o.record->time() && RawView(*record) == RawView(*o.record);
-    }
   };
-  struct Hash {
-    size_t operator()(const Key& k) const {
-      return std::hash<std::string_view>()(RawView(*k.record)) ^ static_cast<size_t>(k.record->time());
-    }
-  };
-  std::unordered_set<Key, Hash> seen;
-  seen.reserve(records.size());
+  std::vector<Slot> table(slots, Slot{0, nullptr});
   size_t kept = 0;
   for (size_t i = 0; i < records.size(); ++i) {
-    if (seen.insert(Key{records[i].get()}).second) {
-      if (kept != i) records[kept] = std::move(records[i]);
-      ++kept;
-    } else if (IsUnknown(*records[i])) {
-      --unknownCount;
+    const CRecord& r = *records[i];
+    uint64_t hash = std::hash<std::string_view>()(RawView(r)) ^ (static_cast<uint64_t>(r.time()) * 0x9E3779B97F4A7C15ull);
+    size_t at = hash & (slots - 1);
+    bool duplicate = false;
+    while (table[at].record) {
+      const CRecord& k = *table[at].record;
+      if (table[at].hash == hash && k.time() == r.time() && RawView(k) == RawView(r)) {
+        duplicate = true;
+        break;
+      }
+      at = (at + 1) & (slots - 1);
     }
+    if (duplicate) {
+      if (IsUnknown(r)) --unknownCount;
+      continue;
+    }
+    table[at] = Slot{hash, &r};
+    // Records only move towards the front, so a kept record's address stays valid.
+    if (kept != i) records[kept] = std::move(records[i]);
+    ++kept;
   }
   // Duplicates were either overwritten by a later kept record or lie in the tail.
   int32_t removed = static_cast<int32_t>(records.size() - kept);
@@ -115,12 +124,20 @@ int32_t RecordStore::RemoveDuplicates() {
 
 bool RecordStore::Order(bool ascending) {
   if (records.size() < 2) return false;
-  auto before = [ascending](const std::unique_ptr<CRecord>& a, const std::unique_ptr<CRecord>& b) {
-    return ascending ? a->time() < b->time() : a->time() > b->time();
-  };
-  // A pairwise exchange sort swaps exactly when some neighbours are out of order.
-  if (std::is_sorted(records.begin(), records.end(), before)) return false;
-  std::stable_sort(records.begin(), records.end(), before);
+  // Sorting (time, position) pairs keeps equal times in store order, as the
+  // pairwise exchange sort does, without chasing a pointer per comparison.
+  std::vector<std::pair<int64_t, uint32_t>> keys(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    int64_t t = records[i]->time();
+    keys[i] = {ascending ? t : ~t, static_cast<uint32_t>(i)};  // ~t reverses the order
+  }
+  auto byTime = [](const auto& a, const auto& b) { return a.first < b.first; };
+  // The exchange sort swaps exactly when some neighbours are out of order.
+  if (std::is_sorted(keys.begin(), keys.end(), byTime)) return false;
+  std::sort(keys.begin(), keys.end());
+  std::vector<std::unique_ptr<CRecord>> sorted(records.size());
+  for (size_t i = 0; i < keys.size(); ++i) sorted[i] = std::move(records[keys[i].second]);
+  records.swap(sorted);
   return true;
 }
 
