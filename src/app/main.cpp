@@ -1,13 +1,48 @@
 // skyharvester: the window, and the -ASCII batch conversion.
+//
+// The batch conversion is chosen before anything of a window system is
+// touched, so it runs on a machine without a display.
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "core/folders.h"
+#include "core/log_file.h"
 #include "core/start_up.h"
+#include "data/batch_conversion.h"
+#include "records/scenario_list.h"
+
+namespace {
+
+// The command line as one text, for the log.
+std::string JoinArguments(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& a : arguments) {
+    if (!text.empty()) text += ' ';
+    text += a.find(' ') != std::string::npos ? "\"" + a + "\"" : a;
+  }
+  return text;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  (void)argc;
-  (void)argv;
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  skyh::StartUpOptions options;
+  // Batch mode has no window to load the list later, and its ASCII files
+  // depend on it.
+  options.loadScenarioList = [](const std::string& folder) { skyh::GetScenarioList().Load(skyh::WithSlash(folder) + "ScnList.dat"); };
   skyh::StartUpPaths paths;
-  if (auto code = skyh::StartUp({}, paths)) return *code;
+  if (auto code = skyh::StartUp(options, paths)) return *code;
+
+  // One argument is a file for the window to open; any other count but none
+  // is the command-line mode.
+  if (arguments.size() >= 2) {
+    int code = skyh::RunBatchConversion(arguments, JoinArguments(arguments));
+    skyh::SetLog(nullptr);
+    return code;
+  }
   std::fprintf(stderr, "The SkyHarvester window is not built yet; use skyharvester-cli.\n");
+  skyh::SetLog(nullptr);
   return 0;
 }

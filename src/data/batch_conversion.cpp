@@ -1,0 +1,42 @@
+#include "data/batch_conversion.h"
+
+#include "core/log_file.h"
+#include "core/text_util.h"
+#include "data/ascii_export.h"
+#include "data/file_naming.h"
+#include "data/record_store.h"
+
+namespace skyh {
+
+std::string BatchBaseName(const std::string& inputPath) {
+  size_t start = FileNameStart(inputPath);
+  std::string name = ToLowerAscii(std::string_view(inputPath).substr(start));
+  size_t k8 = name.find(".k8");
+  if (k8 != std::string::npos) name.resize(k8);
+  return inputPath.substr(0, start) + name;
+}
+
+int RunBatchConversion(const std::vector<std::string>& arguments, const std::string& commandLine) {
+  if (CLogFile* log = GetLog()) log->Start(true);
+  LogLine("SkyHarvester started from command line\n");
+  LogLine("Command line (%d params): %s\n", static_cast<int>(arguments.size()), commandLine.c_str());
+  for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] != "-ASCII") continue;
+    const std::string& argument = arguments[++i];
+    if (argument.empty()) continue;
+    std::string input;
+    for (char c : argument) {
+      if (c != '"') input += c;
+    }
+    RecordStore store;
+    if (!store.LoadFromFile(input)) {
+      LogLine("Error, can't open %s\n", input.c_str());
+      continue;
+    }
+    std::string base = BatchBaseName(input);
+    if (!WriteAsciiFiles(store, base, false)) LogLine("Error, can't write the ASCII files of %s\n", input.c_str());
+  }
+  return 0;
+}
+
+}  // namespace skyh

@@ -1,0 +1,17 @@
+#pragma once
+// The -ASCII batch mode: data files converted to ASCII files, no window.
+#include <string>
+#include <vector>
+
+namespace skyh {
+
+// Switches the log on, logs the two start lines, and converts the file after
+// each "-ASCII" (case-sensitive; a trailing one is passed over). `arguments`
+// leaves out the program's own name. Gives the exit code, always 0.
+int RunBatchConversion(const std::vector<std::string>& arguments, const std::string& commandLine);
+
+// The output base name: the input with its file name lower-cased and cut
+// before its first ".k8"; the folder part is kept as it is.
+std::string BatchBaseName(const std::string& inputPath);
+
+}  // namespace skyh

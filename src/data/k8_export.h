@@ -1,0 +1,19 @@
+#pragma once
+// K8 exchange files: the store split by recording period, appended to the
+// files already in the folder.
+#include <string>
+
+#include "data/file_naming.h"
+#include "data/record_store.h"
+
+namespace skyh {
+
+// 0 when every file was written (or the store is empty), 1 when the folder
+// cannot be created or a file could not be written (each failure is logged).
+int ExportK8ByPeriod(const RecordStore& store, const std::string& folder, const FileNaming& naming);
+
+// The whole store, in store order, into one file named by the moment of the
+// call; same results.
+int SaveK8Snapshot(const RecordStore& store, const std::string& folder, const std::string& baseName);
+
+}  // namespace skyh

@@ -1,0 +1,137 @@
+#include "data/ascii_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "records/scenario_list.h"
+#include "record_bytes.h"
+#include "support/temp_dir.h"
+
+namespace skyh::test {
+namespace {
+
+class AsciiExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadTestScenarios();
+    header = MakeHeader();
+    store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
+    store.headNumber = "1234";
+  }
+  void TearDown() override { LoadTestScenarios(); }
+  void AddMeas(int day, uint8_t a, uint8_t b) { AddBytes(store, MakeRecord(0x1A, Stamp{2014, 7, day, 8}, {a, b})); }
+  void AddStat(int day, uint8_t v) { AddBytes(store, MakeRecord(0x2B, Stamp{2014, 7, day, 9}, {v})); }
+
+  TempDir dir;
+  Bytes header;
+  RecordStore store;
+};
+
+TEST_F(AsciiExportTest, OneFilePerRecordTypeWithCrLfLines) {
+  AddMeas(1, 5, 6);
+  AddStat(1, 200);
+  AddBytes(store, MakeRecord(0x55, Stamp{}, {0xAB}));
+  AddMeas(2, 7, 8);
+  ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", false));
+  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n7,8\r\n");
+  EXPECT_EQ(ReadFile(dir / "site.STAT"), "200\r\n");
+  EXPECT_EQ(ReadFile(dir / "site.---"), "Unknown: \"550B0000000000ABFE0B00\"\r\n");
+  ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", true));
+  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n7,8\r\n5,6\r\n7,8\r\n");
+  ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", false));
+  EXPECT_EQ(ReadFile(dir / "site.STAT"), "200\r\n");
+}
+
+TEST_F(AsciiExportTest, GenerateReplacesTheFilesBesideTheDataFile) {
+  std::string folder = dir / "my.data";
+  std::filesystem::create_directory(folder);
+  AddMeas(1, 1, 2);
+  AddStat(2, 3);
+  ASSERT_TRUE(store.SaveToFile(folder + "/site.k8", false));
+  RecordStore loaded;
+  ASSERT_TRUE(loaded.LoadFromFile(folder + "/site.k8"));
+  EXPECT_EQ(GenerateAscii(loaded, FileNaming{}), 0);
+  EXPECT_EQ(GenerateAscii(loaded, FileNaming{}), 0);
+  EXPECT_EQ(ReadFile(folder + "/site.MEAS"), "1,2\r\n");
+  EXPECT_EQ(ReadFile(folder + "/site.STAT"), "3\r\n");
+
+  // A data file without extension in a dotted folder keeps its folder and name.
+  loaded.path = folder + "/plain";
+  EXPECT_EQ(GenerateAscii(loaded, FileNaming{}), 0);
+  EXPECT_EQ(ReadFile(folder + "/plain.MEAS"), "1,2\r\n");
+
+  // Without a data file: named by the moment, in the working directory.
+  TestClock clock(FieldsToTime(2022, 1, 2, 3, 4, 5));
+  RecordStore fresh;
+  fresh.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
+  fresh.headNumber = "0042";
+  fresh.AddAllFrom(store);
+  {
+    ScopedWorkingDirectory cwd(dir.path());
+    EXPECT_EQ(GenerateAscii(fresh, FileNaming{"G%HEAD%_", kPeriodDaily}), 0);
+  }
+  EXPECT_EQ(ReadFile(dir / "G0042_20220102.STAT"), "3\r\n");
+
+  RecordStore empty;
+  empty.path = dir / "empty.k8";
+  EXPECT_EQ(GenerateAscii(empty, FileNaming{}), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "empty.MEAS"));
+}
+
+TEST_F(AsciiExportTest, ExportByPeriodAppendsPerDayAndTwiceDoubles) {
+  AddMeas(2, 4, 4);
+  AddStat(2, 9);
+  AddMeas(2, 3, 3);
+  AddMeas(1, 2, 2);
+  AddMeas(1, 1, 1);
+  FileNaming daily{"SP%VERS%_%HEAD%", kPeriodDaily};
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), daily), 0);
+  // Each day's records in the reverse of store order: ascending here.
+  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140701.MEAS"), "1,1\r\n2,2\r\n");
+  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140702.MEAS"), "3,3\r\n4,4\r\n");
+  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140702.STAT"), "9\r\n");
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), daily), 0);
+  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140701.MEAS"), "1,1\r\n2,2\r\n1,1\r\n2,2\r\n");
+}
+
+TEST_F(AsciiExportTest, RetrievalDateIsTakenOncePerExport) {
+  TestClock clock(FieldsToTime(2023, 5, 6, 7, 8, 9));
+  TestClock::SetStep(1);  // every reading of the clock is a second later
+  for (int i = 0; i < 5; ++i) AddMeas(1 + i, static_cast<uint8_t>(i), 0);
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), FileNaming{"R", kPeriodRetrievalDate}), 0);
+  size_t files = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1u);
+  EXPECT_EQ(ReadFile(dir / "R20230506070809.MEAS"), "4,0\r\n3,0\r\n2,0\r\n1,0\r\n0,0\r\n");
+}
+
+TEST_F(AsciiExportTest, UnsafeTypeNamesAndFailedFiles) {
+  GetScenarioList().LoadText("S:1,0x1A,A/B,Slashed,0\nE:VAL_BYTE,7\nS:2,0x2B,A_B,Other,0\nE:VAL_BYTE,7\n");
+  RecordStore slashed;
+  AddBytes(slashed, MakeRecord(0x1A, Stamp{2014, 7, 1}, {1}));
+  AddBytes(slashed, MakeRecord(0x2B, Stamp{2014, 7, 1}, {2}));
+  AddBytes(slashed, MakeRecord(0x1A, Stamp{2014, 7, 1}, {3}));
+  ASSERT_TRUE(WriteAsciiFiles(slashed, dir / "s", false));
+  // Both names land in one file, whose lines keep store order.
+  EXPECT_EQ(ReadFile(dir / "s.A_B"), "1\r\n2\r\n3\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "s.A"));
+
+  ScopedLog log(dir / "test.log");
+  LoadTestScenarios();
+  AddMeas(1, 1, 1);
+  AddStat(1, 2);
+  std::filesystem::create_directory(dir / "f.MEAS");
+  EXPECT_FALSE(WriteAsciiFiles(store, dir / "f", false));
+  EXPECT_EQ(ReadFile(dir / "f.STAT"), "2\r\n");
+  EXPECT_NE(log.Text().find("f.MEAS"), std::string::npos);
+
+  std::filesystem::create_directory(dir / "P.MEAS");
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), FileNaming{"P", kPeriodNone}), 1);
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir / "x/y", FileNaming{"P", kPeriodNone}), 1);
+  EXPECT_NE(log.Text().find("Can't export K8 files because \"" + (dir / "x/y") + "\" can't be created.\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace skyh::test

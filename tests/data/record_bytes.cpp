@@ -1,0 +1,117 @@
+#include "record_bytes.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include "core/log_file.h"
+#include "core/time_util.h"
+#include "records/scenario_list.h"
+#include "support/temp_dir.h"
+
+namespace skyh::test {
+
+Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body) {
+  size_t length = body.size() + 10;
+  uint32_t packed = 0;
+  if (stamp.year != 0) {
+    packed = static_cast<uint32_t>(stamp.year - 2000) << 26 | static_cast<uint32_t>(stamp.month) << 22 |
+             static_cast<uint32_t>(stamp.day) << 17 | static_cast<uint32_t>(stamp.hour) << 12 |
+             static_cast<uint32_t>(stamp.minute) << 6 | static_cast<uint32_t>(stamp.second);
+  }
+  Bytes r;
+  r.push_back(type);
+  r.push_back(static_cast<uint8_t>(length & 0xFF));
+  r.push_back(static_cast<uint8_t>(length >> 8));
+  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(packed >> (8 * i)));
+  r.insert(r.end(), body.begin(), body.end());
+  r.push_back(0xFE);
+  r.push_back(static_cast<uint8_t>(length & 0xFF));
+  r.push_back(static_cast<uint8_t>(length >> 8));
+  return r;
+}
+
+Bytes MakeHeader(const Bytes& version) {
+  Bytes body = version;
+  for (int i = 0; i < 8; ++i) body.push_back(static_cast<uint8_t>(0x30 + i));
+  return MakeRecord(0x7C, Stamp{2015, 3, 5, 10, 0, 0}, body);
+}
+
+void LoadTestScenarios() {
+  GetScenarioList().LoadText(
+      "; layouts of the store tests\n"
+      "S:1,0x1A,MEAS,Measurement,0\n"
+      "E:VAL_BYTE,7\n"
+      "E:VAL_BYTE,8\n"
+      "S:2,0x2B,STAT,Status,0\n"
+      "E:VAL_BAT,7\n");
+}
+
+std::string Concat(const std::vector<Bytes>& parts) {
+  std::string out;
+  for (const Bytes& p : parts) out.append(p.begin(), p.end());
+  return out;
+}
+
+bool AddBytes(RecordStore& store, const Bytes& bytes) {
+  return store.AddCopy(bytes.data(), static_cast<uint16_t>(bytes.size()));
+}
+
+std::string RawOf(const CRecord& r) { return std::string(reinterpret_cast<const char*>(r.raw()), r.length()); }
+
+std::vector<std::string> RawList(const RecordStore& store) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < store.Count(); ++i) out.push_back(RawOf(*store.At(i)));
+  return out;
+}
+
+ScopedLog::ScopedLog(const std::string& logPath) : path(logPath) {
+  SetLog(new CLogFile(path, true));
+  GetLog()->Start(true);
+}
+
+ScopedLog::~ScopedLog() { SetLog(nullptr); }
+
+std::string ScopedLog::Text() const { return ReadFile(path); }
+
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& folder)
+    : previous(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(folder);
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
+
+namespace {
+int64_t g_nowMs = 0;
+int64_t g_stepMs = 0;
+std::string g_oldTz;
+bool g_hadTz = false;
+
+int64_t TestNow() {
+  int64_t now = g_nowMs;
+  g_nowMs += g_stepMs;
+  return now;
+}
+}  // namespace
+
+TestClock::TestClock(int64_t utcSeconds) {
+  const char* tz = std::getenv("TZ");
+  g_hadTz = tz != nullptr;
+  g_oldTz = tz ? tz : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  g_nowMs = utcSeconds * 1000;
+  g_stepMs = 0;
+  SetNowFunctionForTesting(&TestNow);
+}
+
+TestClock::~TestClock() {
+  SetNowFunctionForTesting(nullptr);
+  if (g_hadTz) setenv("TZ", g_oldTz.c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
+}
+
+void TestClock::SetStep(int64_t seconds) { g_stepMs = seconds * 1000; }
+
+}  // namespace skyh::test

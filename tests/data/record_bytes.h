@@ -1,0 +1,63 @@
+#pragma once
+// Records and data files built byte by byte for the store's tests.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/record_store.h"
+
+namespace skyh::test {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Stamp {
+  int year = 0;  // 0: no time stamp
+  int month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+// type, length, packed time, body, 0xFE, length.
+Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body);
+// A settings record carrying the version bytes at 7..12 and some settings.
+Bytes MakeHeader(const Bytes& version = {0x81, 0x00, 0x01, 0x00, 0x02, 0x0E});
+
+// The scenario list the store tests decode with: types 0x1A ("MEAS") and
+// 0x2B ("STAT"); any other type is unknown.
+void LoadTestScenarios();
+
+std::string Concat(const std::vector<Bytes>& parts);
+bool AddBytes(RecordStore& store, const Bytes& bytes);
+// The store's records as raw byte strings, in store order.
+std::vector<std::string> RawList(const RecordStore& store);
+std::string RawOf(const CRecord& r);
+
+// A log switched on for one test; Text() gives what was logged.
+class ScopedLog {
+ public:
+  explicit ScopedLog(const std::string& path);
+  ~ScopedLog();
+  std::string Text() const;
+
+ private:
+  std::string path;
+};
+
+// Runs in another working directory for the life of the object.
+class ScopedWorkingDirectory {
+ public:
+  explicit ScopedWorkingDirectory(const std::string& folder);
+  ~ScopedWorkingDirectory();
+
+ private:
+  std::string previous;
+};
+
+// "Now" fixed at a UTC moment, with the local zone set to UTC.
+class TestClock {
+ public:
+  explicit TestClock(int64_t utcSeconds);
+  ~TestClock();
+  // Every later reading of "now" moves the clock on by this many seconds.
+  static void SetStep(int64_t seconds);
+};
+
+}  // namespace skyh::test
