@@ -37,7 +37,6 @@ libusb_device* LibUsbTransport::FindDevice(libusb_device** list, uint16_t vendor
 }
 
 bool LibUsbTransport::IsPresent(uint16_t vendorId, uint16_t productId) {
-  if (handle != nullptr) return true;
   if (!EnsureContext()) return false;
   libusb_device** list = nullptr;
   if (libusb_get_device_list(context, &list) < 0) return false;
