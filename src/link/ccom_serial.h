@@ -22,7 +22,7 @@ class CComSerial : public CCom {
 
   void SetPortName(const std::string& name) { portName = name; }
   const std::string& GetPortName() const { return portName; }
-  const SerialPort& Port() const { return port; }
+  SerialPort& Port() { return port; }
 
  protected:
   // The messages shared with the modem link.

@@ -102,7 +102,9 @@ bool SerialPort::Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint
   if (parity == 2) tio.c_cflag |= PARENB;
   if (stopBits != 0) tio.c_cflag |= CSTOPB;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-  tio.c_cc[VMIN] = 0;
+  // VMIN 1 with O_NONBLOCK: an empty read fails with EAGAIN, so that a read
+  // of 0 bytes means a hang-up (VMIN 0 would return 0 for "nothing yet").
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
   if (::tcsetattr(handle, TCSANOW, &tio) != 0) return false;
@@ -157,6 +159,11 @@ void SerialPort::ReceiveLoop() {
         ssize_t got = ::read(handle, chunk, sizeof chunk);
         if (got > 0) {
           for (ssize_t i = 0; i < got; ++i) rxQueue.Put(chunk[i]);
+          {
+            std::lock_guard<std::mutex> guard(receivedLock);
+            receivedTotal += uint64_t(got);
+          }
+          receivedSignal.notify_all();
           continue;
         }
         if (got < 0 && errno == EINTR) continue;
@@ -180,6 +187,17 @@ void SerialPort::StopReceiveThread() {
   receiveThread.join();
   ::close(stopEvent);
   stopEvent = -1;
+}
+
+uint64_t SerialPort::ReceivedTotal() const {
+  std::lock_guard<std::mutex> guard(receivedLock);
+  return receivedTotal;
+}
+
+bool SerialPort::WaitReceivedTotal(uint64_t total, uint32_t timeoutMs) {
+  std::unique_lock<std::mutex> guard(receivedLock);
+  return receivedSignal.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return receivedTotal >= total; });
 }
 
 bool SerialPort::Write(const uint8_t* data, uint16_t length) {

@@ -3,7 +3,9 @@
 // exclusive open, and a receive thread that moves every received byte into
 // `rxQueue`. Pseudo-terminals work too (the simulator and the tests use them).
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -40,6 +42,11 @@ class SerialPort {
   const std::string& DevicePath() const { return devicePath; }
   uint32_t BaudRate() const { return baudRate; }
 
+  // Bytes the receive thread has queued since construction, and a wait for
+  // that count to reach `total` (for callers that must know bytes arrived).
+  uint64_t ReceivedTotal() const;
+  bool WaitReceivedTotal(uint64_t total, uint32_t timeoutMs);
+
   // The path opened for a configured port name.
   static std::string DevicePathFor(const std::string& portName);
 
@@ -55,6 +62,9 @@ class SerialPort {
   int stopEvent = -1;  // eventfd that wakes the receive thread for Close
   std::thread receiveThread;
   std::atomic<bool> threadRunning{false};
+  mutable std::mutex receivedLock;
+  std::condition_variable receivedSignal;
+  uint64_t receivedTotal = 0;
 };
 
 }  // namespace skyh
