@@ -1,0 +1,223 @@
+// The USB device layer over a fake transport: time-outs, cancels, failures.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "control_box.h"
+#include "link/ccom_usb.h"
+#include "link/usb_device.h"
+#include "support/fake_usb_transport.h"
+
+namespace skyh {
+namespace {
+
+using test::FakeUsbDevice;
+using test::FakeUsbTransport;
+
+struct FakeUsb {
+  std::shared_ptr<FakeUsbDevice> dev = std::make_shared<FakeUsbDevice>();
+  UsbDevice device{std::make_unique<FakeUsbTransport>(dev)};
+};
+
+TEST(UsbDevice, PresenceAndOpenFollowTheDevice) {
+  FakeUsb usb;
+  usb.dev->present = false;
+  EXPECT_FALSE(usb.device.IsPresent());
+  EXPECT_FALSE(usb.device.Open());
+  EXPECT_FALSE(usb.device.IsOpen());
+
+  usb.dev->present = true;
+  usb.dev->openFails = true;  // present, but the interface cannot be claimed
+  EXPECT_TRUE(usb.device.IsPresent());
+  EXPECT_FALSE(usb.device.Open());
+
+  usb.dev->openFails = false;
+  EXPECT_TRUE(usb.device.Open());
+  EXPECT_TRUE(usb.device.Open());  // a second open keeps the one device
+  EXPECT_EQ(usb.dev->opens, 1);
+  usb.device.Close();
+  EXPECT_FALSE(usb.dev->open);
+  uint8_t b[4];
+  EXPECT_FALSE(usb.device.Write(b, 4, 100));  // closed
+  EXPECT_EQ(usb.device.Read(b, 4, 100), 0);
+}
+
+TEST(UsbDevice, ReadAndWriteMoveBytesBothWays) {
+  FakeUsb usb;
+  ASSERT_TRUE(usb.device.Open());
+  const uint8_t frame[] = {0x01, 0x05, 0x02, 'A', 0x17};
+  EXPECT_TRUE(usb.device.Write(frame, sizeof frame, 5000));
+  EXPECT_EQ(usb.dev->fromHost, std::vector<uint8_t>(frame, frame + sizeof frame));
+
+  std::vector<uint8_t> reply(5000);
+  for (size_t i = 0; i < reply.size(); ++i) reply[i] = uint8_t(i);
+  usb.dev->Send(reply);
+  uint8_t buffer[4096];
+  // One read hands back at most the size asked for; the rest comes next.
+  ASSERT_EQ(usb.device.Read(buffer, sizeof buffer, 3000), 4096);
+  EXPECT_EQ(buffer[4095], uint8_t(4095));
+  ASSERT_EQ(usb.device.Read(buffer, sizeof buffer, 3000), 5000 - 4096);
+  EXPECT_EQ(buffer[0], uint8_t(4096));
+  EXPECT_EQ(usb.dev->cancels, 0);
+}
+
+TEST(UsbDevice, ReadTimeOutCancelsTheInTransfer) {
+  FakeUsb usb;
+  ASSERT_TRUE(usb.device.Open());
+  uint8_t buffer[4096];
+  EXPECT_EQ(usb.device.Read(buffer, sizeof buffer, 3000), 0);
+  EXPECT_EQ(usb.dev->inCancels, 1);
+  EXPECT_FALSE(usb.dev->inFlight);
+  // A later reply is read normally: nothing was left in flight.
+  usb.dev->Send({0x06});
+  EXPECT_EQ(usb.device.Read(buffer, sizeof buffer, 3000), 1);
+  EXPECT_EQ(usb.dev->overlapped, 0);
+}
+
+TEST(UsbDevice, StalledAndFailedWritesFailAndNeverOverlap) {
+  FakeUsb usb;
+  ASSERT_TRUE(usb.device.Open());
+  const uint8_t frame[] = {1, 2, 3};
+
+  usb.dev->failOut = true;
+  EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
+
+  // A stalled pipe: the write gives up after its time-out and cancels.
+  usb.dev->failOut = false;
+  usb.dev->stallOut = true;
+  EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
+  EXPECT_EQ(usb.dev->cancels, 1);
+
+  // The cancel takes a while to end: the next transfer waits for it instead
+  // of starting on top of it, and fails while it is still in flight.
+  // (Each wait of the fake stands for one grace period: the write's own
+  // wait after its cancel and the read's wait both run out.)
+  usb.dev->cancelSlowWaits = 2;
+  EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
+  EXPECT_TRUE(usb.dev->inFlight);
+  uint8_t buffer[16];
+  usb.dev->Send({0x06});
+  EXPECT_EQ(usb.device.Read(buffer, sizeof buffer, 100), 0);
+  EXPECT_EQ(usb.dev->overlapped, 0);
+
+  // Once the cancelled write has ended, transfers run again.
+  usb.dev->stallOut = false;
+  usb.dev->cancelSlowWaits = 0;
+  EXPECT_EQ(usb.device.Read(buffer, sizeof buffer, 100), 1);
+  EXPECT_TRUE(usb.device.Write(frame, 3, 5000));
+  EXPECT_EQ(usb.dev->overlapped, 0);
+  EXPECT_EQ(usb.dev->fromHost, std::vector<uint8_t>({1, 2, 3}));
+
+  // Closing with a transfer in flight cancels it first.
+  usb.dev->stallOut = true;
+  usb.dev->cancelSlowWaits = 5;
+  EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
+  usb.device.Close();
+  EXPECT_FALSE(usb.dev->open);
+}
+
+// The link with the simulated box behind the fake device.
+struct UsbBox {
+  std::shared_ptr<FakeUsbDevice> dev = std::make_shared<FakeUsbDevice>();
+  sim::ControlBox box;
+  CComUsb link{std::make_unique<FakeUsbTransport>(dev)};
+  UsbBox() {
+    dev->onHostBytes = [this](const uint8_t* data, size_t length) {
+      box.Receive(data, length);
+      dev->Send(box.TakeAllOutput());
+    };
+  }
+};
+
+TEST(CComUsb, DescriptionFollowsPluggingAndOpenFailsWithItsText) {
+  UsbBox usb;
+  EXPECT_EQ(usb.link.GetDefaultTimeout(), 3000u);
+  usb.dev->present = false;
+  EXPECT_EQ(usb.link.GetDescription(), "Device not found");
+  EXPECT_FALSE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "Can't find USB device");
+
+  usb.dev->present = true;
+  EXPECT_EQ(usb.link.GetDescription(), "Device found: Disconnected");
+  usb.dev->openFails = true;
+  EXPECT_FALSE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "Can't find USB device");
+
+  usb.dev->openFails = false;
+  EXPECT_TRUE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "");
+  EXPECT_EQ(usb.link.GetDescription(), "Device found: Connected");
+  EXPECT_TRUE(usb.link.Open());
+  EXPECT_EQ(usb.dev->opens, 1);
+  EXPECT_TRUE(usb.link.Close());
+  EXPECT_FALSE(usb.dev->open);
+  EXPECT_EQ(usb.link.GetDescription(), "Device found: Disconnected");
+  usb.dev->present = false;
+  EXPECT_EQ(usb.link.GetDescription(), "Device not found");
+  EXPECT_TRUE(usb.link.Close());
+}
+
+TEST(CComUsb, SilenceCancelsTheReadAndFailedWritesGiveFour) {
+  UsbBox usb;
+  ASSERT_TRUE(usb.link.Open());
+  uint8_t buffer[kLinkChunkBytes];
+  int cancelsBefore = usb.dev->inCancels;
+  EXPECT_EQ(usb.link.Read(buffer, 3000), 0);
+  EXPECT_EQ(usb.dev->inCancels, cancelsBefore + 1);
+
+  int64_t t = 0;
+  usb.dev->failOut = true;
+  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  usb.dev->failOut = false;
+  usb.dev->stallOut = true;  // the OUT pipe takes nothing: the write times out
+  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  usb.dev->stallOut = false;
+  EXPECT_EQ(usb.link.GetDateTime(t), kComOk);
+  EXPECT_EQ(usb.dev->overlapped, 0);
+}
+
+TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
+  UsbBox usb;
+  for (int i = 0; i < 300; ++i) {
+    usb.box.memory().Append(sim::MakeRecord(0x11, sim::PackTime(1704067200 + 60 * i),
+                                            sim::Bytes(size_t(10 + i % 50), uint8_t(i))));
+  }
+  usb.box.memory().SetSettings(sim::MakeRecord(sim::kSettingsRecordType, 0, sim::Bytes(64, 7)));
+  ASSERT_TRUE(usb.link.Open());
+  std::vector<uint8_t> settings;
+  ASSERT_EQ(usb.link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, usb.box.memory().settings());
+  std::vector<uint8_t> record;
+  ASSERT_EQ(usb.link.GetLastRecord(record), kComOk);
+  size_t n = 1;
+  EXPECT_EQ(record, usb.box.memory().records()[299]);
+  ComResult result;
+  while ((result = usb.link.GetPreviousRecord(record)) == kComOk) {
+    ASSERT_LT(n, 300u);
+    EXPECT_EQ(record, usb.box.memory().records()[299 - n]);
+    ++n;
+  }
+  EXPECT_EQ(result, kComNoRecord);
+  EXPECT_EQ(n, 300u);
+  EXPECT_EQ(usb.link.EndSession(), kComOk);
+  EXPECT_TRUE(usb.link.Close());
+  EXPECT_EQ(usb.dev->overlapped, 0);
+}
+
+TEST(UsbPackaging, UdevRuleGivesTheSeatAndTheServiceAccess) {
+  const std::string name = "70-skyharvester.rules";
+  std::ifstream in(std::string(SKYH_SOURCE_DIR) + "/packaging/" + name);
+  ASSERT_TRUE(in.good());
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string rule = text.str();
+  EXPECT_LT(name, "73-seat-late.rules");  // uaccess is applied there
+  EXPECT_NE(rule.find("ATTR{idVendor}==\"04de\""), std::string::npos);
+  EXPECT_NE(rule.find("ATTR{idProduct}==\"f586\""), std::string::npos);
+  EXPECT_NE(rule.find("TAG+=\"uaccess\""), std::string::npos);
+  EXPECT_NE(rule.find("GROUP=\"skyharvester\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace skyh
