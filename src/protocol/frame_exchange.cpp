@@ -1,0 +1,185 @@
+// The frame exchange of CCom: building and writing request frames, waiting
+// for and decoding replies, attempts and sequence numbers.
+#include <cstdio>
+#include <cstring>
+
+#include "link/ccom.h"
+#include "link/tick_timer.h"
+#include "protocol/command_codes.h"
+#include "protocol/crc16.h"
+#include "protocol/reply_parser.h"
+
+namespace skyh {
+namespace {
+
+void FormatHexByte(uint8_t value, char out[3]) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  out[0] = kDigits[value >> 4];
+  out[1] = kDigits[value & 0x0F];
+  out[2] = '\0';
+}
+
+}  // namespace
+
+// Queues one byte; a byte that fills the queue sends the queue at once.
+bool CCom::QueueByte(uint8_t byte) {
+  if (txQueue.Put(byte)) return true;
+  return FlushTx();
+}
+
+bool CCom::QueueChecked(uint8_t byte) {
+  txCrc = Crc16ArcByte(txCrc, byte);
+  return QueueByte(byte);
+}
+
+bool CCom::SendHexText(const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (!QueueChecked(static_cast<uint8_t>(*text))) return false;
+  }
+  return true;
+}
+
+bool CCom::FlushTx() {
+  uint8_t block[kLinkChunkBytes];
+  uint16_t n = txQueue.GetBlock(block, sizeof block);
+  if (n == 0) return true;
+  return Write(block, n);
+}
+
+bool CCom::SendFrame(uint8_t command, const uint8_t* data, uint16_t length) {
+  requestSequence_ = sequence;
+  requestCommand_ = command;
+  requestData_ = data;
+  requestLength_ = data ? length : 0;
+
+  txCrc = 0;
+  QueueByte(kSoh);
+  QueueChecked(sequence);
+  QueueByte(kStx);
+  QueueChecked(command);
+  char hex[3];
+  for (uint16_t i = 0; i < requestLength_; ++i) {
+    FormatHexByte(data[i], hex);
+    // A forced write failed: the frame is finished without the rest.
+    if (!SendHexText(hex)) break;
+  }
+  const uint16_t crc = txCrc;
+  QueueByte(kEtb);
+  FormatHexByte(static_cast<uint8_t>(crc & 0xFF), hex);
+  QueueByte(static_cast<uint8_t>(hex[0]));
+  QueueByte(static_cast<uint8_t>(hex[1]));
+  FormatHexByte(static_cast<uint8_t>(crc >> 8), hex);
+  QueueByte(static_cast<uint8_t>(hex[0]));
+  QueueByte(static_cast<uint8_t>(hex[1]));
+  QueueByte(kEtx);
+  return FlushTx();
+}
+
+void CCom::AdvanceSequence() {
+  sequence = sequence >= kLastSequence ? kFirstSequence : static_cast<uint8_t>(sequence + 1);
+}
+
+ComResult CCom::RunAttempts(uint8_t command, const uint8_t* data, uint16_t length,
+                            uint32_t timeoutMs, uint8_t retries) {
+  ComResult result = kComTimeout;
+  for (unsigned attempt = 0; attempt <= retries; ++attempt) {
+    if (!SendFrame(command, data, length)) return kComWriteFailed;
+    result = WaitReply(command, timeoutMs);
+    if (result == kComOk) break;
+  }
+  AdvanceSequence();
+  return result;
+}
+
+ComResult CCom::SendCommand(uint8_t command, const uint8_t* data, uint16_t length,
+                            uint32_t timeoutMs, uint8_t retries) {
+  if (timeoutMs == 0) timeoutMs = GetDefaultTimeout();
+  // A reply that came after its time-out must not answer this command. A
+  // retry keeps the sequence number, so its late reply is still valid.
+  DiscardReceived();
+  return RunAttempts(command, data, length, timeoutMs, retries);
+}
+
+// A half-duplex adapter hands our own frame back; it passes the checksum
+// and would otherwise be taken for an empty reply.
+bool CCom::IsEchoOfRequest(uint8_t receivedSequence, uint16_t count) const {
+  if (receivedSequence != requestSequence_ || replyBuffer[0] != requestCommand_) return false;
+  if (count != requestLength_ + 1u) return false;
+  return requestLength_ == 0 || std::memcmp(replyBuffer + 1, requestData_, requestLength_) == 0;
+}
+
+ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs) {
+  TickTimer timer(Clock());
+  std::memset(replyBuffer, 0, sizeof replyBuffer);
+  ReplyParser parser(replyBuffer, kMaxReplyBytes);
+  uint8_t chunk[kLinkChunkBytes];
+  for (;;) {
+    uint16_t n = Read(chunk, timeoutMs);
+    if (n > sizeof chunk) n = sizeof chunk;
+    receivedBytes += n;
+    size_t pos = 0;
+    while (pos < n) {
+      size_t used = 0;
+      ReplyParser::Result r = parser.Feed(chunk + pos, n - pos, &used);
+      pos += used;
+      if (r == ReplyParser::kComplete) {
+        bool ours = (replyBuffer[0] & 0x7F) == command;
+        bool echo = !parser.EndedByEot() && IsEchoOfRequest(parser.Sequence(), parser.Count());
+        if (ours && !echo) {
+          replyLength = parser.Count();
+          return kComOk;
+        }
+        // Someone else's frame: whatever follows it is still looked at.
+      } else if (r == ReplyParser::kBadChecksum) {
+        return kComChecksumError;
+      }
+    }
+    // Tested on every pass, so that a stream of foreign frames cannot keep
+    // the wait alive.
+    if (timer.Expired(timeoutMs)) return kComTimeout;
+  }
+}
+
+ComResult CCom::SendRawFrame(const uint8_t* data, uint16_t length) {
+  auto queueEscaped = [this](uint8_t byte) {
+    if (byte == kRawStart || byte == kRawEnd || byte == kRawEscape) QueueByte(kRawEscape);
+    QueueByte(byte);
+  };
+  QueueByte(kRawStart);
+  QueueByte(kRawStart);
+  uint8_t sum = 0;
+  for (uint16_t i = 0; i < length; ++i) {
+    sum = static_cast<uint8_t>(sum + data[i]);
+    queueEscaped(data[i]);
+  }
+  queueEscaped(static_cast<uint8_t>(-sum));
+  QueueByte(kRawEnd);
+  return kComOk;
+}
+
+ComResult CCom::SendBootloaderWake() {
+  static const uint8_t kWake[2] = {0, 0};
+  return SendRawFrame(kWake, sizeof kWake);
+}
+
+// Pass 1 only confirms a "no record" answer of pass 0. Any other failure is
+// returned at once: a second pass would step the box past the record that
+// pass 0 asked for, and it would be lost.
+ComResult CCom::RecordStepExchange(std::vector<uint8_t>& record) {
+  for (int pass = 0; pass < 2; ++pass) {
+    DiscardReceived();
+    ComResult result = RunAttempts(kCmdGetPreviousRecord, nullptr, 0, GetDefaultTimeout(), 1);
+    if (result == kComWriteFailed) return result;
+    if (result == kComOk) {
+      if (replyBuffer[0] == (kCmdGetPreviousRecord | kReplyFlag)) {
+        record.assign(ReplyPayload(), ReplyPayload() + ReplyPayloadLength());
+        return kComOk;
+      }
+      result = kComNoRecord;
+    }
+    if (result != kComNoRecord || pass == 1) return result;
+  }
+  return kComNoRecord;
+}
+
+}  // namespace skyh
