@@ -156,11 +156,14 @@ class CCom {
   ComResult RecordStepExchange(std::vector<uint8_t>& record);
 
   MonotonicClock* clock_ = nullptr;
+  // Whether the line hands our frames back (a half-duplex adapter), learnt
+  // from the replies: an echo comes before the answer.
+  enum class EchoState : uint8_t { kUnknown, kNone, kEchoes };
+  EchoState echoState_ = EchoState::kUnknown;
   // The request frame on the wire now, to recognise its echo.
   uint8_t requestSequence_ = 0;
   uint8_t requestCommand_ = 0;
-  const uint8_t* requestData_ = nullptr;
-  uint16_t requestLength_ = 0;
+  std::vector<uint8_t> requestPayload_;
 };
 
 }  // namespace skyh

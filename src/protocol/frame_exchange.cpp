@@ -1,5 +1,6 @@
 // The frame exchange of CCom: building and writing request frames, waiting
 // for and decoding replies, attempts and sequence numbers.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -49,8 +50,8 @@ bool CCom::FlushTx() {
 bool CCom::SendFrame(uint8_t command, const uint8_t* data, uint16_t length) {
   requestSequence_ = sequence;
   requestCommand_ = command;
-  requestData_ = data;
-  requestLength_ = data ? length : 0;
+  if (data == nullptr) length = 0;
+  requestPayload_.assign(data, data + length);
 
   txCrc = 0;
   QueueByte(kSoh);
@@ -58,7 +59,7 @@ bool CCom::SendFrame(uint8_t command, const uint8_t* data, uint16_t length) {
   QueueByte(kStx);
   QueueChecked(command);
   char hex[3];
-  for (uint16_t i = 0; i < requestLength_; ++i) {
+  for (uint16_t i = 0; i < length; ++i) {
     FormatHexByte(data[i], hex);
     // A forced write failed: the frame is finished without the rest.
     if (!SendHexText(hex)) break;
@@ -100,19 +101,25 @@ ComResult CCom::SendCommand(uint8_t command, const uint8_t* data, uint16_t lengt
   return RunAttempts(command, data, length, timeoutMs, retries);
 }
 
-// A half-duplex adapter hands our own frame back; it passes the checksum
-// and would otherwise be taken for an empty reply.
 bool CCom::IsEchoOfRequest(uint8_t receivedSequence, uint16_t count) const {
   if (receivedSequence != requestSequence_ || replyBuffer[0] != requestCommand_) return false;
-  if (count != requestLength_ + 1u) return false;
-  return requestLength_ == 0 || std::memcmp(replyBuffer + 1, requestData_, requestLength_) == 0;
+  if (count != requestPayload_.size() + 1) return false;
+  return std::equal(requestPayload_.begin(), requestPayload_.end(), replyBuffer + 1);
 }
 
+// A half-duplex adapter hands our own frame back; it passes the checksum and
+// would be taken for an empty reply. But the box may also answer a command
+// with exactly the request's bytes (same sequence, command byte, payload),
+// so a frame identical to the request is only skipped as an echo when the
+// line is known to echo, or when another frame for the command follows it.
+// On a line not yet classified, a lone identical frame is the answer.
 ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs) {
   TickTimer timer(Clock());
   std::memset(replyBuffer, 0, sizeof replyBuffer);
   ReplyParser parser(replyBuffer, kMaxReplyBytes);
   uint8_t chunk[kLinkChunkBytes];
+  bool firstOfOurs = true;
+  bool heldIdentical = false;
   for (;;) {
     uint16_t n = Read(chunk, timeoutMs);
     if (n > sizeof chunk) n = sizeof chunk;
@@ -122,22 +129,37 @@ ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs) {
       size_t used = 0;
       ReplyParser::Result r = parser.Feed(chunk + pos, n - pos, &used);
       pos += used;
-      if (r == ReplyParser::kComplete) {
-        bool ours = (replyBuffer[0] & 0x7F) == command;
-        bool echo = !parser.EndedByEot() && IsEchoOfRequest(parser.Sequence(), parser.Count());
-        if (ours && !echo) {
-          replyLength = parser.Count();
-          return kComOk;
-        }
-        // Someone else's frame: whatever follows it is still looked at.
-      } else if (r == ReplyParser::kBadChecksum) {
-        return kComChecksumError;
+      if (r == ReplyParser::kBadChecksum) return kComChecksumError;
+      // Someone else's frame is skipped; whatever follows it is still parsed.
+      if (r != ReplyParser::kComplete || (replyBuffer[0] & 0x7F) != command) continue;
+      bool identical = !parser.EndedByEot() && IsEchoOfRequest(parser.Sequence(), parser.Count());
+      if (identical && echoState_ != EchoState::kNone && !heldIdentical) {
+        heldIdentical = true;
+        firstOfOurs = false;
+        continue;
       }
+      if (heldIdentical) {
+        echoState_ = EchoState::kEchoes;
+      } else if (firstOfOurs) {
+        echoState_ = EchoState::kNone;
+      }
+      replyLength = parser.Count();
+      return kComOk;
     }
     // Tested on every pass, so that a stream of foreign frames cannot keep
     // the wait alive.
-    if (timer.Expired(timeoutMs)) return kComTimeout;
+    if (timer.Expired(timeoutMs)) break;
   }
+  if (heldIdentical && echoState_ == EchoState::kUnknown) {
+    // Nothing followed it: it was the answer. Later bytes may have been
+    // decoded over it, so it is rebuilt from the request.
+    std::memset(replyBuffer, 0, sizeof replyBuffer);
+    replyBuffer[0] = requestCommand_;
+    std::copy(requestPayload_.begin(), requestPayload_.end(), replyBuffer + 1);
+    replyLength = static_cast<uint16_t>(requestPayload_.size() + 1);
+    return kComOk;
+  }
+  return kComTimeout;
 }
 
 ComResult CCom::SendRawFrame(const uint8_t* data, uint16_t length) {

@@ -1,0 +1,119 @@
+#pragma once
+// An in-memory link for tests: what the engine writes goes to a programmable
+// peer, what the peer answers lands in a receive queue, and time runs on a
+// manual clock, so exchanges and time-outs run without I/O and without
+// waiting. Single-threaded unless UseSystemClock() is called.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/byte_queue.h"
+#include "link/ccom.h"
+#include "link/monotonic_clock.h"
+
+namespace skyh::test {
+
+// One request frame as the control box would see it on the wire.
+struct WireFrame {
+  bool raw = false;       // a boot-loader frame (55 55 ... 04): only `payload` is set
+  uint8_t sequence = 0;
+  uint8_t command = 0;
+  std::vector<uint8_t> payload;  // decoded (raw frames: unescaped data and check byte)
+  bool checksumOk = false;
+  std::vector<uint8_t> bytes;    // the frame exactly as written
+};
+
+// Encodes a reply frame the way the control box does; written apart from the
+// engine's encoder so that the two check each other.
+std::vector<uint8_t> BuildFrame(uint8_t sequence, uint8_t command,
+                                const std::vector<uint8_t>& payload, bool lowerCase = false);
+
+// Cuts a byte stream as written by the engine into frames; an unfinished
+// frame at the end stays in `rest`.
+std::vector<WireFrame> SplitFrames(const std::vector<uint8_t>& stream,
+                                   std::vector<uint8_t>* rest = nullptr);
+
+class MemoryLink : public CCom {
+ public:
+  // Answers one request frame with the bytes to receive (empty: silence).
+  using Responder = std::function<std::vector<uint8_t>(const WireFrame&)>;
+
+  MemoryLink();
+
+  bool Write(const uint8_t* data, uint16_t length) override;
+  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override;
+  bool Open() override;
+  bool Close() override;
+  uint32_t GetDefaultTimeout() override { return defaultTimeoutMs_; }
+  std::string GetDescription() override;
+  void DiscardReceived() override;
+
+  // ---- the peer ----
+  void SetResponder(Responder responder) { responder_ = std::move(responder); }
+  // Raw hook, called with every written block before frames are cut.
+  void SetWriteHook(std::function<void(MemoryLink&, const uint8_t*, uint16_t)> hook) {
+    writeHook_ = std::move(hook);
+  }
+  // Called when a Read found nothing within its time-out: bytes received
+  // from here arrived just after that time-out.
+  void SetSilenceHook(std::function<void(MemoryLink&)> hook) { silenceHook_ = std::move(hook); }
+  // Hand every written block straight back (a half-duplex adapter).
+  void SetEcho(bool echo) { echo_ = echo; }
+
+  // Bytes arrive now / `delayMs` after now on the link's clock.
+  void Receive(const std::vector<uint8_t>& bytes);
+  void ReceiveAfter(uint64_t delayMs, const std::vector<uint8_t>& bytes);
+  size_t PendingDeliveries() const { return pending_.size(); }
+  size_t QueuedReceiveBytes();
+
+  // ---- what was written ----
+  const std::vector<std::vector<uint8_t>>& Writes() const { return writes_; }
+  std::vector<uint8_t> AllWritten() const;
+  const std::vector<WireFrame>& Frames() const { return frames_; }
+  void ClearRecord();
+
+  // ---- failures and settings ----
+  // Writes from the n-th on (0-based, counting every Write call) fail.
+  void FailWritesFrom(size_t n) { failWritesFrom_ = n; }
+  void FailOpen(const std::string& message) { openError_ = message; }
+  void SetDefaultTimeout(uint32_t ms) { defaultTimeoutMs_ = ms; }
+
+  ManualClock& Manual() { return manualClock_; }
+  // Real time and blocking waits, for a peer on another thread.
+  void UseSystemClock() { SetClock(nullptr); manual_ = false; }
+
+  // Access to the engine's protected state for white-box checks.
+  using CCom::replyBuffer;
+
+ private:
+  struct Delivery {
+    uint64_t atMs;
+    std::vector<uint8_t> bytes;
+  };
+  void DeliverDue();
+  void TopUp();
+
+  ManualClock manualClock_;
+  bool manual_ = true;
+  ByteQueue rxQueue_{kLinkChunkBytes};
+  // What does not fit the receive queue yet (the operating system's buffer).
+  std::deque<uint8_t> backlog_;
+  std::recursive_mutex mutex_;
+  std::vector<Delivery> pending_;
+  Responder responder_;
+  std::function<void(MemoryLink&, const uint8_t*, uint16_t)> writeHook_;
+  std::function<void(MemoryLink&)> silenceHook_;
+  bool echo_ = false;
+  std::vector<std::vector<uint8_t>> writes_;
+  std::vector<uint8_t> unfinished_;
+  std::vector<WireFrame> frames_;
+  size_t writeCalls_ = 0;
+  size_t failWritesFrom_ = SIZE_MAX;
+  std::string openError_;
+  uint32_t defaultTimeoutMs_ = 3000;
+};
+
+}  // namespace skyh::test
