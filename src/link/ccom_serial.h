@@ -1,0 +1,36 @@
+#pragma once
+// The link over a local serial port (real, USB-to-serial or a pseudo-terminal).
+#include <string>
+
+#include "link/ccom.h"
+#include "link/serial_port.h"
+
+namespace skyh {
+
+class CComSerial : public CCom {
+ public:
+  CComSerial() = default;
+  ~CComSerial() override;
+
+  bool Write(const uint8_t* data, uint16_t length) override;
+  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override;
+  bool Open() override;
+  bool Close() override;
+  uint32_t GetDefaultTimeout() override { return 3000; }
+  std::string GetDescription() override;
+  void DiscardReceived() override;
+
+  void SetPortName(const std::string& name) { portName = name; }
+  const std::string& GetPortName() const { return portName; }
+  SerialPort& Port() { return port; }
+
+ protected:
+  // The messages shared with the modem link.
+  bool CheckPortName();
+  bool OpenPortAndStartReceiving();
+
+  SerialPort port;
+  std::string portName;
+};
+
+}  // namespace skyh

@@ -1,0 +1,125 @@
+#include "link/libusb_transport.h"
+
+#include <chrono>
+
+namespace skyh {
+namespace {
+
+constexpr int kInterface = 0;
+// How long Close waits for a cancelled transfer before giving it up.
+constexpr uint32_t kCloseGraceMs = 1000;
+
+}  // namespace
+
+LibUsbTransport::~LibUsbTransport() {
+  Close();
+  if (transfer != nullptr) libusb_free_transfer(transfer);
+  if (context != nullptr) libusb_exit(context);
+}
+
+bool LibUsbTransport::EnsureContext() {
+  if (context != nullptr) return true;
+  if (libusb_init(&context) != 0) {
+    context = nullptr;
+    return false;
+  }
+  return true;
+}
+
+libusb_device* LibUsbTransport::FindDevice(libusb_device** list, uint16_t vendorId,
+                                           uint16_t productId) {
+  for (libusb_device** d = list; *d != nullptr; ++d) {
+    libusb_device_descriptor desc;
+    if (libusb_get_device_descriptor(*d, &desc) != 0) continue;
+    if (desc.idVendor == vendorId && desc.idProduct == productId) return *d;
+  }
+  return nullptr;
+}
+
+bool LibUsbTransport::IsPresent(uint16_t vendorId, uint16_t productId) {
+  if (!EnsureContext()) return false;
+  libusb_device** list = nullptr;
+  if (libusb_get_device_list(context, &list) < 0) return false;
+  bool found = FindDevice(list, vendorId, productId) != nullptr;
+  libusb_free_device_list(list, 1);
+  return found;
+}
+
+bool LibUsbTransport::Open(uint16_t vendorId, uint16_t productId) {
+  if (handle != nullptr) return true;
+  if (!EnsureContext()) return false;
+  libusb_device** list = nullptr;
+  if (libusb_get_device_list(context, &list) < 0) return false;
+  libusb_device* device = FindDevice(list, vendorId, productId);
+  if (device != nullptr && libusb_open(device, &handle) != 0) handle = nullptr;
+  libusb_free_device_list(list, 1);
+  if (handle == nullptr) return false;
+  libusb_set_auto_detach_kernel_driver(handle, 1);
+  if (libusb_claim_interface(handle, kInterface) != 0) {
+    libusb_close(handle);
+    handle = nullptr;
+    return false;
+  }
+  claimedInterface = kInterface;
+  return true;
+}
+
+void LibUsbTransport::Close() {
+  if (handle == nullptr) return;
+  if (!completed) {
+    Cancel();
+    int ignored = 0;
+    if (Wait(kCloseGraceMs, ignored) == UsbWait::TimedOut) {
+      // libusb still owns it; freeing it now would be a use after free.
+      transfer = nullptr;
+      completed = 1;
+    }
+  }
+  if (claimedInterface >= 0) libusb_release_interface(handle, claimedInterface);
+  claimedInterface = -1;
+  libusb_close(handle);
+  handle = nullptr;
+}
+
+void LIBUSB_CALL LibUsbTransport::OnTransferDone(libusb_transfer* done) {
+  static_cast<LibUsbTransport*>(done->user_data)->completed = 1;
+}
+
+bool LibUsbTransport::Submit(uint8_t endpoint, uint8_t* buffer, int length) {
+  if (handle == nullptr || !completed) return false;
+  if (transfer == nullptr) transfer = libusb_alloc_transfer(0);
+  if (transfer == nullptr) return false;
+  // No libusb time-out: Wait measures it and the caller cancels.
+  libusb_fill_bulk_transfer(transfer, handle, endpoint, buffer, length, OnTransferDone, this, 0);
+  completed = 0;
+  if (libusb_submit_transfer(transfer) != 0) {
+    completed = 1;
+    return false;
+  }
+  return true;
+}
+
+UsbWait LibUsbTransport::Wait(uint32_t timeoutMs, int& transferred) {
+  transferred = 0;
+  if (transfer == nullptr) return UsbWait::Failed;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!completed) {
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return UsbWait::TimedOut;
+    timeval tv{static_cast<time_t>(left.count() / 1000000),
+               static_cast<suseconds_t>(left.count() % 1000000)};
+    int rc = libusb_handle_events_timeout_completed(context, &tv, &completed);
+    if (rc != 0 && rc != LIBUSB_ERROR_INTERRUPTED && rc != LIBUSB_ERROR_TIMEOUT) {
+      return UsbWait::TimedOut;
+    }
+  }
+  transferred = transfer->actual_length;
+  return transfer->status == LIBUSB_TRANSFER_COMPLETED ? UsbWait::Done : UsbWait::Failed;
+}
+
+void LibUsbTransport::Cancel() {
+  if (transfer != nullptr && !completed) libusb_cancel_transfer(transfer);
+}
+
+}  // namespace skyh

@@ -1,0 +1,83 @@
+#include "link/usb_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/libusb_transport.h"
+
+namespace skyh {
+
+UsbDevice::UsbDevice() : UsbDevice(std::make_unique<LibUsbTransport>()) {}
+
+UsbDevice::UsbDevice(std::unique_ptr<UsbTransport> t) : transport(std::move(t)), ioBuffer(4096) {}
+
+UsbDevice::~UsbDevice() { Close(); }
+
+bool UsbDevice::IsPresent() { return transport->IsPresent(kVendorId, kProductId); }
+
+bool UsbDevice::Open() {
+  if (isOpen) return true;
+  isOpen = transport->Open(kVendorId, kProductId);
+  inFlight = false;
+  return isOpen;
+}
+
+void UsbDevice::Close() {
+  if (!isOpen) return;
+  if (inFlight) {
+    transport->Cancel();
+    Settle();
+  }
+  transport->Close();
+  inFlight = false;
+  isOpen = false;
+}
+
+bool UsbDevice::Settle() {
+  if (!inFlight) return true;
+  int ignored = 0;
+  if (transport->Wait(kCancelGraceMs, ignored) == UsbWait::TimedOut) return false;
+  inFlight = false;
+  return true;
+}
+
+bool UsbDevice::Transfer(uint8_t endpoint, int length, uint32_t timeoutMs, int& transferred) {
+  transferred = 0;
+  if (!isOpen || !Settle()) return false;
+  if (!transport->Submit(endpoint, ioBuffer.data(), length)) return false;
+  inFlight = true;
+  UsbWait result = transport->Wait(timeoutMs, transferred);
+  if (result == UsbWait::TimedOut) {
+    transport->Cancel();
+    // The transfer may have completed just before the cancel; its bytes count.
+    result = transport->Wait(kCancelGraceMs, transferred);
+    if (result == UsbWait::TimedOut) {
+      transferred = 0;
+      return false;  // still in flight: the next transfer waits for it first
+    }
+  }
+  inFlight = false;
+  if (result != UsbWait::Done) transferred = 0;
+  return result == UsbWait::Done;
+}
+
+bool UsbDevice::Write(const uint8_t* data, uint16_t length, uint32_t timeoutMs) {
+  // Settle before touching the buffer that an unfinished transfer may hold.
+  if (!isOpen || !Settle()) return false;
+  if (ioBuffer.size() < length) ioBuffer.resize(length);
+  std::memcpy(ioBuffer.data(), data, length);
+  int sent = 0;
+  return Transfer(kOutPipe, length, timeoutMs, sent) && sent == length;
+}
+
+uint16_t UsbDevice::Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) {
+  if (!isOpen || !Settle()) return 0;
+  if (ioBuffer.size() < size) ioBuffer.resize(size);
+  int got = 0;
+  if (!Transfer(kInPipe, size, timeoutMs, got)) return 0;
+  uint16_t n = static_cast<uint16_t>(std::clamp(got, 0, int(size)));
+  std::memcpy(buffer, ioBuffer.data(), n);
+  return n;
+}
+
+}  // namespace skyh

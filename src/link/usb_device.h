@@ -1,0 +1,53 @@
+#pragma once
+// The control box's USB device: vendor 0x04DE, product 0xF586, bulk OUT 0x02
+// and bulk IN 0x82. Every transfer has a time-out after which it is
+// cancelled, and a cancelled transfer is waited for before the next starts,
+// so a stalled pipe can neither block the caller nor overlap two transfers.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "link/usb_transport.h"
+
+namespace skyh {
+
+class UsbDevice {
+ public:
+  static constexpr uint16_t kVendorId = 0x04DE;
+  static constexpr uint16_t kProductId = 0xF586;
+  static constexpr uint8_t kOutPipe = 0x02;
+  static constexpr uint8_t kInPipe = 0x82;
+  // How long a cancelled transfer may take to end.
+  static constexpr uint32_t kCancelGraceMs = 1000;
+
+  // On libusb.
+  UsbDevice();
+  explicit UsbDevice(std::unique_ptr<UsbTransport> transport);
+  ~UsbDevice();
+  UsbDevice(const UsbDevice&) = delete;
+  UsbDevice& operator=(const UsbDevice&) = delete;
+
+  // Enumerates each time, so plugging and unplugging show.
+  bool IsPresent();
+  bool Open();
+  void Close();
+  bool IsOpen() const { return isOpen; }
+
+  // True when every byte went out within `timeoutMs`.
+  bool Write(const uint8_t* data, uint16_t length, uint32_t timeoutMs);
+  // One bulk IN transfer of up to `size` bytes; 0 on silence or error.
+  uint16_t Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs);
+
+ private:
+  bool Transfer(uint8_t endpoint, int length, uint32_t timeoutMs, int& transferred);
+  bool Settle();
+
+  std::unique_ptr<UsbTransport> transport;
+  // Transfers use this buffer, never the caller's: after a cancel that has
+  // not ended yet the device may still write into it.
+  std::vector<uint8_t> ioBuffer;
+  bool isOpen = false;
+  bool inFlight = false;
+};
+
+}  // namespace skyh

@@ -1,0 +1,34 @@
+// Port discovery order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "link/serial_ports_list.h"
+
+namespace skyh {
+namespace {
+
+TEST(SerialPortsList, NaturalOrderComparesNumbersByValue) {
+  std::vector<std::string> names = {"/dev/ttyS10", "/dev/ttyUSB0", "/dev/ttyS2",
+                                    "/dev/ttyACM1", "/dev/ttyS02", "/dev/ttyS1"};
+  std::sort(names.begin(), names.end(), NaturalLess);
+  EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyS2",
+                                             "/dev/ttyS02", "/dev/ttyS10", "/dev/ttyUSB0"}));
+  EXPECT_FALSE(NaturalLess("ttyS2", "ttyS2"));
+  EXPECT_TRUE(NaturalLess("ttyS", "ttyS0"));
+  EXPECT_FALSE(NaturalLess("ttyS0", "ttyS"));
+  EXPECT_TRUE(NaturalLess("COM9", "COM10"));
+  EXPECT_TRUE(NaturalLess("a99999999999999999999999", "a100000000000000000000000"));
+}
+
+TEST(SerialPortsList, AppendsSortedAndReportsWhetherAnyWasFound) {
+  std::vector<std::string> target = {"kept"};
+  bool any = ListSerialPorts(target);
+  ASSERT_FALSE(target.empty());
+  EXPECT_EQ(target.front(), "kept");
+  EXPECT_EQ(any, target.size() > 1);
+  EXPECT_TRUE(std::is_sorted(target.begin() + 1, target.end(), NaturalLess));
+}
+
+}  // namespace
+}  // namespace skyh

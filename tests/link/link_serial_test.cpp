@@ -1,0 +1,208 @@
+// The serial port and the serial link over pseudo-terminals that the tests
+// drive themselves.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "link/ccom_serial.h"
+#include "link/serial_port.h"
+#include "support/pty_peer.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+using test::PtyPeer;
+
+std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// Waits until `count` more bytes than before have been queued.
+bool WaitQueued(SerialPort& port, uint64_t& seen, uint64_t count) {
+  seen += count;
+  return port.WaitReceivedTotal(seen, 10000);
+}
+
+size_t ThreadCount() {
+  size_t n = 0;
+  for (auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+TEST(SerialPort, OpensByPathOrLinkExclusivelyAndMovesBytes) {
+  PtyPeer peer;
+  ASSERT_TRUE(peer.ok());
+  EXPECT_EQ(SerialPort::DevicePathFor("ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(SerialPort::DevicePathFor("/dev/pts/3"), "/dev/pts/3");
+
+  test::TempDir dir;
+  const std::string link = dir / "box";
+  std::filesystem::create_symlink(peer.SlavePath(), link);
+
+  SerialPort port;
+  ASSERT_TRUE(port.Open(link));
+  EXPECT_TRUE(port.Open(link));  // already open: nothing changes
+  ASSERT_TRUE(port.Configure(9600, 8, 0, 0));
+  EXPECT_EQ(port.BaudRate(), 9600u);
+  EXPECT_TRUE(port.SetRts(true));  // a pseudo-terminal has no modem lines
+  EXPECT_TRUE(port.SetDtr(false));
+
+  // A second opener, through the other name, is refused while it is open.
+  SerialPort second;
+  EXPECT_FALSE(second.Open(peer.SlavePath()));
+  EXPECT_FALSE(second.IsOpen());
+
+  ASSERT_TRUE(port.StartReceiveThread());
+  EXPECT_TRUE(port.Write(reinterpret_cast<const uint8_t*>("hello\r\n"), 7));
+  EXPECT_EQ(peer.Read(7, 5000), Bytes("hello\r\n"));
+
+  // Raw: no echo, no translation of CR, LF or control bytes.
+  std::vector<uint8_t> all(256);
+  for (int i = 0; i < 256; ++i) all[size_t(i)] = uint8_t(i);
+  ASSERT_TRUE(peer.Write(all));
+  uint64_t seen = 0;
+  ASSERT_TRUE(WaitQueued(port, seen, 256));
+  for (int i = 0; i < 256; ++i) {
+    uint8_t b = 0;
+    ASSERT_TRUE(port.rxQueue.Get(b));
+    EXPECT_EQ(b, uint8_t(i));
+  }
+  EXPECT_EQ(peer.Read(1, 0).size(), 0u);
+
+  EXPECT_TRUE(port.Close());
+  EXPECT_FALSE(port.ReceiveThreadRunning());
+  EXPECT_TRUE(port.Close());
+  EXPECT_FALSE(port.Write(all.data(), 1));
+  // Closed, the port is free for the next opener.
+  EXPECT_TRUE(second.Open(peer.SlavePath()));
+}
+
+TEST(SerialPort, RefusesWhatIsNotATerminalAndUnknownSettings) {
+  test::TempDir dir;
+  test::WriteFile(dir / "plain", "x");
+  SerialPort port;
+  EXPECT_FALSE(port.Open(dir / "plain"));
+  EXPECT_FALSE(port.Open(dir / "missing"));
+  EXPECT_FALSE(port.Configure(9600, 8, 0, 0));  // not open
+  PtyPeer peer;
+  ASSERT_TRUE(port.Open(peer.SlavePath()));
+  EXPECT_FALSE(port.Configure(12345, 8, 0, 0));
+  EXPECT_FALSE(port.Configure(9600, 9, 0, 0));
+  EXPECT_FALSE(port.Configure(9600, 8, 3, 0));
+  EXPECT_TRUE(port.Configure(9600, 7, 2, 2));
+}
+
+TEST(SerialPort, PurgeDropsWhatWasReceived) {
+  PtyPeer peer;
+  SerialPort port;
+  ASSERT_TRUE(port.Open(peer.SlavePath()));
+  ASSERT_TRUE(port.Configure(9600, 8, 0, 0));
+  ASSERT_TRUE(port.StartReceiveThread());
+  ASSERT_TRUE(peer.Write("stale"));
+  uint64_t seen = 0;
+  ASSERT_TRUE(WaitQueued(port, seen, 5));
+  EXPECT_TRUE(port.Purge());
+  EXPECT_EQ(port.rxQueue.Count(), 0);
+}
+
+TEST(CComSerial, OpenErrorsCarryTheirTexts) {
+  CComSerial link;
+  EXPECT_EQ(link.GetDescription(), "Unknown");
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error port name is empty");
+  EXPECT_FALSE(link.IsConnected());
+
+  link.SetPortName("ttyDOESNOTEXIST7");
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error can't open port \"ttyDOESNOTEXIST7\"");
+  EXPECT_EQ(link.GetDescription(), "ttyDOESNOTEXIST7: Disconnected");
+
+  PtyPeer peer;
+  SerialPort elsewhere;
+  ASSERT_TRUE(elsewhere.Open(peer.SlavePath()));
+  link.SetPortName(peer.SlavePath());
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error can't open port \"" + peer.SlavePath() + "\"");
+
+  elsewhere.Close();
+  EXPECT_TRUE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "");
+  EXPECT_EQ(link.GetDescription(), peer.SlavePath() + ": Connected");
+  EXPECT_TRUE(link.Open());  // open stays open
+  EXPECT_TRUE(link.Close());
+  EXPECT_EQ(link.GetDescription(), peer.SlavePath() + ": Disconnected");
+  EXPECT_TRUE(link.Close());
+}
+
+TEST(CComSerial, ReadHandsOutQueuedBytesAtOnceAndWaitsOtherwise) {
+  PtyPeer peer;
+  CComSerial link;
+  ManualClock clock;
+  link.SetClock(&clock);
+  link.SetPortName(peer.SlavePath());
+  ASSERT_TRUE(link.Open());
+
+  // Silence: the time-out passes (on the manual clock) and nothing comes.
+  uint8_t buffer[kLinkChunkBytes];
+  uint64_t before = clock.NowMs();
+  EXPECT_EQ(link.Read(buffer, 3000), 0);
+  EXPECT_EQ(clock.NowMs() - before, 3000u);
+
+  // Bytes that came before any Read come out without a wait.
+  ASSERT_TRUE(peer.Write("0123456789"));
+  uint64_t seen = 0;
+  ASSERT_TRUE(WaitQueued(link.Port(), seen, 10));
+  before = clock.NowMs();
+  ASSERT_EQ(link.Read(buffer, 3000), 10);
+  EXPECT_EQ(clock.NowMs(), before);
+  EXPECT_EQ(std::string(buffer, buffer + 10), "0123456789");
+
+  // A Read hands back everything queued, up to a whole chunk.
+  ASSERT_TRUE(peer.Write(std::vector<uint8_t>(kLinkChunkBytes - 1, 'x')));
+  ASSERT_TRUE(WaitQueued(link.Port(), seen, kLinkChunkBytes - 1));
+  EXPECT_EQ(link.Read(buffer, 3000), kLinkChunkBytes - 1);
+
+  // DiscardReceived empties the queue.
+  ASSERT_TRUE(peer.Write("zz"));
+  ASSERT_TRUE(WaitQueued(link.Port(), seen, 2));
+  link.DiscardReceived();
+  EXPECT_EQ(link.Port().rxQueue.Count(), 0);
+}
+
+TEST(CComSerial, PulledAdapterFailsWritesAndCloseStillReturns) {
+  size_t threadsBefore = ThreadCount();
+  {
+    auto peer = std::make_unique<PtyPeer>();
+    CComSerial link;
+    link.SetPortName(peer->SlavePath());
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(link.Port().ReceiveThreadRunning());
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+
+    peer.reset();  // the line hangs up
+    const uint8_t frame[] = {1, 2, 3};
+    EXPECT_FALSE(link.Write(frame, 3));
+    int64_t t = 0;
+    EXPECT_EQ(link.GetDateTime(t), kComWriteFailed);
+
+    EXPECT_TRUE(link.Close());
+    EXPECT_FALSE(link.Port().ReceiveThreadRunning());
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+    // The port is gone: the reconnection reports it.
+    EXPECT_FALSE(link.Open());
+    EXPECT_EQ(link.GetLastErrorText().rfind("Error can't open port", 0), 0u);
+
+    PtyPeer next;
+    link.SetPortName(next.SlavePath());
+    ASSERT_TRUE(link.Open());
+  }
+  // Destroying an open link leaves no receive thread behind.
+  EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+}  // namespace
+}  // namespace skyh
