@@ -1,0 +1,415 @@
+#include "protocol/firmware_update.h"
+
+#include <algorithm>
+
+#include "core/format.h"
+#include "core/log_file.h"
+#include "link/ccom.h"
+#include "protocol/aes_cbc.h"
+#include "protocol/firmware_blocks.h"
+
+namespace skyh {
+
+namespace {
+
+int Percent(uint64_t position, uint64_t range) {
+  if (range == 0) return 0;
+  return static_cast<int>(std::min<uint64_t>(position, range) * 100 / range);
+}
+
+}  // namespace
+
+const char* UpdateResultText(int result) {
+  switch (result) {
+    case kUpdateSuccess: return "SUCCESS";
+    case kUpdateError: return "ERROR";
+    case kUpdateAborted: return "ABORTED";
+    default: return "UNKNOWN";
+  }
+}
+
+CFirmwareUpdate::CFirmwareUpdate(CCom& link, IProgressSink& progress, IPrompt& prompt, IFirmwareView& view,
+                                 FirmwareUpdateOptions options)
+    : link(link), progress(progress), prompt(prompt), view(view), options(std::move(options)) {}
+
+CFirmwareUpdate::~CFirmwareUpdate() {
+  RequestStop();
+  Resume();
+  Join();
+}
+
+bool CFirmwareUpdate::Start() {
+  if (running.load() || workerThread.joinable() || phx.fileCode.empty()) return false;
+  running = true;
+  workerThread = std::thread([this] {
+    SetStatus("Please wait...");
+    workerResult = RunUpdate();
+    running = false;
+  });
+  return true;
+}
+
+int CFirmwareUpdate::Join() {
+  if (workerThread.joinable()) workerThread.join();
+  return workerResult;
+}
+
+void CFirmwareUpdate::Pause() {
+  std::lock_guard<std::mutex> lock(stopMutex);
+  paused = true;
+}
+
+void CFirmwareUpdate::Resume() {
+  {
+    std::lock_guard<std::mutex> lock(stopMutex);
+    paused = false;
+  }
+  stopSignal.notify_all();
+}
+
+void CFirmwareUpdate::RequestStop() {
+  {
+    std::lock_guard<std::mutex> lock(stopMutex);
+    // A closed event is never signalled: the next run starts clean.
+    if (!stopEventOpen) return;
+    stopRequested = true;
+  }
+  stopSignal.notify_all();
+}
+
+void CFirmwareUpdate::OpenStopEvent() {
+  std::lock_guard<std::mutex> lock(stopMutex);
+  stopEventOpen = true;
+  stopRequested = false;
+}
+
+void CFirmwareUpdate::CloseStopEvent() {
+  std::lock_guard<std::mutex> lock(stopMutex);
+  stopEventOpen = false;
+  stopRequested = false;
+}
+
+bool CFirmwareUpdate::StopSignalled() {
+  // The progress display's own Abort (Ctrl-C on the terminal) counts too.
+  if (progress.Aborted()) return true;
+  std::lock_guard<std::mutex> lock(stopMutex);
+  return stopRequested;
+}
+
+bool CFirmwareUpdate::WaitForStop(uint32_t ms) {
+  {
+    std::unique_lock<std::mutex> lock(stopMutex);
+    link.Clock().WaitFor(stopSignal, lock, ms, [this] { return stopRequested; });
+  }
+  return StopSignalled();
+}
+
+void CFirmwareUpdate::PausePoint() {
+  std::unique_lock<std::mutex> lock(stopMutex);
+  stopSignal.wait(lock, [this] { return !paused; });
+}
+
+void CFirmwareUpdate::Fail(const std::string& text) {
+  SetStatus(text);
+  LogLine("%s", text);
+}
+
+void CFirmwareUpdate::SetCurrent(uint64_t position, uint64_t range) {
+  currentPosition = position;
+  currentRange = range;
+  progress.SetBars(Percent(currentPosition, currentRange), -1);
+}
+
+void CFirmwareUpdate::SetTotal(int position, int range) {
+  totalPosition = position;
+  totalRange = range;
+  progress.SetBars(-1, Percent(static_cast<uint64_t>(std::max(totalPosition, 0)),
+                               static_cast<uint64_t>(std::max(totalRange, 0))));
+}
+
+bool CFirmwareUpdate::LoadAssets() {
+  std::string error;
+  if (LoadFirmwareAssets(options.assetsDirectory, assets, error)) return true;
+  Fail(error);
+  view.ShowBox("Error", MessageKind::Error, error);
+  return false;
+}
+
+int CFirmwareUpdate::OpenMedia() {
+  if (link.Open()) {
+    LogLine("Open media: OK\n");
+    return kUpdateSuccess;
+  }
+  LogLine("Open media: ERROR\n");
+  LogLine("ERROR: %s\n", link.GetLastErrorText());
+  return kUpdateError;
+}
+
+void CFirmwareUpdate::CloseMedia() {
+  link.EndSession();
+  LogLine("Close media\n");
+  link.Close();
+  view.ShowLinkDescription(link.GetDescription());
+}
+
+int CFirmwareUpdate::ReadDeviceVersion() {
+  SetStatus("Get firmware version");
+  link.SendBootloaderWake();
+  ComResult result = link.GetFirmwareVersion(deviceVersion.major, deviceVersion.minor, deviceVersion.patch, 0);
+  if (result != kComOk) {
+    Fail(Sprintf("Get firmware version: %d\n", result));
+    return kUpdateError;
+  }
+  view.ShowDeviceVersion(FormatFirmwareVersion(deviceVersion));
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::ReadBootInfo() {
+  SetStatus("Get information");
+  uint16_t reported = 0;
+  keyBytes.clear();
+  keyLength = 0;
+  ComResult result = link.GetBootInfo(bootMode, reported, bootVersion, keyBytes, keyLength);
+  if (result != kComOk) {
+    Fail(Sprintf("Get information error: %d\n", result));
+    return kUpdateError;
+  }
+  view.ShowBootVersion(Sprintf("%d.0", bootVersion));
+  blockSize = RoundBlockSize(reported);
+  // The boot loader scrambles with its key bytes: a reply too short or too
+  // long for them would make the scrambling read outside the key. A debug
+  // build (0xFF) is refused later with its own message.
+  if (bootMode != 0 && bootVersion != 0xFF &&
+      (keyLength < 1 || keyLength > kMaxKeyLength || static_cast<size_t>(keyLength) > keyBytes.size())) {
+    Fail(Sprintf("Get information error: invalid key length %d\n", keyLength));
+    return kUpdateError;
+  }
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::RequireBootLoader() {
+  int result = ReadBootInfo();
+  if (result != kUpdateSuccess) return result;
+  if (bootMode == 0) {
+    // Still the application: erasing now would destroy it with no boot loader to write the rest.
+    Fail("Get information error: the bootloader is not running\n");
+    return kUpdateError;
+  }
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::Erase() {
+  SetStatus("Erase code");
+  ComResult result = link.EraseCode();
+  if (result != kComOk) {
+    Fail(Sprintf("Erase code error: %d\n", result));
+    return kUpdateError;
+  }
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::Verify(bool bootBlock) {
+  SetStatus("Verify application...");
+  ComResult result = bootBlock ? link.VerifyBootBlock() : link.VerifyApplication();
+  if (result != kComOk) {
+    Fail(Sprintf("Verify application error: %d\n", result));
+    return kUpdateError;
+  }
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::WriteBlock(uint32_t address, const uint8_t* block, size_t size) {
+  if (IsErasedBlock(block, size)) return kUpdateSuccess;
+  std::vector<uint8_t> payload(size + 3);
+  payload[0] = static_cast<uint8_t>(address >> 16);
+  payload[1] = static_cast<uint8_t>(address >> 8);
+  payload[2] = static_cast<uint8_t>(address);
+  std::copy(block, block + size, payload.begin() + 3);
+  if (link.WriteCode(payload.data(), static_cast<uint16_t>(payload.size())) != kComOk) {
+    Fail("Update Firmware: error\n");
+    return kUpdateError;
+  }
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decrypt, bool scramble) {
+  if (!image || length == 0) return kUpdateError;
+  // Addresses have three bytes: a larger image would wrap onto its own start.
+  if (length > kMaxImageLength) {
+    Fail("Update Firmware: code too large\n");
+    return kUpdateError;
+  }
+  AesCbc cipher;
+  if (decrypt) {
+    if (assets.aesKey.size() != kAesKeySize ||
+        !cipher.Init(AesCbc::Direction::Decrypt, assets.aesKey.data(), phx.fileIv.data()))
+      return kUpdateError;
+  }
+  if (int result = Erase(); result != kUpdateSuccess) return result;
+
+  SetCurrent(0, length);
+  uint16_t scrambleState = keyLength > 0 ? keyBytes[keyLength - 1] : 0;
+  std::vector<uint8_t> buffer(blockSize);
+  for (size_t offset = 0; offset < length; offset += blockSize) {
+    PausePoint();
+    SetStatus("Write code...");
+    std::fill(buffer.begin(), buffer.end(), 0xFF);
+    size_t n = std::min<size_t>(blockSize, length - offset);
+    bool ok = true;
+    if (decrypt)
+      ok = cipher.Update(image + offset, n, buffer.data());
+    else
+      std::copy_n(image + offset, n, buffer.begin());
+    if (ok && scramble) ScrambleBlock(scrambleState, buffer.data(), n, keyBytes.data(), keyLength);
+    if (ok) ok = WriteBlock(static_cast<uint32_t>(offset), buffer.data(), blockSize) == kUpdateSuccess;
+
+    uint64_t done = static_cast<uint64_t>(offset) + blockSize;
+    SetCurrentPosition(done);
+    SetStatus(Sprintf("Write code: %d%%\n", Percent(done, length)));
+    if (StopSignalled()) {
+      SetCurrentPosition(0);
+      SetStatus("Update Firmware: Aborted");
+      return kUpdateAborted;
+    }
+    if (!ok) {
+      SetStatus("Update Firmware: error");
+      return kUpdateError;
+    }
+  }
+  SetStatus("Write checksum...");
+  ComResult result = link.WriteChecksum();
+  if (result != kComOk) {
+    Fail(Sprintf("Write checksum error: %d\n", result));
+    return kUpdateError;
+  }
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
+  SetCurrent(0, maxMs);
+  CloseMedia();
+  bool opened = false;
+  uint32_t elapsed = 0;
+  for (;;) {
+    PausePoint();
+    if (WaitForStop(100)) {
+      SetCurrentPosition(0);
+      return kUpdateAborted;
+    }
+    elapsed = std::min(elapsed + 100, maxMs);
+    SetCurrentPosition(elapsed);
+    SetStatus(Sprintf("Please wait while rebooting (%ds)\n", static_cast<int>((maxMs - elapsed) / 1000)));
+    if (!opened) opened = OpenMedia() == kUpdateSuccess;
+    if (opened) {
+      link.SendBootloaderWake();
+      uint8_t major, minor, patch;
+      if (link.GetFirmwareVersion(major, minor, patch, 100) == kComOk) {
+        SetCurrentPosition(0);
+        return kUpdateSuccess;
+      }
+    }
+    if (elapsed >= maxMs) return kUpdateError;
+  }
+}
+
+int CFirmwareUpdate::RunSteps() {
+  int result = ReadDeviceVersion();
+  if (result == kUpdateSuccess) {
+    if (!prompt.AskYesNo("Warning", "Would you like to update the firmware of your instrument?")) {
+      result = kUpdateAborted;
+    } else if (phx.fileVersion.Number() <= deviceVersion.Number()) {
+      const FirmwareVersion& f = phx.fileVersion;
+      const FirmwareVersion& d = deviceVersion;
+      std::string question = Sprintf(
+          "The new firmware %d.%d.%d is %s the Photometer's firmware %d.%d.%d.\n\nDo you want to continue?",
+          f.major, f.minor, f.patch, f.Number() == d.Number() ? "equal to" : "older than", d.major, d.minor,
+          d.patch);
+      if (!prompt.AskYesNo("Warning", question)) result = kUpdateAborted;
+    }
+    if (result == kUpdateSuccess)
+      view.ShowBox("Warning", MessageKind::Warning,
+                   "Please connect the instrument to a 12V batterie and/or charger.\n\nPress OK to continue.");
+  }
+  SetTotal(0, 2);
+  if (result != kUpdateSuccess) return result;
+
+  if ((result = ReadBootInfo()) != kUpdateSuccess) return result;
+
+  if (bootMode == 0) {
+    SetTotal(1, 8);
+    if ((result = WriteImage(assets.applicationModeImage.data(), assets.applicationModeImage.size(), false,
+                             false)) != kUpdateSuccess)
+      return result;
+    if ((result = Verify(false)) != kUpdateSuccess) return result;
+    SetTotalPosition(2);
+    if ((result = WaitForReboot(options.applicationRebootWaitMs)) != kUpdateSuccess) return result;
+    SetTotalPosition(3);
+    if ((result = RequireBootLoader()) != kUpdateSuccess) return result;
+  }
+
+  if (bootVersion == 0xFF) {
+    view.ShowBox("Error", MessageKind::Error, "Debug version.\nNo bootloader found : Quit");
+    return kUpdateError;
+  }
+  if (bootVersion != 0 && totalRange == 8) SetTotal(totalPosition, 6);
+
+  if (bootVersion == 0) {
+    SetTotalPosition(totalPosition + 1);
+    if ((result = WriteImage(assets.bootBlock.data(), assets.bootBlock.size(), false, true)) != kUpdateSuccess)
+      return result;
+    if ((result = Verify(true)) != kUpdateSuccess) return result;
+    SetTotalPosition(totalPosition + 1);
+    if ((result = RequireBootLoader()) != kUpdateSuccess) return result;
+  }
+
+  SetTotalPosition(totalPosition + 1);
+  if ((result = WriteImage(phx.fileCode.data(), phx.fileCode.size(), true, true)) != kUpdateSuccess) return result;
+  if ((result = Verify(false)) != kUpdateSuccess) return result;
+  SetTotalPosition(totalPosition + 1);
+  if ((result = WaitForReboot(options.codeRebootWaitMs)) != kUpdateSuccess) return result;
+  SetTotalPosition(totalPosition + 1);
+  return kUpdateSuccess;
+}
+
+int CFirmwareUpdate::RunUpdate() {
+  bootMode = 0;
+  bootVersion = 0;
+  keyBytes.clear();
+  keyLength = 0;
+  deviceVersion = FirmwareVersion{};
+  if (phx.fileCode.empty()) {
+    view.ShowBox("Error", MessageKind::Error, "Choose a file first");
+    return kUpdateError;
+  }
+  // Nothing goes to the box unless everything the run may need is here.
+  if (!LoadAssets()) return kUpdateError;
+
+  if (OpenMedia() != kUpdateSuccess) {
+    SetStatus(link.GetLastErrorText());
+    return kUpdateError;
+  }
+  view.EnableControls(false);
+  OpenStopEvent();
+  link.ResetReceivedBytes();
+
+  int result = RunSteps();
+
+  CloseStopEvent();
+  CloseMedia();
+  view.EnableControls(true);
+  SetTotalPosition(0);
+
+  std::string text = UpdateResultText(result);
+  SetStatus("Update: " + text);
+  const FirmwareVersion& d = deviceVersion;
+  const FirmwareVersion& f = phx.fileVersion;
+  MessageKind kind = result == kUpdateSuccess   ? MessageKind::Info
+                     : result == kUpdateAborted ? MessageKind::Warning
+                                                : MessageKind::Error;
+  view.ShowBox("Info", kind, Sprintf("Update firmware from version %d.%d.%d to version %d.%d.%d :\n", d.major, d.minor,
+                             d.patch, f.major, f.minor, f.patch) +
+                         text);
+  return result;
+}
+
+}  // namespace skyh

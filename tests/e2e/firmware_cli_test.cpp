@@ -1,0 +1,97 @@
+// skyharvester-cli firmware as a user runs it, against the simulated box on a
+// pseudo-terminal.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "protocol/firmware_recorders.h"
+#include "sim_pty_bridge.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Runs the tool with its own settings folder, stdin not a terminal.
+CliRun RunCli(const test::TempDir& home, const std::string& args) {
+  std::string command = "XDG_CONFIG_HOME='" + home.path() + "cfg' HOME='" + home.path() + "' '" SKYH_BINARY_DIR
+                        "/src/app/skyharvester-cli' " + args + " </dev/null >'" + home.path() + "out.txt' 2>'" +
+                        home.path() + "err.txt'";
+  int status = std::system(command.c_str());
+  CliRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = test::ReadFile(home / "out.txt");
+  run.err = test::ReadFile(home / "err.txt");
+  return run;
+}
+
+sim::BoxOptions Box(uint8_t bootVersion) {
+  sim::BoxOptions o;
+  o.boot.version = bootVersion;
+  o.boot.rebootMs = 300;
+  o.boot.hasVersionAfterUpdate = true;
+  o.boot.versionAfterUpdate = {2, 5, 0};
+  return o;
+}
+
+TEST(FirmwareCliE2E, UpdatesTheBoxFromABootLoaderOfVersionZero) {
+  test::FirmwareFixture fixture;
+  test::SimPtyBridge bridge(Box(0));
+  std::string common = "--type serial --port '" + bridge.Path() + "' --assets '" + fixture.dir.path() + "'";
+  CliRun run = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes " + common);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("File version: 2.5.0\nFile size: 19 Kbytes\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Firmware version: 2.1.0\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Bootloader version: 0.0\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("Update: SUCCESS\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS"), std::string::npos);
+  bridge.WithBox([&](sim::ControlBox& box) {
+    EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
+    std::vector<uint8_t> image = box.applicationImage();
+    image.resize(fixture.code.size());
+    EXPECT_EQ(image, fixture.code);
+    std::vector<uint8_t> boot = box.bootBlockImage();
+    boot.resize(kBootBlockSize);
+    EXPECT_EQ(boot, fixture.bootBlock);
+  });
+}
+
+TEST(FirmwareCliE2E, RefusesBadFilesMissingImagesAndUnansweredQuestions) {
+  test::FirmwareFixture fixture;
+  test::SimPtyBridge bridge(Box(2));
+  std::string common = "--type serial --port '" + bridge.Path() + "' --assets '" + fixture.dir.path() + "'";
+
+  // Without a terminal and without --yes the first question is answered No.
+  CliRun no = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' " + common);
+  EXPECT_EQ(no.exitCode, 2) << no.err;
+  EXPECT_NE(no.err.find("Update: ABORTED"), std::string::npos) << no.err;
+
+  test::WriteFile(fixture.dir / "short.phx", std::string(255, '\x7F'));
+  CliRun corrupted = RunCli(fixture.dir, "firmware '" + fixture.dir / "short.phx" + "' --yes " + common);
+  EXPECT_EQ(corrupted.exitCode, 1);
+  EXPECT_NE(corrupted.err.find("short.phx\" file is corrupted"), std::string::npos) << corrupted.err;
+
+  std::filesystem::remove(fixture.dir / kBootBlockFileName);
+  int commandsBefore = 0;
+  bridge.WithBox([&](sim::ControlBox& box) { commandsBefore = box.counters().commands; });
+  CliRun missing = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes " + common);
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find(kBootBlockFileName), std::string::npos) << missing.err;
+  bridge.WithBox([&](sim::ControlBox& box) {
+    EXPECT_EQ(box.counters().commands, commandsBefore) << "nothing sent";
+    EXPECT_FALSE(box.codeFlash().erased());
+  });
+
+  CliRun usage = RunCli(fixture.dir, "firmware");
+  EXPECT_EQ(usage.exitCode, 1);
+}
+
+}  // namespace
+}  // namespace skyh

@@ -1,0 +1,254 @@
+// The whole firmware update against the simulated control box.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/log_file.h"
+#include "protocol/firmware_update.h"
+#include "protocol/firmware_box_link.h"
+#include "protocol/firmware_recorders.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+using test::FirmwareBoxLink;
+using test::FirmwareFixture;
+using test::RecordingProgress;
+using test::RecordingView;
+using test::ScriptedPrompt;
+
+constexpr uint8_t kEraseCode = 0x22, kWriteCode = 0x23, kVerifyApplication = 0x26, kVerifyBootBlock = 0x29,
+                  kEndSession = 0x4B;
+
+sim::BoxOptions Box(bool installed, uint8_t bootVersion, sim::FirmwareVersion running = {2, 1, 0}) {
+  sim::BoxOptions o;
+  o.firmware = running;
+  o.boot.installed = installed;
+  o.boot.version = bootVersion;
+  o.boot.hasVersionAfterUpdate = true;
+  o.boot.versionAfterUpdate = {2, 5, 0};
+  return o;
+}
+
+std::vector<uint8_t> Prefix(const std::vector<uint8_t>& v, size_t n) {
+  return std::vector<uint8_t>(v.begin(), v.begin() + std::min(n, v.size()));
+}
+
+struct UpdateRun {
+  FirmwareFixture fixture;
+  FirmwareBoxLink link;
+  RecordingProgress progress;
+  ScriptedPrompt prompt;
+  RecordingView view;
+  CFirmwareUpdate update;
+
+  explicit UpdateRun(sim::BoxOptions box, FirmwareUpdateOptions* options = nullptr)
+      : link(std::move(box)), update(link, progress, prompt, view, options ? *options : fixture.Options()) {
+    update.SetFile(fixture.phx);
+  }
+  const RecordingView::Box& Summary() const { return view.boxes.back(); }
+};
+
+TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNewFirmware) {
+  test::TempDir logDir;
+  SetLog(new CLogFile(logDir / "SkyHarvester.log", true));
+  GetLog()->Start(true);
+
+  UpdateRun run(Box(false, 2, {2, 1, 0}));
+  ASSERT_TRUE(run.update.Start());
+  EXPECT_FALSE(run.update.Start()) << "one run at a time";
+  EXPECT_EQ(run.update.Join(), kUpdateSuccess);
+
+  EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code);
+  // The application-mode image went first, plain and unscrambled.
+  auto writes = run.link.Frames(kWriteCode);
+  ASSERT_FALSE(writes.empty());
+  std::vector<uint8_t> firstBlock(writes[0].payload.begin() + 3, writes[0].payload.end());
+  EXPECT_EQ(firstBlock, Prefix(run.fixture.applicationImage, firstBlock.size()));
+  EXPECT_EQ(run.link.Frames(kVerifyApplication).size(), 2u);
+  EXPECT_EQ(run.link.Frames(kEraseCode).size(), 2u);
+  EXPECT_TRUE(run.link.Frames(kVerifyBootBlock).empty());
+
+  EXPECT_TRUE(run.progress.Saw("Please wait..."));
+  EXPECT_TRUE(run.progress.Saw("Get firmware version"));
+  EXPECT_TRUE(run.progress.Saw("Erase code"));
+  EXPECT_TRUE(run.progress.Saw("Write code: 100%\n"));
+  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (29s)\n"));
+  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (139s)\n"));
+  EXPECT_EQ(run.progress.texts.back(), "Update: SUCCESS");
+  EXPECT_EQ(run.view.deviceVersion, "2.1.0");
+  EXPECT_EQ(run.view.bootVersion, "2.0");
+  EXPECT_EQ(run.view.controls, (std::vector<bool>{false, true}));
+  EXPECT_EQ(run.view.linkDescription, "Simulated box");
+  EXPECT_EQ(run.progress.totalBar.back(), 0);
+  EXPECT_TRUE(std::find(run.progress.totalBar.begin(), run.progress.totalBar.end(), 100) !=
+              run.progress.totalBar.end());
+
+  ASSERT_EQ(run.view.boxes.size(), 2u);
+  EXPECT_EQ(run.view.boxes[0].text,
+            "Please connect the instrument to a 12V batterie and/or charger.\n\nPress OK to continue.");
+  EXPECT_EQ(run.Summary().caption, "Info");
+  EXPECT_EQ(run.Summary().icon, MessageKind::Info);
+  EXPECT_EQ(run.Summary().text, "Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS");
+  EXPECT_FALSE(run.link.IsConnected());
+  EXPECT_EQ(run.link.Frames().back().command, kEndSession);
+
+  std::string log = test::ReadFile(logDir / "SkyHarvester.log");
+  SetLog(nullptr);
+  EXPECT_NE(log.find("Open media: OK\n"), std::string::npos);
+  EXPECT_NE(log.find("Close media\n"), std::string::npos);
+}
+
+TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirst) {
+  UpdateRun run(Box(true, 0));
+  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(Prefix(run.link.box.bootBlockImage(), kBootBlockSize), run.fixture.bootBlock);
+  EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code);
+  EXPECT_EQ(run.link.Frames(kVerifyBootBlock).size(), 1u);
+  EXPECT_EQ(run.link.Frames(kVerifyApplication).size(), 1u);
+  EXPECT_EQ(run.Summary().text, "Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS");
+}
+
+TEST(FirmwareUpdateE2E, CurrentBootLoaderTakesOnlyTheFileAndBlockSizesRoundDown) {
+  for (uint16_t reported : {1024, 600, 100}) {
+    sim::BoxOptions options = Box(true, 3);
+    options.boot.blockSize = reported;
+    UpdateRun run(options);
+    EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess) << reported;
+    EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code) << reported;
+    EXPECT_EQ(run.link.Frames(kEraseCode).size(), 1u);
+    EXPECT_TRUE(run.link.Frames(kVerifyBootBlock).empty());
+    size_t expected = reported == 1024 ? 1024 : reported == 600 ? 512 : 256;
+    EXPECT_EQ(run.update.BlockSize(), expected);
+    auto writes = run.link.Frames(kWriteCode);
+    ASSERT_FALSE(writes.empty());
+    for (const auto& w : writes) EXPECT_EQ(w.payload.size(), expected + 3) << reported;
+    // Addresses step by the block size, most significant byte first.
+    ASSERT_GE(writes.size(), 2u);
+    EXPECT_EQ(writes[1].payload[1] * 256 + writes[1].payload[2], static_cast<int>(expected));
+    EXPECT_EQ(run.view.bootVersion, "3.0");
+  }
+}
+
+TEST(FirmwareUpdateE2E, DebugBootLoaderQuitsBeforeErasingAnything) {
+  UpdateRun run(Box(true, 0xFF));
+  EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+  EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
+  ASSERT_GE(run.view.boxes.size(), 2u);
+  const auto& debug = run.view.boxes[run.view.boxes.size() - 2];
+  EXPECT_EQ(debug.caption, "Error");
+  EXPECT_EQ(debug.text, "Debug version.\nNo bootloader found : Quit");
+  EXPECT_EQ(run.Summary().icon, MessageKind::Error);
+  EXPECT_EQ(run.progress.texts.back(), "Update: ERROR");
+  EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 1, 0}));
+}
+
+TEST(FirmwareUpdateE2E, CancelDuringWritingAbortsAndClosesTheLink) {
+  UpdateRun run(Box(true, 2));
+  int blocks = 0;
+  run.progress.onText = [&](const std::string& text) {
+    if (text.rfind("Write code: ", 0) == 0 && ++blocks == 3) run.update.RequestStop();
+  };
+  EXPECT_EQ(run.update.RunUpdate(), kUpdateAborted);
+  EXPECT_EQ(run.link.Frames(kWriteCode).size(), 3u) << "stopped after the block that was on its way";
+  EXPECT_TRUE(run.link.Frames(kVerifyApplication).empty());
+  EXPECT_TRUE(run.progress.Saw("Update Firmware: Aborted"));
+  EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
+  EXPECT_EQ(run.Summary().icon, MessageKind::Warning);
+  EXPECT_EQ(run.Summary().text, "Update firmware from version 2.1.0 to version 2.5.0 :\nABORTED");
+  EXPECT_FALSE(run.link.IsConnected());
+  EXPECT_EQ(run.progress.currentBar.back(), 0);
+
+  // The stop belonged to that run: the next one runs to the end.
+  run.progress.onText = nullptr;
+  run.update.RequestStop();  // no run: ignored
+  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+}
+
+TEST(FirmwareUpdateE2E, BoxThatNeverComesBackEndsWithErrorAfterTheWait) {
+  sim::BoxOptions options = Box(true, 2);
+  options.boot.rebootMs = 1000000000;
+  UpdateRun run(options);
+  EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (139s)\n"));
+  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (0s)\n"));
+  EXPECT_EQ(run.progress.Count("Please wait while rebooting (0s)\n"), 10u) << "the last second in 100 ms steps";
+  EXPECT_EQ(run.progress.texts.back(), "Update: ERROR");
+
+  // A stop during the wait ends it at once.
+  UpdateRun stopped(options);
+  stopped.progress.onText = [&](const std::string& text) {
+    if (text == "Please wait while rebooting (100s)\n") stopped.update.RequestStop();
+  };
+  EXPECT_EQ(stopped.update.RunUpdate(), kUpdateAborted);
+  EXPECT_FALSE(stopped.progress.Saw("Please wait while rebooting (99s)\n"));
+}
+
+TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
+  const std::string first = "Warning|Would you like to update the firmware of your instrument?";
+  {
+    UpdateRun equal(Box(true, 2, {2, 5, 0}));
+    equal.prompt.answers = {true, false};
+    EXPECT_EQ(equal.update.RunUpdate(), kUpdateAborted);
+    ASSERT_EQ(equal.prompt.questions.size(), 2u);
+    EXPECT_EQ(equal.prompt.questions[0], first);
+    EXPECT_EQ(equal.prompt.questions[1],
+              "Warning|The new firmware 2.5.0 is equal to the Photometer's firmware 2.5.0.\n\nDo you want to "
+              "continue?");
+    EXPECT_TRUE(equal.link.Frames(kEraseCode).empty());
+    EXPECT_EQ(equal.progress.texts.back(), "Update: ABORTED");
+    EXPECT_EQ(equal.view.boxes.size(), 1u) << "no battery warning after No";
+  }
+  {
+    UpdateRun older(Box(true, 2, {3, 0, 0}));
+    EXPECT_EQ(older.update.RunUpdate(), kUpdateSuccess);
+    ASSERT_EQ(older.prompt.questions.size(), 2u);
+    EXPECT_EQ(older.prompt.questions[1],
+              "Warning|The new firmware 2.5.0 is older than the Photometer's firmware 3.0.0.\n\nDo you want to "
+              "continue?");
+  }
+  {
+    UpdateRun newer(Box(true, 2, {2, 4, 255}));
+    newer.prompt.answers = {false};
+    EXPECT_EQ(newer.update.RunUpdate(), kUpdateAborted);
+    EXPECT_EQ(newer.prompt.questions, std::vector<std::string>{first});
+    EXPECT_TRUE(newer.link.Frames(kEraseCode).empty());
+  }
+}
+
+TEST(FirmwareUpdateE2E, MissingImageOrBadKeyLengthStopsBeforeAnythingIsWritten) {
+  {
+    UpdateRun missing(Box(false, 2));
+    std::filesystem::remove(missing.fixture.dir / kApplicationModeImageFileName);
+    EXPECT_EQ(missing.update.RunUpdate(), kUpdateError);
+    EXPECT_TRUE(missing.link.written.empty());
+    EXPECT_EQ(missing.link.opens, 0);
+    ASSERT_EQ(missing.view.boxes.size(), 1u);
+    EXPECT_NE(missing.view.boxes[0].text.find(kApplicationModeImageFileName), std::string::npos);
+  }
+  {
+    // A boot loader that reports no key bytes: refused, nothing erased.
+    sim::BoxOptions options = Box(true, 2);
+    options.boot.keyBytes.clear();
+    UpdateRun noKey(options);
+    EXPECT_EQ(noKey.update.RunUpdate(), kUpdateError);
+    EXPECT_TRUE(noKey.progress.Saw("Get information error: invalid key length 0\n"));
+    EXPECT_TRUE(noKey.link.Frames(kEraseCode).empty());
+  }
+  {
+    UpdateRun cannotOpen(Box(true, 2));
+    cannotOpen.link.openError = "Port busy";
+    EXPECT_EQ(cannotOpen.update.RunUpdate(), kUpdateError);
+    EXPECT_EQ(cannotOpen.progress.texts.back(), "Port busy");
+    EXPECT_TRUE(cannotOpen.view.boxes.empty()) << "no summary when the link never opened";
+    EXPECT_TRUE(cannotOpen.view.controls.empty());
+  }
+}
+
+}  // namespace
+}  // namespace skyh

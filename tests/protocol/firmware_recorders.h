@@ -1,0 +1,125 @@
+#pragma once
+// Recorders for what the firmware update shows and asks, and a set of
+// made-here key, images and .phx files in a temporary folder.
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/progress.h"
+#include "protocol/firmware_assets.h"
+#include "protocol/firmware_update.h"
+#include "protocol/phx_builder.h"
+#include "support/temp_dir.h"
+
+namespace skyh::test {
+
+class RecordingProgress : public IProgressSink {
+ public:
+  void SetTitle(const std::string&) override {}
+  void SetText(const std::string& text) override {
+    std::function<void(const std::string&)> hook;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      texts.push_back(text);
+      hook = onText;
+    }
+    if (hook) hook(text);
+  }
+  bool Aborted() override { return false; }
+  void CloseAfter(int) override {}
+  void SetBars(int current, int total) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (current >= 0) currentBar.push_back(current);
+    if (total >= 0) totalBar.push_back(total);
+  }
+  bool Saw(const std::string& text) const { return std::find(texts.begin(), texts.end(), text) != texts.end(); }
+  size_t Count(const std::string& text) const { return std::count(texts.begin(), texts.end(), text); }
+
+  std::mutex mutex;
+  std::vector<std::string> texts;
+  std::vector<int> currentBar, totalBar;
+  std::function<void(const std::string&)> onText;
+};
+
+class ScriptedPrompt : public IPrompt {
+ public:
+  bool AskYesNo(const std::string& caption, const std::string& text) override {
+    questions.push_back(caption + "|" + text);
+    if (answers.empty()) return true;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::deque<bool> answers;  // Yes when empty
+  std::vector<std::string> questions;
+};
+
+class RecordingView : public IFirmwareView {
+ public:
+  void ShowDeviceVersion(const std::string& text) override { deviceVersion = text; }
+  void ShowBootVersion(const std::string& text) override { bootVersion = text; }
+  void EnableControls(bool enabled) override { controls.push_back(enabled); }
+  void ShowLinkDescription(const std::string& text) override { linkDescription = text; }
+  void ShowBox(const std::string& caption, MessageKind icon, const std::string& text) override {
+    boxes.push_back({caption, icon, text});
+  }
+  struct Box {
+    std::string caption;
+    MessageKind icon;
+    std::string text;
+  };
+  std::string deviceVersion, bootVersion, linkDescription;
+  std::vector<bool> controls;
+  std::vector<Box> boxes;
+};
+
+inline std::vector<uint8_t> PatternBytes(size_t n, unsigned seed) {
+  std::vector<uint8_t> v(n);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : v) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(x >> 16);
+  }
+  return v;
+}
+
+// The key, the two images and a firmware file, all made here.
+struct FirmwareFixture {
+  TempDir dir;
+  std::vector<uint8_t> key = PatternBytes(32, 1);
+  std::vector<uint8_t> applicationImage = PatternBytes(kApplicationModeImageSize, 2);
+  std::vector<uint8_t> bootBlock = PatternBytes(kBootBlockSize, 3);
+  std::vector<uint8_t> code;  // plain firmware image of the .phx
+  PhxFile phx;
+
+  FirmwareFixture() {
+    WriteBytes(kFirmwareKeyFileName, key);
+    WriteBytes(kApplicationModeImageFileName, applicationImage);
+    WriteBytes(kBootBlockFileName, bootBlock);
+    MakePhx(PatternBytes(20000, 4), {2, 5, 0});
+  }
+  void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+    WriteFile(dir / name, std::string(bytes.begin(), bytes.end()));
+  }
+  // Builds the .phx for `plain` (a multiple of 16 keeps the image exact).
+  void MakePhx(const std::vector<uint8_t>& plain, FirmwareVersion version) {
+    code = plain;
+    std::array<uint8_t, 16> iv{};
+    for (int i = 0; i < 16; ++i) iv[i] = static_cast<uint8_t>(0x30 + i * 5);
+    std::vector<uint8_t> bytes;
+    BuildPhxBytes(code, version, key, iv, bytes);
+    WriteBytes("update.phx", bytes);
+    LoadPhxFile(dir / "update.phx", phx);
+  }
+  FirmwareUpdateOptions Options() const {
+    FirmwareUpdateOptions o;
+    o.assetsDirectory = dir.path();
+    return o;
+  }
+};
+
+}  // namespace skyh::test
