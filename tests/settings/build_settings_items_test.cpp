@@ -73,6 +73,7 @@ TEST(BuildSettingsItems, UnchangedItemsWriteBackTheSameBytes) {
   std::vector<uint8_t> record = SettingsRecord(kArea);
   const auto items = BuildSettingsItems(files.parDesc, files.parameters, SettingsAreaOf(record));
   ASSERT_NE(items, nullptr);  // without ParDesc.dat
+  EXPECT_EQ(items->At(0)->description(), "");
 
   std::vector<uint8_t> expected = record;
   std::fill(expected.begin() + 13 + 17, expected.begin() + 13 + 20, 0xFF);  // keep-password marker
