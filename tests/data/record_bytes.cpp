@@ -1,6 +1,5 @@
 #include "record_bytes.h"
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
@@ -84,8 +83,6 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_pat
 namespace {
 int64_t g_nowMs = 0;
 int64_t g_stepMs = 0;
-std::string g_oldTz;
-bool g_hadTz = false;
 
 int64_t TestNow() {
   int64_t now = g_nowMs;
@@ -94,23 +91,16 @@ int64_t TestNow() {
 }
 }  // namespace
 
-TestClock::TestClock(int64_t utcSeconds) {
-  const char* tz = std::getenv("TZ");
-  g_hadTz = tz != nullptr;
-  g_oldTz = tz ? tz : "";
-  setenv("TZ", "UTC", 1);
+TestClock::TestClock(int64_t utcSeconds) : tz("TZ", "UTC") {
   tzset();
   g_nowMs = utcSeconds * 1000;
   g_stepMs = 0;
   SetNowFunctionForTesting(&TestNow);
 }
 
-TestClock::~TestClock() {
-  SetNowFunctionForTesting(nullptr);
-  if (g_hadTz) setenv("TZ", g_oldTz.c_str(), 1);
-  else unsetenv("TZ");
-  tzset();
-}
+TestClock::~TestClock() { SetNowFunctionForTesting(nullptr); }
+
+TestClock::ZoneReload::~ZoneReload() { tzset(); }
 
 void TestClock::SetStep(int64_t seconds) { g_stepMs = seconds * 1000; }
 
