@@ -1,6 +1,9 @@
 #include "records/element.h"
 
 #include <algorithm>
+#include <array>
+
+#include <fmt/format.h>
 
 #include "core/format.h"
 #include "records/packed_time.h"
@@ -28,14 +31,14 @@ bool ApplySentinel(uint16_t r16, bool emptyMarker, int32_t& status) {
   }
 }
 
-// 10^n by repeated squaring; a negative n gives the reciprocal.
+// 10^n (n >= 0) by repeated squaring, exact for the counts in use.
 double PowerOfTen(int32_t n) {
   double result = 1.0, base = 10.0;
-  for (uint32_t e = n < 0 ? uint32_t(-int64_t(n)) : uint32_t(n); e != 0; e >>= 1) {
+  for (uint32_t e = uint32_t(n); e != 0; e >>= 1) {
     if (e & 1) result *= base;
     base *= base;
   }
-  return n < 0 ? 1.0 / result : result;
+  return result;
 }
 
 std::string FormatValue(int32_t v, const ScnElementDef& d) {
@@ -45,14 +48,21 @@ std::string FormatValue(int32_t v, const ScnElementDef& d) {
       // A NUL character would end the text where printf writes it.
       return c == 0 ? std::string() : std::string(1, c);
     }
-    case kFormatHex: return Sprintf("0x%lx", static_cast<unsigned long>(static_cast<uint32_t>(v)));
+    case kFormatHex: return fmt::format("0x{:x}", static_cast<uint32_t>(v));  // "0x%lx" of the 32 bits
     default: break;
   }
-  if (d.decimals == 0) return Sprintf("%ld", static_cast<long>(v));
-  int32_t decimals = std::clamp(d.decimals, -kMaxDecimals, kMaxDecimals);
-  // A negative count scales the value up and prints no decimals.
-  std::string format = Sprintf("%%0.%dlf", std::max(decimals, 0));
-  return Sprintf(format.c_str(), static_cast<double>(v) / PowerOfTen(decimals));
+  if (d.decimals == 0) return fmt::format_int(v).str();
+  const int32_t decimals = std::clamp(d.decimals, -kMaxDecimals, kMaxDecimals);
+  // A negative count scales the value up by that power of ten and prints no
+  // decimals (a precision cannot be negative).
+  if (decimals < 0) return Sprintf("%0.0lf", static_cast<double>(v) * PowerOfTen(-decimals));
+  // The format "%0.<decimals>lf", built once per count.
+  static const std::array<std::string, kMaxDecimals + 1> formats = [] {
+    std::array<std::string, kMaxDecimals + 1> f;
+    for (int32_t i = 0; i <= kMaxDecimals; ++i) f[i] = Sprintf("%%0.%dlf", i);
+    return f;
+  }();
+  return Sprintf(formats[decimals].c_str(), static_cast<double>(v) / PowerOfTen(decimals));
 }
 
 }  // namespace
@@ -153,6 +163,16 @@ std::unique_ptr<CElement> CreateElement(const ScnElementDef& definition, const u
   if (definition.decodeType >= kValTemp && definition.decodeType <= kValRgdev)
     return std::make_unique<CElementMeasure>(definition, raw, length);
   return std::make_unique<CElement>(definition);
+}
+
+void AppendElementText(const ScnElementDef& definition, const uint8_t* raw, size_t length, std::string& out) {
+  if (definition.decodeType == kValDateTime) {
+    out += CElementDateTime(definition, raw, length).GetText();
+  } else if (definition.decodeType >= kValTemp && definition.decodeType <= kValRgdev) {
+    out += CElementMeasure(definition, raw, length).GetText();
+  } else {
+    out += CElement(definition).GetText();
+  }
 }
 
 }  // namespace skyh

@@ -62,6 +62,10 @@ class CElementMeasure : public CElement {
 // The element of a definition's decode type, decoded from the record.
 std::unique_ptr<CElement> CreateElement(const ScnElementDef& definition, const uint8_t* raw, size_t length);
 
+// Appends the text of the element of a definition without keeping the
+// element (the fast path of a record's values text).
+void AppendElementText(const ScnElementDef& definition, const uint8_t* raw, size_t length, std::string& out);
+
 // Text of an element state; empty for kStatusValue and kStatusEmpty.
 const char* StatusText(int32_t status);
 

@@ -77,62 +77,90 @@ const std::string& CRecord::description() const {
 
 std::string CRecord::hex() const { return BytesToHex(raw_.get(), length_); }
 
-std::vector<ScnElementDef> ExpandElementDefs(const CScnType& scenario, const uint8_t* raw, size_t length) {
+namespace {
+
+// Calls fn for every element definition of the record's layout, expanding
+// repeat groups: the definition after a "VAL_RPT" is repeated by the count at
+// consecutive positions and everything behind it moves along.
+template <typename Fn>
+void ForEachElementDef(const CScnType& scenario, const uint8_t* raw, size_t length, Fn&& fn) {
   const std::vector<ScnElementDef>& defs = scenario.elements;
-  if (std::none_of(defs.begin(), defs.end(), [](const ScnElementDef& d) { return d.decodeType == kValRpt; }))
-    return defs;
-  std::vector<ScnElementDef> out;
-  out.reserve(defs.size());
+  if (std::none_of(defs.begin(), defs.end(), [](const ScnElementDef& d) { return d.decodeType == kValRpt; })) {
+    for (const ScnElementDef& d : defs) fn(d);
+    return;
+  }
   uint16_t shift = 0;
   uint32_t count = 1;
+  ScnElementDef last;
+  bool any = false;
   for (const ScnElementDef& d : defs) {
     for (uint32_t k = 0; k < count; ++k) {
-      ScnElementDef c = d;
-      c.offset = int32_t(shift) + d.offset;
+      last = d;
+      last.offset = int32_t(shift) + d.offset;
       if (k + 1 < count) shift = static_cast<uint16_t>(shift + d.width);
-      out.push_back(c);
+      any = true;
+      fn(last);
     }
-    count = (!out.empty() && out.back().decodeType == kValRpt) ? RepeatCount(out.back(), raw, length) : 1;
+    count = (any && last.decodeType == kValRpt) ? RepeatCount(last, raw, length) : 1;
   }
+}
+
+}  // namespace
+
+std::vector<ScnElementDef> ExpandElementDefs(const CScnType& scenario, const uint8_t* raw, size_t length) {
+  std::vector<ScnElementDef> out;
+  ForEachElementDef(scenario, raw, length, [&](const ScnElementDef& d) { out.push_back(d); });
   return out;
 }
 
 std::vector<std::unique_ptr<CElement>> CRecord::Elements() const {
   std::vector<std::unique_ptr<CElement>> elements;
   if (!scenario_) return elements;
-  for (const ScnElementDef& d : ExpandElementDefs(*scenario_, raw_.get(), length_))
-    elements.push_back(CreateElement(d, raw_.get(), length_));
+  ForEachElementDef(*scenario_, raw_.get(), length_,
+                    [&](const ScnElementDef& d) { elements.push_back(CreateElement(d, raw_.get(), length_)); });
   return elements;
 }
 
 size_t CRecord::ElementCount() const {
-  return scenario_ ? ExpandElementDefs(*scenario_, raw_.get(), length_).size() : 0;
+  size_t count = 0;
+  if (scenario_) ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef&) { ++count; });
+  return count;
 }
 
 std::unique_ptr<CElement> CRecord::ElementAt(size_t index) const {
-  if (!scenario_) return nullptr;
-  std::vector<ScnElementDef> defs = ExpandElementDefs(*scenario_, raw_.get(), length_);
-  if (index >= defs.size()) return nullptr;
-  return CreateElement(defs[index], raw_.get(), length_);
+  std::unique_ptr<CElement> element;
+  size_t i = 0;
+  if (scenario_) {
+    ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d) {
+      if (i++ == index) element = CreateElement(d, raw_.get(), length_);
+    });
+  }
+  return element;
+}
+
+size_t CRecord::BuildValues(std::string& text) const {
+  size_t count = 0;
+  if (!scenario_) return count;
+  ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d) {
+    // An empty text adds nothing, not even its comma.
+    const size_t before = text.size();
+    AppendElementText(d, raw_.get(), length_, text);
+    if (count > 0 && text.size() > before) text.insert(before, 1, ',');
+    ++count;
+  });
+  return count;
 }
 
 std::string CRecord::values() const {
   std::string text;
-  if (!scenario_) return text;
-  bool first = true;
-  for (const ScnElementDef& d : ExpandElementDefs(*scenario_, raw_.get(), length_)) {
-    std::string t = CreateElement(d, raw_.get(), length_)->GetText();
-    // An empty text adds nothing, not even its comma.
-    if (!first && !t.empty()) text += ',';
-    text += t;
-    first = false;
-  }
+  BuildValues(text);
   return text;
 }
 
 std::string CRecord::GetText() const {
-  if (ElementCount() == 0) return "Unknown: \"" + hex() + "\"";
-  return values();
+  std::string text;
+  if (BuildValues(text) == 0) return "Unknown: \"" + hex() + "\"";
+  return text;
 }
 
 bool CRecord::IsSameRecord(const CRecord& other) const {

@@ -70,6 +70,8 @@ class CRecord {
 
  private:
   void Reset();
+  // Appends the values text; gives the number of elements.
+  size_t BuildValues(std::string& text) const;
 
   std::unique_ptr<uint8_t[]> raw_;
   std::shared_ptr<const CScnType> scenario_;
