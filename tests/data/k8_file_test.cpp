@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "data/record_store.h"
-#include "record_bytes.h"
+#include "store_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {

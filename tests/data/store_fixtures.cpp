@@ -1,4 +1,4 @@
-#include "record_bytes.h"
+#include "store_fixtures.h"
 
 #include <ctime>
 #include <filesystem>
@@ -6,28 +6,15 @@
 #include "core/log_file.h"
 #include "core/time_util.h"
 #include "records/scenario_list.h"
+#include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {
 
 Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body) {
-  size_t length = body.size() + 10;
   uint32_t packed = 0;
-  if (stamp.year != 0) {
-    packed = static_cast<uint32_t>(stamp.year - 2000) << 26 | static_cast<uint32_t>(stamp.month) << 22 |
-             static_cast<uint32_t>(stamp.day) << 17 | static_cast<uint32_t>(stamp.hour) << 12 |
-             static_cast<uint32_t>(stamp.minute) << 6 | static_cast<uint32_t>(stamp.second);
-  }
-  Bytes r;
-  r.push_back(type);
-  r.push_back(static_cast<uint8_t>(length & 0xFF));
-  r.push_back(static_cast<uint8_t>(length >> 8));
-  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(packed >> (8 * i)));
-  r.insert(r.end(), body.begin(), body.end());
-  r.push_back(0xFE);
-  r.push_back(static_cast<uint8_t>(length & 0xFF));
-  r.push_back(static_cast<uint8_t>(length >> 8));
-  return r;
+  if (stamp.year != 0) packed = PackDateTime(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second);
+  return MakeRecordBytes(type, packed, body);
 }
 
 Bytes MakeHeader(const Bytes& version) {
