@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "records/scenario_list.h"
-#include "record_bytes.h"
+#include "store_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {

@@ -4,7 +4,7 @@
 
 #include "data/ascii_export.h"
 #include "data/batch_conversion.h"
-#include "record_bytes.h"
+#include "store_fixtures.h"
 
 namespace skyh::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "record_bytes.h"
+#include "store_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {

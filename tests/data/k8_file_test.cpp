@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "data/record_store.h"
-#include "record_bytes.h"
+#include "store_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {
@@ -64,6 +64,12 @@ TEST(K8FileTest, AnInterruptedWriteLeavesTheOldFileLoadable) {
   }
   EXPECT_EQ(ReadFile(file), before);
   EXPECT_EQ(FilesIn(dir.path()), 1u);
+  {
+    // A new file that could not be written whole is not left behind.
+    FileSizeLimit limit(1000);
+    EXPECT_FALSE(big.SaveToFile(dir / "new.k8", true));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.k8"));
 
   // Later appends are reachable again.
   ASSERT_TRUE(big.SaveToFile(file, true));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/record_store.h"
+#include "support/temp_dir.h"
 
 namespace skyh::test {
 
@@ -58,6 +59,13 @@ class TestClock {
   ~TestClock();
   // Every later reading of "now" moves the clock on by this many seconds.
   static void SetStep(int64_t seconds);
+
+ private:
+  // Declared first so that it runs last, once TZ is restored.
+  struct ZoneReload {
+    ~ZoneReload();
+  } zoneReload;
+  ScopedEnv tz;
 };
 
 }  // namespace skyh::test

@@ -1,34 +1,20 @@
-#include "record_bytes.h"
+#include "store_fixtures.h"
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
 #include "core/log_file.h"
 #include "core/time_util.h"
 #include "records/scenario_list.h"
+#include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {
 
 Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body) {
-  size_t length = body.size() + 10;
   uint32_t packed = 0;
-  if (stamp.year != 0) {
-    packed = static_cast<uint32_t>(stamp.year - 2000) << 26 | static_cast<uint32_t>(stamp.month) << 22 |
-             static_cast<uint32_t>(stamp.day) << 17 | static_cast<uint32_t>(stamp.hour) << 12 |
-             static_cast<uint32_t>(stamp.minute) << 6 | static_cast<uint32_t>(stamp.second);
-  }
-  Bytes r;
-  r.push_back(type);
-  r.push_back(static_cast<uint8_t>(length & 0xFF));
-  r.push_back(static_cast<uint8_t>(length >> 8));
-  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(packed >> (8 * i)));
-  r.insert(r.end(), body.begin(), body.end());
-  r.push_back(0xFE);
-  r.push_back(static_cast<uint8_t>(length & 0xFF));
-  r.push_back(static_cast<uint8_t>(length >> 8));
-  return r;
+  if (stamp.year != 0) packed = PackDateTime(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second);
+  return MakeRecordBytes(type, packed, body);
 }
 
 Bytes MakeHeader(const Bytes& version) {
@@ -84,8 +70,6 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_pat
 namespace {
 int64_t g_nowMs = 0;
 int64_t g_stepMs = 0;
-std::string g_oldTz;
-bool g_hadTz = false;
 
 int64_t TestNow() {
   int64_t now = g_nowMs;
@@ -94,23 +78,16 @@ int64_t TestNow() {
 }
 }  // namespace
 
-TestClock::TestClock(int64_t utcSeconds) {
-  const char* tz = std::getenv("TZ");
-  g_hadTz = tz != nullptr;
-  g_oldTz = tz ? tz : "";
-  setenv("TZ", "UTC", 1);
+TestClock::TestClock(int64_t utcSeconds) : tz("TZ", "UTC") {
   tzset();
   g_nowMs = utcSeconds * 1000;
   g_stepMs = 0;
   SetNowFunctionForTesting(&TestNow);
 }
 
-TestClock::~TestClock() {
-  SetNowFunctionForTesting(nullptr);
-  if (g_hadTz) setenv("TZ", g_oldTz.c_str(), 1);
-  else unsetenv("TZ");
-  tzset();
-}
+TestClock::~TestClock() { SetNowFunctionForTesting(nullptr); }
+
+TestClock::ZoneReload::~ZoneReload() { tzset(); }
 
 void TestClock::SetStep(int64_t seconds) { g_stepMs = seconds * 1000; }
 
