@@ -1,11 +1,6 @@
 // The USB device layer over a fake transport: time-outs, cancels, failures.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,7 +9,7 @@
 #include "link/libusb_transport.h"
 #include "link/usb_device.h"
 #include "support/fake_usb_transport.h"
-#include "support/temp_dir.h"
+#include "support/umockdev_run.h"
 
 namespace skyh {
 namespace {
@@ -212,35 +207,17 @@ TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
   EXPECT_EQ(usb.dev->overlapped, 0);
 }
 
-// libusb itself, on devices that umockdev makes up: the test runs again in
-// a child process under umockdev-run, which fakes sysfs and the device node.
-extern "C" char** environ;
-
-int RunUnderUmockdev(const std::string& deviceFile, const char* expect) {
-  const std::string filter = "--gtest_filter=LibUsbUnderUmockdev.*";
-  const std::string device = std::string(SKYH_SOURCE_DIR) + "/tests/link/" + deviceFile;
-  std::string self = std::filesystem::read_symlink("/proc/self/exe");
-  std::vector<std::string> args = {"umockdev-run", "-d", device, "--", self, filter};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  test::ScopedEnv env("SKYH_UMOCKDEV_EXPECT", expect);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "umockdev-run", nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
+// libusb itself, on devices that umockdev makes up (sysfs and the node).
 TEST(LibUsbUnderUmockdev, FindsOpensAndClaimsOnlyTheControlBox) {
-  const char* expect = std::getenv("SKYH_UMOCKDEV_EXPECT");
-  if (expect == nullptr || std::getenv("UMOCKDEV_DIR") == nullptr) {
-    if (std::system("umockdev-run --help >/dev/null 2>&1") != 0) GTEST_SKIP() << "no umockdev-run";
-    EXPECT_EQ(RunUnderUmockdev("usb_box.umockdev", "box"), 0);
-    EXPECT_EQ(RunUnderUmockdev("usb_other.umockdev", "other"), 0);
+  if (!test::UnderUmockdev()) {
+    if (!test::UmockdevAvailable()) GTEST_SKIP() << "no umockdev-run";
+    const std::string dir = std::string(SKYH_SOURCE_DIR) + "/tests/link/";
+    const std::string filter = "LibUsbUnderUmockdev.*";
+    EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_box.umockdev", filter, "box"), 0);
+    EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_other.umockdev", filter, "other"), 0);
     return;
   }
-  const bool box = std::string(expect) == "box";
+  const bool box = test::UmockdevCase() == "box";
   LibUsbTransport transport;
   EXPECT_EQ(transport.IsPresent(0x04DE, 0xF586), box);
   EXPECT_EQ(transport.IsPresent(0x04DE, 0xF587), !box);
