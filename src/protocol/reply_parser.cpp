@@ -1,5 +1,7 @@
 #include "protocol/reply_parser.h"
 
+#include <cstring>
+
 #include "core/text_util.h"
 #include "protocol/command_codes.h"
 #include "protocol/crc16.h"
@@ -17,6 +19,7 @@ bool ReplyParser::Store(uint8_t digit) {
     uint32_t limit = (flags_ & kFlagEtb) ? capacity_ + 2u : capacity_;
     if (count_ >= limit) return false;
     buffer_[count_] = static_cast<uint8_t>(digit << 4);
+    if (count_ >= dirty_) dirty_ = count_ + 1u;
   } else {
     buffer_[count_] = static_cast<uint8_t>(buffer_[count_] | digit);
     ++count_;
@@ -40,6 +43,10 @@ ReplyParser::Result ReplyParser::Feed(const uint8_t* bytes, size_t n, size_t* co
         dropping_ = false;
         break;
       case kStx:
+        // A new frame starts clean: bytes past its payload read as zero,
+        // not as what an earlier frame left there.
+        std::memset(buffer_, 0, dirty_);
+        dirty_ = 0;
         flags_ |= kFlagStx;
         count_ = 0;
         trailerChars_ = 0;
@@ -57,6 +64,9 @@ ReplyParser::Result ReplyParser::Feed(const uint8_t* bytes, size_t n, size_t* co
           count_ = static_cast<uint16_t>(count_ - 2);
           uint16_t received =
               static_cast<uint16_t>(buffer_[count_] | (buffer_[count_ + 1] << 8));
+          // Bytes past the payload read as zero, not as the checksum.
+          buffer_[count_] = 0;
+          buffer_[count_ + 1] = 0;
           if (consumed) *consumed = i + 1;
           endedByEot_ = false;
           return received == crc_ ? kComplete : kBadChecksum;
@@ -81,6 +91,7 @@ ReplyParser::Result ReplyParser::Feed(const uint8_t* bytes, size_t n, size_t* co
         }
         if (count_ == 0) {
           buffer_[0] = b;
+          if (dirty_ == 0) dirty_ = 1;
           count_ = 1;
           highNibbleNext_ = true;
         } else if (!Store(static_cast<uint8_t>(HexDigitValue(static_cast<char>(b))))) {

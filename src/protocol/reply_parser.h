@@ -52,6 +52,7 @@ class ReplyParser {
   bool dropping_ = false;  // after an overflow, until the next SOH
   uint8_t sequence_ = 0;
   bool endedByEot_ = false;
+  uint32_t dirty_ = 0;  // bytes of buffer_ written since the last clean start
 };
 
 }  // namespace skyh

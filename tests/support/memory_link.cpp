@@ -104,7 +104,7 @@ MemoryLink::MemoryLink() { SetClock(&manualClock_); }
 
 bool MemoryLink::Write(const uint8_t* data, uint16_t length) {
   size_t call = writeCalls_++;
-  if (call >= failWritesFrom_) return false;
+  if (failWrite_ && failWrite_(call)) return false;
   writes_.emplace_back(data, data + length);
   if (writeHook_) writeHook_(*this, data, length);
   if (echo_) Receive(writes_.back());

@@ -76,8 +76,14 @@ class MemoryLink : public CCom {
   void ClearRecord();
 
   // ---- failures and settings ----
-  // Writes from the n-th on (0-based, counting every Write call) fail.
-  void FailWritesFrom(size_t n) { failWritesFrom_ = n; }
+  // Writes from the n-th on / only the n-th (0-based, counting every Write
+  // call) fail.
+  void FailWritesFrom(size_t n) {
+    failWrite_ = [n](size_t call) { return call >= n; };
+  }
+  void FailOnlyWrite(size_t n) {
+    failWrite_ = [n](size_t call) { return call == n; };
+  }
   void FailOpen(const std::string& message) { openError_ = message; }
   void SetDefaultTimeout(uint32_t ms) { defaultTimeoutMs_ = ms; }
 
@@ -111,7 +117,7 @@ class MemoryLink : public CCom {
   std::vector<uint8_t> unfinished_;
   std::vector<WireFrame> frames_;
   size_t writeCalls_ = 0;
-  size_t failWritesFrom_ = SIZE_MAX;
+  std::function<bool(size_t)> failWrite_;
   std::string openError_;
   uint32_t defaultTimeoutMs_ = 3000;
 };
