@@ -34,11 +34,13 @@ void CodeFlash::Write(uint32_t address, const uint8_t* block, size_t size) {
       state_ = known->second;
       streamAddress_ = address;
     }
-    // Blocks the host left out (all 0xFF after scrambling) still moved its key stream.
+    // A block the host left out was all 0xFF once scrambled: it still moved
+    // the key stream, and its plain bytes are 0xFF unscrambled.
+    if (image_.size() < address) image_.resize(address, 0xFF);
     while (streamAddress_ < address) {
       stateAt_[streamAddress_] = state_;
       const size_t skip = std::min<size_t>(size, address - streamAddress_);
-      for (size_t i = 0; i < skip; ++i) NextKeyByte(i);
+      for (size_t i = 0; i < skip; ++i) image_[streamAddress_ + i] = static_cast<uint8_t>(0xFF ^ NextKeyByte(i));
       streamAddress_ += static_cast<uint32_t>(skip);
     }
     stateAt_[address] = state_;

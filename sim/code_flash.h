@@ -13,9 +13,9 @@ class CodeFlash {
   // Starts a new image. With no key bytes, blocks are stored as they come.
   void Erase(std::vector<uint8_t> keyBytes, bool unscramble);
   // Stores one block at `address`. The key stream runs over every block in
-  // address order, including blocks the host skipped (all 0xFF once
-  // scrambled), so skipped blocks advance it too; rewriting a block restarts
-  // from that block's key state.
+  // address order, including blocks the host skipped because they were all
+  // 0xFF once scrambled: those advance it too and are stored as such a block
+  // unscrambled. Rewriting a block restarts from that block's key state.
   void Write(uint32_t address, const uint8_t* block, size_t size);
 
   bool erased() const { return erased_; }

@@ -1,0 +1,50 @@
+#pragma once
+// Serves a ControlBox over a pseudo-terminal, a loopback TCP port, or a pair
+// of file descriptors (standard input and output). One thread drives the box.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "control_box.h"
+
+namespace skyh::sim {
+
+class BoxServer {
+ public:
+  explicit BoxServer(ControlBox& box) : box_(box) {}
+  ~BoxServer();
+  BoxServer(const BoxServer&) = delete;
+  BoxServer& operator=(const BoxServer&) = delete;
+
+  // A raw-mode pseudo-terminal; `slavePath` is what the host opens. Each
+  // open of that path by the host counts as a reopen of the line.
+  bool OpenPseudoTerminal(std::string& slavePath, std::string& error);
+  // Listens on 127.0.0.1; port 0 picks a free one. Each accepted connection
+  // is a reopen; one host at a time.
+  bool ListenTcp(uint16_t port, uint16_t& boundPort, std::string& error);
+  // Reads the host's bytes from `in` and answers on `out`; ends at end of input.
+  void UseDescriptors(int in, int out);
+
+  // Called with every chunk in each direction (true: host to box), for tracing.
+  std::function<void(bool toBox, const uint8_t* data, size_t size)> trace;
+
+  // Serves until `stop` is set (checked at least every 50 ms) or the input ends.
+  void Run(const std::atomic<bool>& stop);
+
+ private:
+  void Deliver(const uint8_t* data, size_t size);
+  void Flush();
+  int PollTimeoutMs() const;
+  void HandleInotify();
+  void RunPseudoTerminal(const std::atomic<bool>& stop);
+  void RunTcp(const std::atomic<bool>& stop);
+  void RunDescriptors(const std::atomic<bool>& stop);
+
+  enum class Mode { None, Pty, Tcp, Fds } mode_ = Mode::None;
+  ControlBox& box_;
+  int master_ = -1, inotify_ = -1, listen_ = -1, client_ = -1, in_ = -1, out_ = -1;
+  int writeFd_ = -1;
+};
+
+}  // namespace skyh::sim

@@ -1,0 +1,200 @@
+#include "control_box.h"
+
+#include <gtest/gtest.h>
+
+#include "core/time_util.h"
+#include "wire_helpers.h"
+
+namespace skyh::sim {
+namespace {
+
+using test::Bytes;
+using test::OneReply;
+using test::Request;
+
+struct Clocks {
+  int64_t ms = 1000;
+  int64_t utc = FieldsToTime(2025, 3, 7, 14, 5, 9);
+};
+
+class BoxTest : public ::testing::Test {
+ protected:
+  void Make(BoxOptions o = {}) {
+    box_ = std::make_unique<ControlBox>(o, [this] { return clocks_.ms; }, [this] { return clocks_.utc; });
+    settings_ = test::Record(0x7C, 0, Bytes(6 + 40, 0));
+    for (size_t i = 0; i < 40; ++i) settings_[13 + i] = static_cast<uint8_t>(i);
+    box_->memory().SetSettings(settings_);
+  }
+  void AddRecords(int n) {
+    for (int i = 0; i < n; ++i)
+      box_->memory().Append(test::Record(0x11, test::Packed(2025, 1, 1, 10, i, 0), Bytes{static_cast<uint8_t>(i)}));
+  }
+  test::Reply Ask(uint8_t cmd, const Bytes& payload = {}) {
+    box_->Receive(Request(seq_, cmd, payload));
+    seq_ = seq_ == 0x7F ? 0x21 : seq_ + 1;
+    return OneReply(box_->TakeOutput());
+  }
+  uint8_t RecordIndex(const test::Reply& r) { return r.payload.size() > 7 ? r.payload[7] : 0xEE; }
+
+  Clocks clocks_;
+  std::unique_ptr<ControlBox> box_;
+  Bytes settings_;
+  uint8_t seq_ = 0x21;
+};
+
+TEST_F(BoxTest, ClockSettingsAndFirmwareQueries) {
+  Make();
+  test::Reply r = Ask(0x41);
+  EXPECT_TRUE(r.checksumOk);
+  EXPECT_EQ(r.cmd, 0x41);
+  EXPECT_EQ(r.seq, 0x21);  // the reply carries the request's number
+  EXPECT_EQ(r.payload, (Bytes{0x19, 0x03, 0x07, 0x0E, 0x05, 0x09}));
+
+  // Setting the clock one hour and two seconds ahead; the offset holds as time runs.
+  r = Ask(0x42, {0x19, 0x03, 0x07, 0x0F, 0x05, 0x0B});
+  EXPECT_EQ(r.cmd, 0x42);
+  EXPECT_TRUE(r.payload.empty());
+  EXPECT_EQ(box_->clockOffsetSeconds(), 3602);
+  clocks_.utc += 60;
+  EXPECT_EQ(Ask(0x41).payload, (Bytes{0x19, 0x03, 0x07, 0x0F, 0x06, 0x0B}));
+
+  r = Ask(0x47);
+  EXPECT_EQ(r.cmd, 0x47);
+  EXPECT_EQ(r.payload, settings_);
+
+  r = Ask(0x3E);
+  EXPECT_EQ(r.payload, (Bytes{2, 1, 0}));
+  // While the application runs, boot info is the single byte 0.
+  EXPECT_EQ(Ask(0x49).payload, Bytes{0});
+
+  BoxOptions two;
+  two.firmwareVersionBytes = 2;
+  two.firmware = {1, 4, 9};
+  Make(two);
+  EXPECT_EQ(Ask(0x3E).payload, (Bytes{1, 4}));
+}
+
+TEST_F(BoxTest, WalksTheMemoryNewestFirstToItsEnd) {
+  Make();
+  AddRecords(3);
+  // Before any GetLastRecord there is nothing to step from.
+  EXPECT_EQ(Ask(0x44).cmd, 0x44);
+  test::Reply r = Ask(0x43);
+  EXPECT_EQ(r.cmd, 0xC3);
+  EXPECT_EQ(r.payload, box_->memory().records()[2]);
+  r = Ask(0x44);
+  EXPECT_EQ(r.cmd, 0xC4);
+  EXPECT_EQ(RecordIndex(r), 1);
+  // RepeatRecord after a step sends the record stepped to, and never steps.
+  EXPECT_EQ(RecordIndex(Ask(0x46)), 1);
+  EXPECT_EQ(Ask(0x46).cmd, 0xC6);
+  EXPECT_EQ(RecordIndex(Ask(0x44)), 0);
+  // Past the oldest: command byte 0x44 without a record, and it stays there.
+  r = Ask(0x44);
+  EXPECT_EQ(r.cmd, 0x44);
+  EXPECT_TRUE(r.payload.empty());
+  EXPECT_EQ(Ask(0x44).cmd, 0x44);
+  r = Ask(0x46);
+  EXPECT_EQ(r.cmd, 0x46);
+  EXPECT_TRUE(r.payload.empty());
+  // A new walk starts from the newest again.
+  EXPECT_EQ(RecordIndex(Ask(0x43)), 2);
+}
+
+TEST_F(BoxTest, RepeatedSequenceNumberIsAnsweredAgainWithoutStepping) {
+  Make();
+  AddRecords(4);
+  Ask(0x43);
+  const Bytes step = Request(0x50, 0x44);
+  box_->Receive(step);
+  const Bytes first = box_->TakeOutput();
+  box_->Receive(step);  // the host missed the answer and sends the same frame again
+  const Bytes again = box_->TakeOutput();
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(RecordIndex(OneReply(again)), 2);
+  EXPECT_EQ(box_->counters().retransmissions, 1);
+  // The same command with a new number steps.
+  box_->Receive(Request(0x51, 0x44));
+  EXPECT_EQ(RecordIndex(OneReply(box_->TakeOutput())), 1);
+  // The same number for another command is no retransmission.
+  box_->Receive(Request(0x51, 0x46));
+  EXPECT_EQ(OneReply(box_->TakeOutput()).cmd, 0xC6);
+}
+
+TEST_F(BoxTest, WriteSettingsChangesExactlyItsBytesAndClearFlashEmpties) {
+  Make();
+  AddRecords(2);
+  // Two pieces as the settings sender cuts them: offsets count from byte 13.
+  Ask(0x48, {0x00, 0x00, 0xA0, 0xA1, 0xA2});
+  Ask(0x48, {0x03, 0x00, 0xB3});
+  Bytes expected = settings_;
+  expected[13] = 0xA0;
+  expected[14] = 0xA1;
+  expected[15] = 0xA2;
+  expected[16] = 0xB3;
+  EXPECT_EQ(box_->memory().settings(), expected);
+  // The last byte of the area is writable; one further is not, and nothing of
+  // a piece that runs past the area is written.
+  Ask(0x48, {39, 0x00, 0xC0});
+  expected[13 + 39] = 0xC0;
+  EXPECT_EQ(box_->memory().settings(), expected);
+  Ask(0x48, {39, 0x00, 0xD0, 0xD1});
+  Ask(0x48, {0x00, 0x01, 0xD0});
+  test::Reply r = Ask(0x48, {0x05});
+  EXPECT_EQ(r.cmd, 0x48);
+  EXPECT_EQ(box_->memory().settings(), expected);
+  EXPECT_EQ(box_->counters().rejectedWrites, 3);
+  EXPECT_EQ(Ask(0x47).payload, expected);
+
+  EXPECT_EQ(Ask(0x4D, {0x00}).cmd, 0x4D);
+  EXPECT_EQ(box_->memory().size(), 0u);
+  r = Ask(0x43);
+  EXPECT_EQ(r.cmd, 0x43);  // empty memory: no record
+  EXPECT_TRUE(r.payload.empty());
+  EXPECT_EQ(Ask(0x47).payload, expected);  // the settings survive
+}
+
+TEST_F(BoxTest, SessionCommandsAnswerAndUnknownOrDamagedFramesGetNoAnswer) {
+  Make();
+  AddRecords(2);
+  Ask(0x43);
+  Ask(0x44);
+  EXPECT_EQ(Ask(0x4B).cmd, 0x4B);
+  EXPECT_EQ(box_->walkPosition(), -1);
+  EXPECT_EQ(Ask(0x40).cmd, 0x40);
+
+  box_->Receive(Request(0x60, 0x7A));
+  EXPECT_TRUE(box_->TakeOutput().empty());
+  Bytes damaged = Request(0x61, 0x43);
+  damaged[damaged.size() - 2] ^= 0x01;
+  box_->Receive(damaged);
+  EXPECT_TRUE(box_->TakeOutput().empty());
+  EXPECT_EQ(box_->counters().unknownCommands, 1);
+  EXPECT_EQ(box_->counters().badChecksum, 1);
+  EXPECT_EQ(box_->walkPosition(), -1);
+}
+
+TEST_F(BoxTest, EmulatedLineSpeedAndSlowAnswersFollowTheClock) {
+  BoxOptions o;
+  o.baud = 9600;  // 960 bytes a second each way
+  o.faults.answerDelayMs = 200;
+  Make(o);
+  const Bytes request = Request(0x21, 0x3E);  // 10 bytes: about 10.4 ms on the line
+  box_->Receive(request);
+  // Answer: 10 bytes in, 200 ms thinking, 16 bytes out.
+  EXPECT_TRUE(box_->TakeOutput().empty());
+  EXPECT_EQ(box_->NextOutputDueMs(), 1000 + 10 + 200 + 2);  // first byte at 1211.46 ms
+  clocks_.ms = 1000 + 10 + 200 + 8;
+  const Bytes part = box_->TakeOutput();
+  EXPECT_EQ(part.size(), 7u);  // 7.6 ms after the answer starts at 1210.4 ms: 7 whole bytes
+  clocks_.ms = 1000 + 10 + 200 + 20;
+  Bytes rest = box_->TakeOutput();
+  Bytes all = part;
+  all.insert(all.end(), rest.begin(), rest.end());
+  EXPECT_EQ(all.size(), 16u);
+  EXPECT_EQ(test::OneReply(all).payload, (Bytes{2, 1, 0}));
+  EXPECT_EQ(box_->NextOutputDueMs(), -1);
+}
+
+}  // namespace
+}  // namespace skyh::sim
