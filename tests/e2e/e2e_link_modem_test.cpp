@@ -9,37 +9,36 @@ namespace {
 
 using test::SimPtyBridge;
 
-sim::BoxOptions ModemBox(bool echo, sim::DialResult dial) {
+sim::BoxOptions ModemBox(bool echo, sim::DialResult dial, int failingDials = -1) {
   sim::BoxOptions options;
   options.modem.enabled = true;
   options.modem.echo = echo;
   options.modem.dialResult = dial;
+  options.modem.failingDials = failingDials;
   return options;
 }
 
 TEST(ModemLinkE2e, DialsThroughAnEchoingModemAndRunsTheProtocol) {
   for (bool echo : {true, false}) {
     SCOPED_TRACE(echo ? "echo" : "no echo");
-    SimPtyBridge bridge(ModemBox(echo, sim::DialResult::Connect));
-    bridge.WithBox([](sim::ControlBox& box) { test::FillMemory(box.memory(), 3); });
+    SimPtyBridge bridge(ModemBox(echo, sim::DialResult::Connect),
+                        [](sim::ControlBox& box) { test::FillMemory(box.memory(), 3); });
+    ASSERT_TRUE(bridge.ok());
+    const sim::ControlBox& box = bridge.Box();
     CComModem link;
     link.SetPortName(bridge.Path());
     link.SetPhoneNumber("0612345678");
     ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
     EXPECT_EQ(link.GetDescription(), bridge.Path() + ": Connected");
-    bridge.WithBox([](sim::ControlBox& box) {
-      EXPECT_TRUE(box.modem().connected());
-      EXPECT_EQ(box.modem().dialCount(), 1);
-    });
+    EXPECT_TRUE(box.modem().connected());
+    EXPECT_EQ(box.modem().dialCount(), 1);
 
     std::vector<uint8_t> settings;
     EXPECT_EQ(link.GetSettings(settings), kComOk);
+    EXPECT_EQ(settings, box.memory().settings());
     std::vector<uint8_t> record;
     EXPECT_EQ(link.GetLastRecord(record), kComOk);
-    bridge.WithBox([&](sim::ControlBox& box) {
-      EXPECT_EQ(settings, box.memory().settings());
-      EXPECT_EQ(record, box.memory().records().back());
-    });
+    EXPECT_EQ(record, box.memory().records().back());
     EXPECT_TRUE(link.Close());
     EXPECT_EQ(link.GetDescription(), bridge.Path() + ": Disconnected");
   }
@@ -47,6 +46,7 @@ TEST(ModemLinkE2e, DialsThroughAnEchoingModemAndRunsTheProtocol) {
 
 TEST(ModemLinkE2e, BusyEndsEachOfThreeDialsAndReportsTheReply) {
   SimPtyBridge bridge(ModemBox(true, sim::DialResult::Busy));
+  ASSERT_TRUE(bridge.ok());
   CComModem link;
   link.SetPortName(bridge.Path());
   link.SetPhoneNumber("0612345678");
@@ -60,20 +60,24 @@ TEST(ModemLinkE2e, BusyEndsEachOfThreeDialsAndReportsTheReply) {
   EXPECT_EQ(error.find('\r'), std::string::npos);
   EXPECT_FALSE(link.IsConnected());
   EXPECT_FALSE(link.Port().IsOpen());
-  bridge.WithBox([](sim::ControlBox& box) { EXPECT_EQ(box.modem().dialCount(), 3); });
+  EXPECT_EQ(bridge.Box().modem().dialCount(), 3);
 }
 
-TEST(ModemLinkE2e, ConnectsOnTheLastDialAfterTwoFailures) {
-  sim::BoxOptions options = ModemBox(false, sim::DialResult::NoCarrier);
-  options.modem.failingDials = 2;
-  SimPtyBridge bridge(options);
+TEST(ModemLinkE2e, ConnectsOnTheLastDialAndRedialsAfterClose) {
+  SimPtyBridge bridge(ModemBox(false, sim::DialResult::NoCarrier, 2));
+  ASSERT_TRUE(bridge.ok());
   CComModem link;
   link.SetPortName(bridge.Path());
   link.SetPhoneNumber("5");
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
   int64_t t = 0;
   EXPECT_EQ(link.GetDateTime(t), kComOk);
-  bridge.WithBox([](sim::ControlBox& box) { EXPECT_EQ(box.modem().dialCount(), 3); });
+  EXPECT_EQ(bridge.Box().modem().dialCount(), 3);
+  // Reconnecting redials: the modem hung up when the line closed.
+  ASSERT_TRUE(link.Close());
+  ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+  EXPECT_EQ(link.GetDateTime(t), kComOk);
+  EXPECT_EQ(bridge.Box().modem().dialCount(), 4);
 }
 
 }  // namespace

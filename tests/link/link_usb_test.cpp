@@ -6,8 +6,10 @@
 
 #include "control_box.h"
 #include "link/ccom_usb.h"
+#include "link/libusb_transport.h"
 #include "link/usb_device.h"
 #include "support/fake_usb_transport.h"
+#include "support/umockdev_run.h"
 
 namespace skyh {
 namespace {
@@ -203,6 +205,31 @@ TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
   EXPECT_EQ(usb.link.EndSession(), kComOk);
   EXPECT_TRUE(usb.link.Close());
   EXPECT_EQ(usb.dev->overlapped, 0);
+}
+
+// libusb itself, on devices that umockdev makes up (sysfs and the node).
+TEST(LibUsbUnderUmockdev, FindsOpensAndClaimsOnlyTheControlBox) {
+  if (!test::UnderUmockdev()) {
+    if (!test::UmockdevAvailable()) GTEST_SKIP() << "no umockdev-run";
+    const std::string dir = std::string(SKYH_SOURCE_DIR) + "/tests/link/";
+    const std::string filter = "LibUsbUnderUmockdev.*";
+    EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_box.umockdev", filter, "box"), 0);
+    EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_other.umockdev", filter, "other"), 0);
+    return;
+  }
+  const bool box = test::UmockdevCase() == "box";
+  LibUsbTransport transport;
+  EXPECT_EQ(transport.IsPresent(0x04DE, 0xF586), box);
+  EXPECT_EQ(transport.IsPresent(0x04DE, 0xF587), !box);
+  CComUsb link;
+  EXPECT_EQ(link.GetDescription(), box ? "Device found: Disconnected" : "Device not found");
+  EXPECT_EQ(link.Open(), box);
+  if (box) {
+    EXPECT_EQ(link.GetDescription(), "Device found: Connected");
+  } else {
+    EXPECT_EQ(link.GetLastErrorText(), "Can't find USB device");
+  }
+  EXPECT_TRUE(link.Close());
 }
 
 TEST(UsbPackaging, UdevRuleGivesTheSeatAndTheServiceAccess) {
