@@ -39,7 +39,8 @@ CFirmwareUpdate::~CFirmwareUpdate() {
 }
 
 bool CFirmwareUpdate::Start() {
-  if (running.load() || workerThread.joinable() || phx.fileCode.empty()) return false;
+  if (running.load() || phx.fileCode.empty()) return false;
+  if (workerThread.joinable()) workerThread.join();  // the last run's, already ended
   running = true;
   workerThread = std::thread([this] {
     SetStatus("Please wait...");

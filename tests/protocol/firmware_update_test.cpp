@@ -1,6 +1,8 @@
 // The update's block writing and boot information, step by step.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,81 @@ TEST(FirmwareUpdateSteps, WriteImageRefusesNothingAndTooLargeImagesBeforeErasing
   // Decrypting without a key (none loaded outside a run) fails before erasing too.
   EXPECT_EQ(s.update.WriteImage(image.data(), image.size(), true, true), kUpdateError);
   EXPECT_TRUE(s.link.Frames(0x22).empty());
+}
+
+}  // namespace
+}  // namespace skyh
+
+namespace skyh {
+namespace {
+
+// Holds the worker at its first block, then lets the test act.
+struct HeldRun {
+  test::FirmwareFixture fixture;
+  FirmwareBoxLink link;
+  RecordingProgress progress;
+  ScriptedPrompt prompt;
+  RecordingView view;
+  std::mutex mutex;
+  std::condition_variable erased;
+  bool sawErase = false;
+
+  HeldRun() {
+    progress.onText = [this](const std::string& text) {
+      if (text != "Erase code") return;
+      std::lock_guard<std::mutex> lock(mutex);
+      sawErase = true;
+      erased.notify_all();
+    };
+  }
+  void WaitForErase() {
+    std::unique_lock<std::mutex> lock(mutex);
+    erased.wait(lock, [this] { return sawErase; });
+  }
+};
+
+TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopEndsTheRun) {
+  HeldRun run;
+  CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
+  update.SetFile(run.fixture.phx);
+  update.Pause();  // the Cancel question is open
+  ASSERT_TRUE(update.Start());
+  run.WaitForErase();
+  EXPECT_TRUE(update.Running());
+  update.RequestStop();  // answered Yes
+  update.Resume();
+  EXPECT_EQ(update.Join(), kUpdateAborted);
+  EXPECT_FALSE(update.Running());
+  // Held before the first block: that block goes out, then the stop is seen.
+  EXPECT_EQ(run.link.Frames(kWriteCode).size(), 1u);
+  EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
+  EXPECT_FALSE(run.link.IsConnected());
+}
+
+TEST(FirmwareUpdateWorker, ClosingWhileAnUpdateRunsStopsItAndWaitsForTheWorker) {
+  HeldRun run;
+  {
+    CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
+    update.SetFile(run.fixture.phx);
+    update.Pause();
+    ASSERT_TRUE(update.Start());
+    run.WaitForErase();
+  }  // the dialog closes
+  // The worker has ended: its summary and the closed link are there.
+  EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
+  EXPECT_FALSE(run.link.IsConnected());
+  EXPECT_EQ(run.link.Frames(kWriteCode).size(), 1u);
+}
+
+TEST(FirmwareUpdateWorker, StartNeedsAFile) {
+  HeldRun run;
+  CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
+  EXPECT_FALSE(update.Start());
+  EXPECT_EQ(update.Join(), -1);
+  EXPECT_EQ(update.RunUpdate(), kUpdateError);
+  ASSERT_EQ(run.view.boxes.size(), 1u);
+  EXPECT_EQ(run.view.boxes[0].text, "Choose a file first");
+  EXPECT_TRUE(run.link.written.empty());
 }
 
 }  // namespace
