@@ -1,0 +1,53 @@
+#include "app/cli_link.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "core/text_util.h"
+
+namespace skyh::cli {
+
+const std::set<std::string>& LinkOptionNames() {
+  static const std::set<std::string> names{"link", "port", "phone"};
+  return names;
+}
+
+const char* LinkOptionsHelp() {
+  return "  --link usb|serial|modem  link to use for this run (default: communication/type)\n"
+         "  --port NAME              serial port, e.g. /dev/ttyUSB0 or ttyUSB0 (default: communication/port)\n"
+         "  --phone NUMBER           number the modem dials (default: communication/phone_number)\n";
+}
+
+bool ApplyLinkOptions(const CliOptions& options, CConfiguration& config) {
+  if (options.Has("link")) {
+    std::string link = ToLowerAscii(options.Value("link"));
+    if (link == "usb" || link == "0") config.linkType = kLinkUsb;
+    else if (link == "serial" || link == "1") config.linkType = kLinkSerial;
+    else if (link == "modem" || link == "2") config.linkType = kLinkModem;
+    else {
+      std::fprintf(stderr, "--link takes usb, serial or modem, not \"%s\"\n", options.Value("link").c_str());
+      return false;
+    }
+  }
+  if (options.Has("port")) config.port = options.Value("port");
+  if (options.Has("phone")) config.phoneNumber = options.Value("phone");
+  return true;
+}
+
+bool Confirm(const CliOptions& options, const std::string& text) {
+  if (options.Has("yes")) return true;
+  if (!isatty(STDIN_FILENO)) {
+    std::fprintf(stderr, "%s\nNo terminal to ask on: give --yes to go ahead.\n", text.c_str());
+    return false;
+  }
+  std::fprintf(stderr, "%s [y/N] ", text.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  answer = ToLowerAscii(TrimBlanks(answer));
+  return answer == "y" || answer == "yes";
+}
+
+}  // namespace skyh::cli
