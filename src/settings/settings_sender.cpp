@@ -1,0 +1,120 @@
+#include "settings/settings_sender.h"
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "core/folders.h"
+#include "core/format.h"
+#include "core/log_file.h"
+#include "link/media_steps.h"
+#include "records/settings_area.h"
+#include "settings/build_settings_items.h"
+
+namespace skyh {
+
+std::vector<uint8_t> SettingsRecordOf(const RecordStore& store) {
+  const CRecord* header = store.Header();
+  if (!header) return {};
+  return std::vector<uint8_t>(header->raw(), header->raw() + header->length());
+}
+
+bool MergeSettingsAreas(const std::string& parDescPath, const std::string& editedParameterFile,
+                        std::span<const uint8_t> editedArea, const std::string& boxParameterFile,
+                        std::span<uint8_t> boxArea, std::vector<SettingsSpan>& fields) {
+  auto boxItems = BuildSettingsItems(parDescPath, boxParameterFile, boxArea);
+  if (!boxItems) return false;
+  // Without a usable edited list nothing is copied: the box's own values
+  // go back unchanged.
+  if (auto edited = BuildSettingsItems(parDescPath, editedParameterFile, editedArea)) {
+    for (const auto& item : *edited) {
+      CSettingsItem* target = FindItemByKey(*boxItems, item->key());
+      // A refusal leaves the box's value.
+      if (target) target->SetValueFromText(item->GetStoredText());
+    }
+  }
+  WriteAllToRecord(*boxItems, boxArea);
+  fields = FieldSpans(*boxItems);
+  return true;
+}
+
+namespace {
+
+std::string ParameterFileOf(const std::vector<uint8_t>& record) {
+  if (record.empty() || record.size() > kMaxRecordBytes) return {};
+  RecordStore store;
+  store.SetHeader(record.data(), static_cast<uint16_t>(record.size()));
+  return store.parameterFileName;
+}
+
+}  // namespace
+
+bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink& progress) {
+  std::vector<uint8_t> boxRecord;
+  if (ComResult e = link.GetSettings(boxRecord); e != kComOk) {
+    const std::string text = Sprintf("Get settings error: %d\n", e);
+    LogLine("%s", text);
+    progress.SetText(text);
+    return false;
+  }
+  const std::string dir = WithSlash(job.configurationDirectory);
+  const std::string boxParameterFile = ParameterFileOf(boxRecord);
+  std::span<uint8_t> boxArea = SettingsAreaOf(boxRecord);
+  std::vector<SettingsSpan> fields;
+  if (!MergeSettingsAreas(dir + "ParDesc.dat", dir + ParameterFileOf(job.editedRecord),
+                          SettingsAreaOf(job.editedRecord), dir + boxParameterFile, boxArea, fields)) {
+    // Without the box's own layout nothing could be merged, and pieces
+    // could split its fields: send nothing.
+    const std::string text = Sprintf("Can't load \"%s\" file\nor the file is invalid.", boxParameterFile);
+    LogLine("%s\n", text);
+    progress.SetText(text);
+    return false;
+  }
+  // Offsets count from the start of the settings area.
+  for (const SettingsSpan& piece : SplitSettingsPieces(boxArea.size(), fields)) {
+    ComResult e = link.WriteSettings(boxArea.data(), static_cast<uint16_t>(piece.offset),
+                                     static_cast<uint16_t>(piece.length));
+    if (e != kComOk) {
+      const std::string text = Sprintf("Write settings error: %d\n", e);
+      LogLine("%s", text);
+      progress.SetText(text);
+      return false;
+    }
+  }
+  progress.SetText("Write settings OK.");
+  return true;
+}
+
+int SendSettings(CCom& link, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status) {
+  progress.SetTitle("Write settings");
+  progress.SetText("Please wait...");
+  status.SetStatus("Writing settings...");
+
+  std::optional<CommunicationLockHolder> hold;
+  if (job.lock) {
+    hold.emplace(*job.lock, job.lockWaitMs);
+    if (!hold->Held()) {
+      status.SetStatus("Write settings error.");
+      progress.SetText(LinkBusyText());
+      progress.CloseAfter(job.closeAfterMs);
+      return 1;
+    }
+  }
+  if (!OpenMedia(link)) {
+    status.SetStatus("Write settings error.");
+    progress.SetText(link.GetLastErrorText());
+    progress.CloseAfter(job.closeAfterMs);
+    return 1;
+  }
+  const bool ok = WriteSettingsExchange(link, job, progress);
+  if (job.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(job.pauseMs));
+  status.SetStatus(ok ? "Write settings OK." : "Write settings error.");
+  progress.SetText("Stopping communication...");
+  // After a failed exchange the box may not be listening: no end of session.
+  if (ok) link.EndSession();
+  CloseMedia(link);
+  progress.CloseAfter(job.closeAfterMs);
+  return ok ? 0 : 1;
+}
+
+}  // namespace skyh

@@ -1,0 +1,230 @@
+// Sending settings to the simulated control box in-process.
+#include "settings/settings_sender.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "demo_instrument.h"
+#include "protocol/firmware_box_link.h"
+#include "records/parameter_file.h"
+#include "records/settings_area.h"
+#include "settings/build_settings_items.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+const std::string kDemo = SKYH_SOURCE_DIR "/demo/";
+
+struct Recorder : IProgressSink, IStatusLine {
+  void SetTitle(const std::string& t) override { log.push_back("title:" + t); }
+  void SetText(const std::string& t) override { log.push_back("text:" + t); }
+  bool Aborted() override { return false; }
+  void CloseAfter(int ms) override { log.push_back("close:" + std::to_string(ms)); }
+  void SetStatus(const std::string& t) override { log.push_back("status:" + t); }
+  std::vector<std::string> log;
+};
+
+SendSettingsJob Job(std::vector<uint8_t> record, const std::string& dir = kDemo) {
+  SendSettingsJob job;
+  job.editedRecord = std::move(record);
+  job.configurationDirectory = dir;
+  job.pauseMs = 0;
+  return job;
+}
+
+std::unique_ptr<CSettingsItemList> Items(std::vector<uint8_t>& record, const std::string& dir = kDemo) {
+  return BuildSettingsItems(dir + "ParDesc.dat", dir + ParameterFileNameOfRecord(record), SettingsAreaOf(record));
+}
+
+std::string Value(std::vector<uint8_t> record, const char* key, const std::string& dir = kDemo) {
+  auto items = Items(record, dir);
+  const CSettingsItem* item = items ? FindItemByKey(*items, key) : nullptr;
+  return item ? item->GetValueText() : "(none)";
+}
+
+void Set(CSettingsItemList& items, const char* key, const std::string& text) {
+  ASSERT_EQ(FindItemByKey(items, key)->SetValueFromText(text), 0) << key;
+  FindItemByKey(items, key)->NoteEditedText(text);
+}
+
+TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
+  test::FirmwareBoxLink link;
+  link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, 0));
+  // The copy in memory differs from the box: edited here, and an older site.
+  std::vector<uint8_t> edited = sim::MakeDemoSettingsRecord(77, 0);
+  auto items = Items(edited);
+  ASSERT_TRUE(items);
+  Set(*items, "SITE", "New Site");
+  Set(*items, "GAIN", "9");
+  Set(*items, "HEAT", "1");
+  Set(*items, "TOFF", "-3.2");
+  Set(*items, "PASSWD", "secret");
+  WriteAllToRecord(*items, SettingsAreaOf(edited));
+
+  Recorder r;
+  EXPECT_EQ(SendSettings(link, Job(edited), r, r), 0);
+  const std::vector<uint8_t>& box = link.box.memory().settings();
+  for (const char* key : {"IDNUM", "SITE", "GAIN", "HEAT", "TOFF", "FSET", "OPER", "SERIAL"})
+    EXPECT_EQ(Value(box, key), Value(edited, key)) << key;
+  EXPECT_EQ(Value(box, "SITE"), "New Site");
+  // A password changed in the editor goes out as its text.
+  EXPECT_EQ(std::string(box.begin() + 13 + 28, box.begin() + 13 + 36), std::string("secret\0\0", 8));
+  EXPECT_EQ(r.log, (std::vector<std::string>{"title:Write settings", "text:Please wait...",
+                                             "status:Writing settings...", "text:Write settings OK.",
+                                             "status:Write settings OK.", "text:Stopping communication...",
+                                             "close:2000"}));
+  // One piece from the start of the settings area, then the end of session.
+  auto writes = link.Frames(0x48);
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].payload.size(), 2u + sim::kDemoSettingsAreaSize);
+  EXPECT_EQ(writes[0].payload[0], 0);
+  EXPECT_EQ(writes[0].payload[1], 0);
+  EXPECT_EQ(link.Frames(0x4B).size(), 1u);
+  EXPECT_FALSE(link.IsConnected());
+}
+
+TEST(SettingsSenderTest, AnUnchangedPasswordTellsTheBoxToKeepItsOwn) {
+  test::FirmwareBoxLink link;
+  std::vector<uint8_t> boxRecord = sim::MakeDemoSettingsRecord(1234, 0);
+  std::copy_n("boxpw\0\0", 8, boxRecord.begin() + 13 + 28);
+  link.box.memory().SetSettings(boxRecord);
+  // Memory holds another password as read from an older file.
+  std::vector<uint8_t> edited = boxRecord;
+  std::copy_n("oldpw\0\0", 8, edited.begin() + 13 + 28);
+  auto items = Items(edited);
+  Set(*items, "MINT", "30");
+  WriteAllToRecord(*items, SettingsAreaOf(edited));  // the editor's OK: the password unchanged
+
+  Recorder r;
+  EXPECT_EQ(SendSettings(link, Job(edited), r, r), 0);
+  const std::vector<uint8_t>& box = link.box.memory().settings();
+  EXPECT_EQ(Value(box, "MINT"), "30");
+  EXPECT_EQ(std::vector<uint8_t>(box.begin() + 13 + 28, box.begin() + 13 + 36),
+            (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
+}
+
+// A settings record of another firmware with an 1100-byte area.
+std::vector<uint8_t> BigRecord(uint8_t version0, uint8_t fill) {
+  std::vector<uint8_t> body(6 + 1100, fill);
+  body[0] = version0;
+  body[1] = 0;
+  body[2] = 1;
+  body[3] = 2;
+  return sim::MakeRecord(0x7C, 0, body);
+}
+
+TEST(SettingsSenderTest, PiecesNeverSplitAFieldAndOneSidedParametersStayAsTheBoxHasThem) {
+  test::TempDir dir;
+  // The box's firmware: a 4-byte field at 510 and a parameter the memory's
+  // firmware does not know.
+  test::WriteFile(dir / "SPE1FF0102.par",
+                  "P Shared, SHARED, 0, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
+                  "P Across, ACROSS, 510, 32, 0, 0, 2000000000, 0, 0, 0, 0, 0, D\r\n"
+                  "P BoxOnly, BOXONLY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
+  test::WriteFile(dir / "SPE2FF0102.par",
+                  "P Shared, SHARED, 0, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
+                  "P Across, ACROSS, 510, 32, 0, 0, 2000000000, 0, 0, 0, 0, 0, D\r\n"
+                  "P MemOnly, MEMONLY, 2, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
+                  "P BoxOnly, OTHERKEY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
+  test::FirmwareBoxLink link;
+  link.box.memory().SetSettings(BigRecord(0xE1, 0x11));
+  std::vector<uint8_t> edited = BigRecord(0xE2, 0x22);
+  edited[13 + 510] = 0x44;
+
+  Recorder r;
+  EXPECT_EQ(SendSettings(link, Job(edited, dir.path()), r, r), 0);
+  auto writes = link.Frames(0x48);
+  ASSERT_EQ(writes.size(), 3u);
+  const int offsets[] = {0, 510, 1022}, lengths[] = {510, 512, 78};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(writes[i].payload[0] | writes[i].payload[1] << 8, offsets[i]);
+    EXPECT_EQ(writes[i].payload.size(), 2u + lengths[i]);
+  }
+  const std::vector<uint8_t>& box = link.box.memory().settings();
+  EXPECT_EQ(Value(box, "SHARED", dir.path()), "34");  // 0x22
+  EXPECT_EQ(Value(box, "ACROSS", dir.path()), Value(edited, "ACROSS", dir.path()));
+  EXPECT_EQ(box[13 + 1], 0x11) << "a key the memory lacks keeps the box's value";
+  EXPECT_EQ(box[13 + 2], 0x11) << "a key the box lacks is not sent";
+  EXPECT_EQ(box[13 + 600], 0x11) << "bytes of no parameter go back as the box had them";
+}
+
+TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
+  const std::vector<uint8_t> demo = sim::MakeDemoSettingsRecord(1234, 0);
+  {
+    test::FirmwareBoxLink link;
+    link.openError = "Can't open /dev/ttyUSB9";
+    Recorder r;
+    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+    EXPECT_EQ(r.log, (std::vector<std::string>{"title:Write settings", "text:Please wait...",
+                                               "status:Writing settings...", "status:Write settings error.",
+                                               "text:Can't open /dev/ttyUSB9", "close:2000"}));
+  }
+  {
+    sim::BoxOptions silent;
+    silent.faults.silentAfterReplies = 0;
+    test::FirmwareBoxLink link(silent);
+    link.box.memory().SetSettings(demo);
+    Recorder r;
+    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "text:Get settings error: 2\n"), r.log.end());
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "status:Write settings error."), r.log.end());
+    EXPECT_TRUE(link.Frames(0x48).empty());
+    EXPECT_TRUE(link.Frames(0x4B).empty()) << "no end of session after a failed exchange";
+    EXPECT_FALSE(link.IsConnected());
+  }
+  {
+    sim::BoxOptions oneReply;
+    oneReply.faults.silentAfterReplies = 1;  // answers GetSettings only
+    test::FirmwareBoxLink link(oneReply);
+    link.box.memory().SetSettings(demo);
+    Recorder r;
+    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "text:Write settings error: 2\n"), r.log.end());
+    EXPECT_TRUE(link.Frames(0x4B).empty());
+  }
+  {
+    // The box runs a firmware whose parameter file is not here: nothing is written.
+    test::FirmwareBoxLink link;
+    link.box.memory().SetSettings(BigRecord(0xE9, 0));
+    Recorder r;
+    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(),
+                        "text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."),
+              r.log.end());
+    EXPECT_TRUE(link.Frames(0x48).empty());
+  }
+}
+
+TEST(SettingsSenderTest, AnotherLinkUserHoldingTheLockKeepsTheLinkClosed) {
+  test::FirmwareBoxLink link;
+  link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, 0));
+  CommunicationLock lock;
+  std::promise<void> held, done;
+  std::thread other([&] {
+    if (!lock.TryLockFor(0)) return held.set_value();
+    held.set_value();
+    done.get_future().wait();
+    lock.Unlock();
+  });
+  held.get_future().wait();
+  SendSettingsJob job = Job(link.box.memory().settings());
+  job.lock = &lock;
+  job.lockWaitMs = 0;
+  Recorder r;
+  EXPECT_EQ(SendSettings(link, job, r, r), 1);
+  EXPECT_EQ(link.opens, 0);
+  EXPECT_NE(std::find(r.log.begin(), r.log.end(), std::string("text:") + LinkBusyText()), r.log.end());
+  done.set_value();
+  other.join();
+  // Once free, the lock is taken and given back.
+  Recorder ok;
+  EXPECT_EQ(SendSettings(link, job, ok, ok), 0);
+  EXPECT_TRUE(lock.TryLockFor(0));
+  lock.Unlock();
+}
+
+}  // namespace
+}  // namespace skyh
