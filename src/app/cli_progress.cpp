@@ -133,6 +133,11 @@ void TerminalProgress::EndLine() {
   EndLineLocked();
 }
 
+std::string TerminalProgress::LastPrinted() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastPrinted_;
+}
+
 void TerminalProgress::EndLineLocked() {
   if (openLine_) std::fputc('\n', out_);
   openLine_ = false;
@@ -148,6 +153,7 @@ void TerminalStatusLine::SetStatus(const std::string& text) {
   const std::string line = WithoutTrailingNewlines(text);
   if (line.empty() || line == last_) return;
   last_ = line;
+  if (progress_.LastPrinted() == line) return;
   progress_.PrintLine(line);
 }
 

@@ -61,6 +61,8 @@ class TerminalProgress : public IProgressSink {
   void PrintLine(const std::string& text);
   // Ends an open counter line (and prints a counter not shown yet).
   void EndLine();
+  // The last whole line printed.
+  std::string LastPrinted();
 
  private:
   void EndLineLocked();
@@ -77,7 +79,8 @@ class TerminalProgress : public IProgressSink {
   int64_t lastTransientMs_ = -1;
 };
 
-// Pane 4 of the window: each new status is a line on stderr.
+// Pane 4 of the window: each new status is a line on stderr, unless the
+// progress text just said the same.
 class TerminalStatusLine : public IStatusLine {
  public:
   explicit TerminalStatusLine(TerminalProgress& progress) : progress_(progress) {}

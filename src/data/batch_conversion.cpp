@@ -28,15 +28,22 @@ int RunBatchConversion(const std::vector<std::string>& arguments, const std::str
     for (char c : argument) {
       if (c != '"') input += c;
     }
-    RecordStore store;
-    if (!store.LoadFromFile(input)) {
-      LogLine("Error, can't open %s\n", input.c_str());
-      continue;
-    }
-    std::string base = BatchBaseName(input);
-    if (!WriteAsciiFiles(store, base, false)) LogLine("Error, can't write the ASCII files of %s\n", input.c_str());
+    ConvertDataFile(input);
   }
   return 0;
+}
+
+ConvertResult ConvertDataFile(const std::string& input) {
+  RecordStore store;
+  if (!store.LoadFromFile(input)) {
+    LogLine("Error, can't open %s\n", input.c_str());
+    return ConvertResult::kCannotOpen;
+  }
+  if (!WriteAsciiFiles(store, BatchBaseName(input), false)) {
+    LogLine("Error, can't write the ASCII files of %s\n", input.c_str());
+    return ConvertResult::kCannotWrite;
+  }
+  return ConvertResult::kConverted;
 }
 
 }  // namespace skyh

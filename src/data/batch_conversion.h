@@ -10,6 +10,11 @@ namespace skyh {
 // leaves out the program's own name. Gives the exit code, always 0.
 int RunBatchConversion(const std::vector<std::string>& arguments, const std::string& commandLine);
 
+// One data file to ASCII files beside it (base name below), with the log
+// lines of the batch mode on failure.
+enum class ConvertResult { kConverted, kCannotOpen, kCannotWrite };
+ConvertResult ConvertDataFile(const std::string& input);
+
 // The output base name: the input with its file name lower-cased and cut
 // before its first ".k8"; the folder part is kept as it is.
 std::string BatchBaseName(const std::string& inputPath);

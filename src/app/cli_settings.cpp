@@ -1,0 +1,156 @@
+// skyharvester-cli settings show | save FILE.set | load FILE.set [--send]
+#include <cstdio>
+#include <filesystem>
+
+#include "app/cli_link.h"
+#include "app/cli_progress.h"
+#include "app/cli_session.h"
+#include "core/folders.h"
+#include "core/format.h"
+#include "data/record_store.h"
+#include "records/parameter_file.h"
+#include "records/settings_area.h"
+#include "settings/build_settings_items.h"
+#include "settings/set_file.h"
+#include "settings/settings_sender.h"
+
+namespace skyh::cli {
+namespace {
+
+const char kUsage[] =
+    "Usage: skyharvester-cli settings show [--from FILE.k8] [link options]\n"
+    "       skyharvester-cli settings save [FILE.set | FOLDER] [--from FILE.k8] [link options]\n"
+    "       skyharvester-cli settings load FILE.set [--send] [--from FILE.k8] [link options]\n";
+
+// The settings record to work on: the box's, or the header of a data file.
+std::optional<std::vector<uint8_t>> SourceRecord(const CliOptions& options, const CConfiguration& config) {
+  if (!options.Has("from")) return ReadBoxSettings(config);
+  const std::string path = options.Value("from");
+  RecordStore store;
+  if (!store.LoadFromFile(path)) {
+    std::fprintf(stderr, "Error, can't open %s\n", path.c_str());
+    return std::nullopt;
+  }
+  std::vector<uint8_t> record = SettingsRecordOf(store);
+  if (record.empty()) {
+    std::fprintf(stderr, "%s has no settings record.\n", path.c_str());
+    return std::nullopt;
+  }
+  return record;
+}
+
+std::unique_ptr<CSettingsItemList> ItemsOf(std::vector<uint8_t>& record, const CConfiguration& config) {
+  const std::string dir = WithSlash(config.configurationDirectory);
+  const std::string parameterFile = ParameterFileNameOfRecord(record);
+  auto items = BuildSettingsItems(dir + "ParDesc.dat", dir + parameterFile, SettingsAreaOf(record));
+  if (!items) std::fprintf(stderr, "Can't load \"%s\" file\nor the file is invalid.\n", parameterFile.c_str());
+  return items;
+}
+
+void PrintItems(const CSettingsItemList& items) {
+  for (const auto& item : items)
+    std::printf("%-20s %-16s %s\n", item->name().c_str(), item->GetValueText().c_str(), item->description().c_str());
+}
+
+int Save(const CliOptions& options, const CConfiguration& config) {
+  const auto& args = options.Positional();
+  if (args.size() > 2) {
+    std::fprintf(stderr, "%s", kUsage);
+    return kExitError;
+  }
+  auto record = SourceRecord(options, config);
+  if (!record) return kExitError;
+  auto items = ItemsOf(*record, config);
+  if (!items) return kExitError;
+  // Without a file name, or with a folder, the name the editor proposes.
+  std::string path = args.size() == 2 ? args[1] : "";
+  std::error_code ec;
+  if (path.empty() || std::filesystem::is_directory(path, ec))
+    path = (path.empty() ? std::string() : WithSlash(path)) + ProposedSetFileName(*items);
+  if (!SaveSetFile(path, *items)) {
+    std::fprintf(stderr, "Can't write %s\n", path.c_str());
+    return kExitError;
+  }
+  std::printf("%s\n", path.c_str());
+  return kExitOk;
+}
+
+int Load(const CliOptions& options, const CConfiguration& config) {
+  const auto& args = options.Positional();
+  if (args.size() != 2) {
+    std::fprintf(stderr, "%s", kUsage);
+    return kExitError;
+  }
+  auto record = SourceRecord(options, config);
+  if (!record) return kExitError;
+  auto items = ItemsOf(*record, config);
+  if (!items) return kExitError;
+  if (!LoadSetFile(args[1], *items)) {
+    std::fprintf(stderr, "Can't read %s\n", args[1].c_str());
+    return kExitError;
+  }
+  if (!options.Has("send")) {
+    PrintItems(*items);
+    std::fprintf(stderr, "Nothing sent: give --send to write these settings to the control box.\n");
+    return kExitOk;
+  }
+  WriteAllToRecord(*items, SettingsAreaOf(*record));
+
+  SendSettingsJob job;
+  job.editedRecord = std::move(*record);
+  job.configurationDirectory = config.configurationDirectory;
+  job.lock = &ProcessCommunicationLock();
+  LinkSelection links;
+  TerminalProgress progress;
+  TerminalStatusLine status(progress);
+  const int result = SendSettings(links.Select(config), job, progress, status);
+  return result == 0 ? kExitOk : kExitError;
+}
+
+int RunSettings(CliContext& ctx) {
+  CConfiguration config;
+  auto options = ParseLinkCommand(ctx, {"from"}, {"send"}, config);
+  if (!options) return kExitError;
+  const auto& args = options->Positional();
+  const std::string verb = args.empty() ? "" : args[0];
+  if (verb == "show" && args.size() == 1) {
+    auto record = SourceRecord(*options, config);
+    if (!record) return kExitError;
+    auto items = ItemsOf(*record, config);
+    if (!items) return kExitError;
+    PrintItems(*items);
+    return kExitOk;
+  }
+  if (verb == "save") return Save(*options, config);
+  if (verb == "load") return Load(*options, config);
+  std::fprintf(stderr, "%s", kUsage);
+  return kExitError;
+}
+
+const std::string& Help() {
+  static const std::string text =
+      std::string(kUsage) +
+      "\nThe control box's settings as typed parameters (layout from the parameter\n"
+      "file of the box's firmware and ParDesc.dat in the configuration directory).\n"
+      "  show   prints one line per parameter: name, value, description\n"
+      "  save   writes the settings to a .set file (section [Settings], one\n"
+      "         name=value line each; passwords as *****); without a file name, or\n"
+      "         with a folder, the name is Settings_<instrument number>.set\n"
+      "  load   reads a .set file over the settings: names the file lacks, empty\n"
+      "         values and refused values keep the current value; yes/no for\n"
+      "         switches. Without --send the result is only printed. With --send\n"
+      "         the result is merged by name into the box's current settings and\n"
+      "         written to the box (a password other than ***** is written).\n\n"
+      "Options:\n"
+      "  --from FILE.k8           start from the settings record of a data file\n"
+      "                           instead of the box's\n"
+      "  --send                   load: write the settings to the control box\n" +
+      LinkOptionsHelp() + "\nExit code: 0 success, 1 error.\n";
+  return text;
+}
+
+const CliCommandRegistrar registrar({"settings", "show, save, load and send the control box's settings",
+                                     Help().c_str(), RunSettings, 55});
+
+}  // namespace
+}  // namespace skyh::cli
