@@ -57,13 +57,15 @@ size_t ModemFrontEnd::Feed(const uint8_t* data, size_t size, std::vector<uint8_t
 }
 
 void ModemFrontEnd::Command(const std::string& raw, std::vector<uint8_t>& answer) {
-  const std::string line = ToUpperAscii(TrimBlanks(raw));
+  std::string line = ToUpperAscii(TrimBlanks(raw));
   if (line.empty()) return;
-  if (line.rfind("AT", 0) != 0) {
+  // Like a real modem, skip whatever came before the attention characters.
+  const size_t at = line.find("AT");
+  if (at == std::string::npos) {
     AppendLine(answer, "ERROR");
     return;
   }
-  const std::string body = line.substr(2);
+  const std::string body = line.substr(at + 2);
   if (body.rfind("D", 0) == 0) {
     std::string number = body.substr(1);
     if (!number.empty() && (number[0] == 'T' || number[0] == 'P')) number.erase(0, 1);

@@ -107,8 +107,11 @@ inline Bytes Record(uint8_t type, uint32_t packed, const Bytes& body) {
   const size_t n = body.size() + 10;
   Bytes r{type, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(packed),
           static_cast<uint8_t>(packed >> 8), static_cast<uint8_t>(packed >> 16), static_cast<uint8_t>(packed >> 24)};
-  r.insert(r.end(), body.begin(), body.end());
-  r.insert(r.end(), {0xFE, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)});
+  r.reserve(n);
+  for (uint8_t b : body) r.push_back(b);
+  r.push_back(0xFE);
+  r.push_back(static_cast<uint8_t>(n));
+  r.push_back(static_cast<uint8_t>(n >> 8));
   return r;
 }
 

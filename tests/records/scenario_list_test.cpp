@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "core/format.h"
+#include "message_recorder.h"
+#include "records/scenario_list.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+using test::MessageRecorder;
+using test::TempDir;
+using test::WriteFile;
+
+// Loads layout text through a real file, as the program does.
+bool LoadFile(ClistScn& list, const std::string& text) {
+  TempDir dir;
+  WriteFile(dir / "ScnList.dat", text);
+  return list.Load(dir / "ScnList.dat");
+}
+
+// Every field of the list, one line per scenario.
+std::string Dump(const ClistScn& list) {
+  std::string out;
+  for (size_t i = 0; i < list.Count(); ++i) {
+    const CScnType& s = list.At(i);
+    out += Sprintf("S%u,%02X,%s,%s,%u", s.number, s.type, s.name.c_str(), s.description.c_str(), s.length);
+    for (const std::string& r : s.idRanges) out += " I" + r;
+    for (const ScnCondition& c : s.conditions) out += Sprintf(" C%u,%u,%u", c.kind, c.offset, c.value);
+    for (const ScnElementDef& e : s.elements)
+      out += Sprintf(" E%d@%d,w%u,f%d,d%d,div%d,mul%d,sep%02X", e.decodeType, e.offset, e.width, e.format,
+                     e.decimals, e.divisor, e.multiplier, e.suffix);
+    out += "\n";
+  }
+  return out;
+}
+
+TEST(ScenarioListFile, CommentsMissingFilesAndLineEnds) {
+  ClistScn list;
+  EXPECT_TRUE(LoadFile(list, "; layouts of the test box\n\n# nothing here\n\n s:1,0x10,a,b,0\n"));
+  EXPECT_EQ(list.Count(), 0u);
+
+  ASSERT_TRUE(LoadFile(list, "S:1,0x10,Met,Weather,0\n"));
+  // A missing file or a folder leaves the previous contents.
+  EXPECT_FALSE(list.Load("/nonexistent/ScnList.dat"));
+  TempDir dir;
+  EXPECT_FALSE(list.Load(dir.path()));
+  EXPECT_EQ(Dump(list), "S1,10,Met,Weather,0\n");
+
+  const std::string lf = "S:1,0x10,Met,Weather,0\nI:SP00000000-SP0000FFFF\nC:BEQ,9,2\nE:VAL_TEMP,7,D=1\n";
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  ClistScn fromCrLf;
+  ASSERT_TRUE(LoadFile(list, lf));
+  ASSERT_TRUE(LoadFile(fromCrLf, crlf));
+  EXPECT_EQ(Dump(fromCrLf), "S1,10,Met,Weather,0 ISP00000000 ISP0000FFFF C1,9,2 E2@7,w2,f0,d1,div1,mul1,sep00\n");
+  EXPECT_EQ(Dump(fromCrLf), Dump(list));
+}
+
+TEST(ScenarioListFile, ScenarioAndElementFields) {
+  ClistScn list;
+  ASSERT_TRUE(LoadFile(list,
+                       "S:3,0x1A,Temp,Temperature record,0\n"
+                       "E:VAL_TEMP,7,D=1,SEP=2C\n"
+                       "S:4,0x1a,Lower,hex digits,24,extra,fields\n"
+                       "S:5,1A,NoPrefix,type without 0x,12.5\n"
+                       // Non-digits make -1 (low 16 bits kept); a bad hex digit is 0.
+                       "S:6 ,0xZ1,Odd,trailing space,12 \n"));
+  EXPECT_EQ(Dump(list),
+            "S3,1A,Temp,Temperature record,0 E2@7,w2,f0,d1,div1,mul1,sep2C\n"
+            "S4,1A,Lower,hex digits,24\n"
+            "S5,00,NoPrefix,type without 0x,12\n"
+            "S65535,01,Odd,trailing space,65535\n");
+}
+
+TEST(ScenarioListFile, ElementOptions) {
+  ClistScn list;
+  ASSERT_TRUE(LoadFile(list,
+                       "S:1,0x20,Opt,options,0\n"
+                       "E:VAL_BYTE,9,D=CHAR\n"
+                       "E:VAL_WORD,10,D=HEX,DIV=4,MUL=3,SEP=3B\n"
+                       // A later option overrides; malformed options and unknown keys do nothing.
+                       "E:VAL_SHORT,12,D=HEX,D=2,X=5,D,A=B=C,SEP=\n"
+                       // A missing second SEP digit counts as 0.
+                       "E:VAL_DWORD,14,D=x,DIV=-3,d=4,SEP=4\n"
+                       "E:VAL_CN,abc\n"
+                       "E:VAL_ANGLE\n"  // no offset: skipped
+                       "E:VAL_RPT,,,,20\n"));
+  EXPECT_EQ(Dump(list),
+            "S1,20,Opt,options,0 E6@9,w1,f1,d0,div1,mul1,sep00 E7@10,w2,f2,d0,div4,mul3,sep3B"
+            " E8@12,w2,f0,d2,div1,mul1,sep00 E9@14,w4,f0,d-1,div-3,mul1,sep40 E11@65535,w4,f0,d0,div1,mul1,sep00"
+            " E13@20,w1,f0,d0,div1,mul1,sep00\n");
+}
+
+TEST(ScenarioListFile, UnknownDecodeTypeStopsTheLoad) {
+  MessageRecorder messages;
+  ClistScn list;
+  ASSERT_TRUE(LoadFile(list,
+                       "S:1,0x10,First,first,0\n"
+                       "E:VAL_BAT,7\n"
+                       "S:2,0x11,Second,second,0\n"
+                       "E:VAL_BYTE,7\n"
+                       "E: VAL_TEMP,8\n"
+                       "E:VAL_WORD,9\n"
+                       "S:3,0x12,Third,third,0\n"));
+  ASSERT_EQ(messages.texts.size(), 1u);
+  EXPECT_EQ(messages.texts[0], "Unknown decode type \" VAL_TEMP\" in ScnList.dat");
+  ASSERT_EQ(list.Count(), 2u);
+  EXPECT_EQ(list.At(1).name, "Second");
+  ASSERT_EQ(list.At(1).elements.size(), 1u);
+  EXPECT_EQ(list.At(1).elements[0].decodeType, kValByte);
+
+  // Keywords are exact: lower case is unknown too.
+  messages.texts.clear();
+  ASSERT_TRUE(LoadFile(list, "S:1,0x10,First,first,0\nE:val_temp,7\n"));
+  ASSERT_EQ(messages.texts.size(), 1u);
+  EXPECT_EQ(messages.texts[0], "Unknown decode type \"val_temp\" in ScnList.dat");
+  EXPECT_EQ(list.Count(), 1u);
+}
+
+TEST(ScenarioListFile, MalformedAndShortLines) {
+  MessageRecorder messages;
+  ClistScn list;
+  ASSERT_TRUE(LoadFile(list,
+                       "E:VAL_BAT,7\n"           // no scenario yet
+                       "E:NOT_A_TYPE,7\n"        // also ignored without a scenario
+                       "S:1,0x10,Short,line\n"   // too few fields
+                       "I:A-B\n"
+                       "C:BEQ,7,1\n"
+                       "E:VAL_BYTE,7\n"
+                       "S\nI\nC\nE\nS:\nE:\n"
+                       "S:2,0x11,Good,good,0\n"
+                       "I\n"
+                       "I:A-B-C\n"
+                       "I:SP1-\n"
+                       "C\n"
+                       "C:BEQ,9\n"
+                       "C:BNE,9,2\n"
+                       "E\n"
+                       "E:VAL_BYTE\n"));
+  EXPECT_TRUE(messages.texts.empty());
+  // Every C line adds a condition; incomplete ones and other keywords are inert.
+  EXPECT_EQ(Dump(list), "S2,11,Good,good,0 C0,0,0 C0,0,0 C0,0,0\n");
+}
+
+// A record's first ten bytes with a type and byte 9 set; lengths are not
+// checked by the lookup itself.
+std::vector<uint8_t> Bytes(uint8_t type, uint8_t byte9 = 0) {
+  std::vector<uint8_t> b(16, 0);
+  b[0] = type;
+  b[9] = byte9;
+  return b;
+}
+
+TEST(ScenarioLookup, ConditionsOrderAndLength) {
+  ClistScn list;
+  ASSERT_TRUE(LoadFile(list,
+                       "S:1,0x30,Cond,byte 9 is 2,0\nC:BEQ,9,2\n"
+                       "S:2,0x30,Plain,fallback,0\n"
+                       "S:3,0x31,Fixed,twelve bytes,12\n"
+                       "S:4,0x32,Inert,never,0\nC:BNE,9,2\n"
+                       "S:5,0x33,Either,byte 9 or 10,0\nC:BEQ,9,7\nC:BEQ,10,8\n"));
+  auto b = Bytes(0x30, 2);
+  EXPECT_EQ(list.Find("", b.data(), 10)->number, 1);
+  // Offset 9 lies outside a record of 9 bytes.
+  EXPECT_EQ(list.Find("", b.data(), 9)->number, 2);
+  b = Bytes(0x30, 3);
+  EXPECT_EQ(list.Find("", b.data(), 16)->number, 2);
+
+  b = Bytes(0x31);
+  EXPECT_EQ(list.Find("", b.data(), 12)->number, 3);
+  EXPECT_EQ(list.Find("", b.data(), 13), nullptr);
+
+  b = Bytes(0x32, 2);
+  EXPECT_EQ(list.Find("", b.data(), 16), nullptr);
+
+  b = Bytes(0x33, 0);
+  b[10] = 8;
+  EXPECT_EQ(list.Find("", b.data(), 16)->number, 5);
+  EXPECT_EQ(list.Find("", b.data(), 10), nullptr);
+
+  b = Bytes(0x40);
+  EXPECT_EQ(list.Find("", b.data(), 16), nullptr);
+}
+
+TEST(ScenarioLookup, KeyRanges) {
+  ClistScn list;
+  ASSERT_TRUE(LoadFile(list,
+                       "S:1,0x50,Old,old firmware,0\nI:SP810000-SP8100FF\nI:SPA00000-SPA0FFFF\n"
+                       "S:2,0x50,New,new firmware,0\nI:sp820000-sp82ffff\n"
+                       "S:3,0x50,Any,any firmware,0\n"));
+  auto b = Bytes(0x50);
+  auto number = [&](std::string_view key) { return list.Find(key, b.data(), 16)->number; };
+  EXPECT_EQ(number("SP810000"), 1);
+  EXPECT_EQ(number("SP8100FF"), 1);
+  EXPECT_EQ(number("sp8100a0"), 1);  // case is ignored on both sides
+  EXPECT_EQ(number("SPA0B000"), 1);  // second pair
+  EXPECT_EQ(number("SP810100"), 3);
+  EXPECT_EQ(number("SP82ABCD"), 2);
+  EXPECT_EQ(number("SP820000"), 2);
+  EXPECT_EQ(number("SP81000000"), 3);  // lengths differ
+  EXPECT_EQ(number("SP8100"), 3);
+  EXPECT_EQ(number(""), 3);
+
+  ClistScn ranged;
+  ASSERT_TRUE(LoadFile(ranged, "S:1,0x50,Old,old,0\nI:SP810000-SP8100FF\n"));
+  EXPECT_EQ(ranged.Find("", b.data(), 16), nullptr);
+}
+
+}  // namespace
+}  // namespace skyh

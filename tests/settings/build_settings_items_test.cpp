@@ -1,0 +1,142 @@
+#include "settings/build_settings_items.h"
+
+#include <gtest/gtest.h>
+
+#include "item_maker.h"
+#include "records/settings_area.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+// A settings record: 13 header bytes, the area, end mark and length.
+std::vector<uint8_t> SettingsRecord(const std::vector<uint8_t>& area) {
+  std::vector<uint8_t> record(13, 0);
+  record[0] = 0x7C;
+  record.insert(record.end(), area.begin(), area.end());
+  const size_t length = record.size() + 3;
+  record.push_back(0xFE);
+  record.push_back(static_cast<uint8_t>(length));
+  record.push_back(static_cast<uint8_t>(length >> 8));
+  return record;
+}
+
+const char kParameters[] =
+    "; demo layout\r\n"
+    "P,Number,IDNUM,0,16,0,0,9999,1,0,0,0,0,D\r\n"
+    "P,Lat,IDLAT,2,32,0,-90000,90000,0,0,0,1000,3,D\r\n"
+    "p,Heater,HEAT,6,1,0,0,1,0,0,0,0,0,b\r\n"
+    "P,Mode,MODE,6,3,1,0,7,0,0,0,0,0,D\r\n"
+    "P,Serial,SER,7,16,0,0,4,0,0,0,0,0,H\r\n"
+    "P,Site,SITE,9,64,0,0,8,0,0,0,0,0,S\r\n"
+    "P,Pass,PWD,17,32,0,0,4,0,0,0,0,0,P\r\n";
+
+const std::vector<uint8_t> kArea = {0x2A, 0x00, 0x50, 0xC3, 0x00, 0x00, 0x0B, 0x34, 0x12,
+                                    'P', 'a', 'r', 'i', 's', 0, 0, 0, 'a', 'b', 'c', 0};
+
+struct Files {
+  TempDir dir;
+  std::string parDesc = dir / "ParDesc.dat";
+  std::string parameters = dir / "SP01FF0203.par";
+};
+
+TEST(BuildSettingsItems, BuildsEveryTypeWithDescriptions) {
+  Files files;
+  WriteFile(files.parameters, kParameters);
+  WriteFile(files.parDesc,
+            "idnum,Instrument number,with a comma\r\n"
+            "IDNUM,Second line is not used\r\n"
+            "SITE\r\n"
+            "IDLAT,Latitude\r\n");
+  const auto items = BuildSettingsItems(files.parDesc, files.parameters, kArea);
+  ASSERT_NE(items, nullptr);
+  ASSERT_EQ(items->Count(), 7u);
+  const char* texts[] = {"42", "50.000", "yes", "5", "1234", "Paris", "*****"};
+  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(items->At(i)->GetValueText(), texts[i]) << i;
+
+  EXPECT_EQ(items->At(0)->description(), "Instrument number [0 : 9999]. Default: 1");
+  EXPECT_EQ(items->At(1)->description(), "Latitude [-90.000 : 90.000]. Default: 0.000");
+  EXPECT_EQ(items->At(5)->description(), "");  // key without a text
+  EXPECT_EQ(items->At(4)->description(), "");  // no line at all
+
+  EXPECT_EQ(FindItemByKey(*items, "idLat"), items->At(1));
+  EXPECT_EQ(FindItemByKey(*items, "IDLONG"), nullptr);
+  EXPECT_EQ(FindItemByKey(*items, ""), nullptr);
+}
+
+TEST(BuildSettingsItems, UnchangedItemsWriteBackTheSameBytes) {
+  Files files;
+  WriteFile(files.parameters, kParameters);
+  std::vector<uint8_t> record = SettingsRecord(kArea);
+  const auto items = BuildSettingsItems(files.parDesc, files.parameters, SettingsAreaOf(record));
+  ASSERT_NE(items, nullptr);  // without ParDesc.dat
+  EXPECT_EQ(items->At(0)->description(), "");
+
+  std::vector<uint8_t> expected = record;
+  std::fill(expected.begin() + 13 + 17, expected.begin() + 13 + 20, 0xFF);  // keep-password marker
+  WriteAllToRecord(*items, SettingsAreaOf(record));
+  EXPECT_EQ(record, expected);
+
+  // Two items share byte 6: each write leaves the other's bits.
+  EXPECT_EQ(FindItemByKey(*items, "heat")->SetValueFromText("no"), kValueAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "MODE")->SetValueFromText("2"), kValueAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("4660"), kValueAccepted);
+  WriteAllToRecord(*items, SettingsAreaOf(record));
+  EXPECT_EQ(record[13 + 6], 0x04);
+  EXPECT_EQ(record[13 + 0], 0x34);
+  EXPECT_EQ(record[13 + 1], 0x12);
+  EXPECT_EQ(record.back(), expected.back());
+}
+
+TEST(BuildSettingsItems, RefusesFilesThatDoNotFitTheRecord) {
+  Files files;
+  const std::vector<uint8_t> area(8, 0);
+  EXPECT_EQ(BuildSettingsItems(files.parDesc, files.parameters, area), nullptr);  // no file
+
+  auto build = [&](const std::string& lines, std::span<const uint8_t> bytes) {
+    WriteFile(files.parameters, "P,A,A,0,8,0,0,1,0,0,0,0,0,D\n" + lines);
+    return BuildSettingsItems(files.parDesc, files.parameters, bytes);
+  };
+  EXPECT_NE(build("P,B,B,7,8,0,0,1,0,0,0,0,0,S\n", area), nullptr);
+  EXPECT_EQ(build("P,B,B,7,8,0,0,1,0,0,0,0,0,x\n", area), nullptr);   // unknown type
+  EXPECT_EQ(build("P,B,B,8,8,0,0,1,0,0,0,0,0,S\n", area), nullptr);   // past the end
+  EXPECT_EQ(build("P,B,B,7,8,1,0,1,0,0,0,0,0,D\n", area), nullptr);   // shifted past the end
+  EXPECT_EQ(build("P,B,B,-1,8,0,0,1,0,0,0,0,0,D\n", area), nullptr);  // negative offset
+  EXPECT_EQ(build("P,B,B,0,0,0,0,1,0,0,0,0,0,D\n", area), nullptr);   // no bits
+  EXPECT_EQ(build("P,B,B,a,8,0,0,1,0,0,0,0,0,H\n", area), nullptr);   // offset not a number
+  EXPECT_EQ(build("", std::span<const uint8_t>()), nullptr);          // no settings area
+
+  // A header too short for a settings area gives no area at all.
+  std::vector<uint8_t> shortRecord(16, 0);
+  EXPECT_EQ(build("", SettingsAreaOf(shortRecord)), nullptr);
+}
+
+TEST(SettingsItemList, FactoryAndFieldsOutsideTheArea) {
+  const std::vector<uint8_t> area(4, 0);
+  auto descriptor = [](char type) {
+    auto d = std::make_unique<ParameterDescriptor>();
+    d->bits = 8;
+    d->type = type;
+    return d;
+  };
+  for (char type : std::string("BDHPSbdhps")) {
+    auto item = CreateSettingsItem(descriptor(type), area);
+    ASSERT_NE(item, nullptr) << type;
+    EXPECT_EQ(item->typeLetter(), std::toupper(type));
+  }
+  EXPECT_EQ(CreateSettingsItem(descriptor('x'), area), nullptr);
+  EXPECT_EQ(CreateSettingsItem(nullptr, area), nullptr);
+
+  // An item made by hand on a descriptor outside the area reads and writes nothing.
+  std::vector<uint8_t> small = {1, 2};
+  auto outside = test::MakeItem("P,S,S,1,32,0,0,9,0,0,0,0,0,S", small);
+  EXPECT_EQ(outside->SetValueFromText("abc"), kValueAccepted);
+  outside->WriteToRecord(small);
+  EXPECT_EQ(small, (std::vector<uint8_t>{1, 2}));
+}
+
+}  // namespace
+}  // namespace skyh

@@ -1,0 +1,26 @@
+#pragma once
+// Items made from parameter lines, as a parameter file would give them.
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "records/parameter_file.h"
+#include "settings/settings_item_list.h"
+
+namespace skyh::test {
+
+// Fields after "P": name, key, offset, bits, shift, min, max, default, bias,
+// multiplier, divisor, decimals, type.
+inline std::unique_ptr<CSettingsItem> MakeItem(const std::string& line, std::span<const uint8_t> area) {
+  auto descriptor = ParseParameterLine(line);
+  EXPECT_TRUE(descriptor.has_value()) << line;
+  if (!descriptor) return nullptr;
+  auto item = CreateSettingsItem(std::make_unique<ParameterDescriptor>(*descriptor), area);
+  EXPECT_NE(item, nullptr) << line;
+  return item;
+}
+
+}  // namespace skyh::test

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "control_box.h"
+#include "wire_helpers.h"
+
+namespace skyh::sim {
+namespace {
+
+using test::Bytes;
+using test::Request;
+
+struct ScriptRun {
+  Bytes wire;         // everything the host received
+  BoxCounters counters;
+};
+
+// Walks a memory of 40 records with a fixed request script under `faults`.
+ScriptRun Script(const FaultOptions& faults) {
+  int64_t ms = 0;
+  BoxOptions o;
+  o.faults = faults;
+  ControlBox box(o, [&ms] { return ms; }, [] { return int64_t{1700000000}; });
+  box.memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
+  for (int i = 0; i < 40; ++i) box.memory().Append(test::Record(0x11, test::Packed(2025, 2, 3, 4, i, 0), Bytes(20, static_cast<uint8_t>(i))));
+  ScriptRun run;
+  uint8_t seq = 0x21;
+  box.Receive(Request(seq++, 0x43));
+  for (int i = 0; i < 45; ++i) {
+    box.Receive(Request(seq++, 0x44));
+    ms += 10000;
+    Bytes out = box.TakeOutput();
+    run.wire.insert(run.wire.end(), out.begin(), out.end());
+  }
+  run.counters = box.counters();
+  return run;
+}
+
+TEST(FaultInjection, SameSeedSameFaultsOtherSeedOthers) {
+  FaultOptions f;
+  f.seed = 42;
+  f.corruptProbability = 0.2;
+  f.dropProbability = 0.1;
+  f.lateProbability = 0.1;
+  const ScriptRun a = Script(f), b = Script(f);
+  EXPECT_EQ(a.wire, b.wire);
+  EXPECT_GT(a.counters.corrupted, 0);
+  EXPECT_GT(a.counters.dropped, 0);
+  EXPECT_GT(a.counters.late, 0);
+  EXPECT_EQ(a.counters.corrupted, b.counters.corrupted);
+  f.seed = 43;
+  EXPECT_NE(Script(f).wire, a.wire);
+
+  // Corrupted replies stay frames but fail their checksum; the rest pass.
+  int bad = 0, good = 0;
+  for (const test::Reply& r : test::Replies(a.wire)) {
+    EXPECT_TRUE(r.complete);
+    (r.checksumOk ? good : bad)++;
+  }
+  EXPECT_EQ(bad, a.counters.corrupted);
+  EXPECT_EQ(good + bad + a.counters.dropped, a.counters.replies);
+
+  const ScriptRun clean = Script(FaultOptions{});
+  EXPECT_EQ(clean.counters.corrupted + clean.counters.dropped + clean.counters.late, 0);
+  EXPECT_EQ(test::Replies(clean.wire).size(), 46u);
+}
+
+TEST(FaultInjection, DroppedReplyIsSentAgainForTheSameNumberWithoutStepping) {
+  int64_t ms = 0;
+  BoxOptions o;
+  o.faults.dropProbability = 1.0;
+  ControlBox box(o, [&ms] { return ms; });
+  box.memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
+  for (int i = 0; i < 3; ++i) box.memory().Append(test::Record(0x11, test::Packed(2025, 2, 3, 4, i, 0), Bytes{static_cast<uint8_t>(i)}));
+  box.Receive(Request(0x21, 0x43));
+  box.Receive(Request(0x22, 0x44));
+  box.Receive(Request(0x22, 0x44));
+  box.Receive(Request(0x22, 0x44));
+  EXPECT_TRUE(box.TakeAllOutput().empty());
+  EXPECT_EQ(box.walkPosition(), 1);  // the lost answers did step once
+  EXPECT_EQ(box.counters().retransmissions, 2);
+}
+
+TEST(FaultInjection, SilenceAfterNRepliesLastsUntilReopen) {
+  int64_t ms = 0;
+  BoxOptions o;
+  o.faults.silentAfterReplies = 2;
+  ControlBox box(o, [&ms] { return ms; });
+  box.memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
+  box.Receive(Request(0x21, 0x3E));
+  box.Receive(Request(0x22, 0x3E));
+  EXPECT_EQ(test::Replies(box.TakeOutput()).size(), 2u);
+  EXPECT_TRUE(box.silent());
+  for (int i = 0; i < 5; ++i) {
+    box.Receive(Request(static_cast<uint8_t>(0x23 + i), 0x3E));
+    ms += 60000;
+  }
+  EXPECT_TRUE(box.TakeAllOutput().empty());
+  EXPECT_EQ(box.counters().ignoredWhileSilent, 5);
+  box.Reopen();
+  EXPECT_FALSE(box.silent());
+  box.Receive(Request(0x30, 0x3E));
+  box.Receive(Request(0x31, 0x3E));
+  EXPECT_EQ(test::Replies(box.TakeOutput()).size(), 2u);
+  EXPECT_TRUE(box.silent());  // and again after another N
+}
+
+TEST(FaultInjection, EchoAndLateRepliesFollowTheClock) {
+  int64_t ms = 0;
+  BoxOptions o;
+  o.faults.echoRequests = true;
+  o.faults.lateProbability = 1.0;
+  o.faults.lateDelayMs = 3500;
+  ControlBox box(o, [&ms] { return ms; });
+  box.memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
+  const Bytes req = Request(0x21, 0x3E);
+  box.Receive(req);
+  EXPECT_EQ(box.TakeOutput(), req);  // the adapter's echo comes at once
+  ms = 3499;
+  EXPECT_TRUE(box.TakeOutput().empty());
+  ms = 3500;
+  const test::Reply late = test::OneReply(box.TakeOutput());
+  EXPECT_EQ(late.cmd, 0x3E);
+  EXPECT_TRUE(late.checksumOk);
+}
+
+}  // namespace
+}  // namespace skyh::sim
