@@ -54,8 +54,14 @@ bool LibUsbTransport::Open(uint16_t vendorId, uint16_t productId) {
   if (device != nullptr && libusb_open(device, &handle) != 0) handle = nullptr;
   libusb_free_device_list(list, 1);
   if (handle == nullptr) return false;
-  libusb_set_auto_detach_kernel_driver(handle, 1);
-  if (libusb_claim_interface(handle, kInterface) != 0) {
+  int claimed = libusb_claim_interface(handle, kInterface);
+  if (claimed == LIBUSB_ERROR_BUSY &&
+      libusb_kernel_driver_active(handle, kInterface) == 1 &&
+      libusb_detach_kernel_driver(handle, kInterface) == 0) {
+    // A generic kernel driver took the interface; the box needs it raw.
+    claimed = libusb_claim_interface(handle, kInterface);
+  }
+  if (claimed != 0) {
     libusb_close(handle);
     handle = nullptr;
     return false;

@@ -1,66 +1,22 @@
 #include "sim_pty_bridge.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <chrono>
-
 namespace skyh::test {
-namespace {
 
-int64_t SteadyMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
-SimPtyBridge::SimPtyBridge(sim::BoxOptions options) : box(std::move(options)) {
-  stopEvent = ::eventfd(0, EFD_CLOEXEC);
-  server = std::thread(&SimPtyBridge::Serve, this);
+SimPtyBridge::SimPtyBridge(sim::BoxOptions options,
+                           const std::function<void(sim::ControlBox&)>& setUp)
+    : box(std::move(options)) {
+  if (setUp) setUp(box);
+  std::string error;
+  if (!server.OpenPseudoTerminal(path, error)) {
+    path.clear();
+    return;
+  }
+  serving = std::thread([this] { server.Run(stop); });
 }
 
 SimPtyBridge::~SimPtyBridge() {
-  uint64_t one = 1;
-  (void)!::write(stopEvent, &one, sizeof one);
-  server.join();
-  ::close(stopEvent);
-}
-
-void SimPtyBridge::WithBox(const std::function<void(sim::ControlBox&)>& f) {
-  std::lock_guard<std::mutex> guard(boxLock);
-  f(box);
-}
-
-void SimPtyBridge::Serve() {
-  pollfd fds[2] = {{peer.MasterFd(), POLLIN, 0}, {stopEvent, POLLIN, 0}};
-  for (;;) {
-    int timeout = -1;
-    {
-      std::lock_guard<std::mutex> guard(boxLock);
-      int64_t due = box.NextOutputDueMs();
-      if (due >= 0) timeout = int(std::max<int64_t>(0, due - SteadyMs()));
-    }
-    int n = ::poll(fds, 2, timeout);
-    if (n < 0 && errno != EINTR) return;
-    if (fds[1].revents) return;
-    std::vector<uint8_t> out;
-    {
-      std::lock_guard<std::mutex> guard(boxLock);
-      if (fds[0].revents & POLLIN) {
-        uint8_t buffer[4096];
-        ssize_t got = ::read(peer.MasterFd(), buffer, sizeof buffer);
-        if (got > 0) { box.Receive(buffer, size_t(got)); if (getenv("BRIDGE_TRACE")) fprintf(stderr, "IN  %.*s\n", int(got), (const char*)buffer); }
-      }
-      out = box.TakeOutput();
-    }
-    if (!out.empty()) { if (getenv("BRIDGE_TRACE")) fprintf(stderr, "OUT %zu %.*s\n", out.size(), int(out.size()), (const char*)out.data()); peer.Write(out); }
-  }
+  stop = true;
+  if (serving.joinable()) serving.join();
 }
 
 void FillMemory(sim::BoxMemory& memory, int count) {

@@ -1,35 +1,37 @@
 #pragma once
 // The simulated control box served on a pseudo-terminal by a thread of the
 // test process; the link under test opens Path() like any serial port.
+#include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "box_server.h"
 #include "control_box.h"
-#include "support/pty_peer.h"
 
 namespace skyh::test {
 
 class SimPtyBridge {
  public:
-  explicit SimPtyBridge(sim::BoxOptions options = {});
+  // `setUp` fills the box before it starts serving.
+  explicit SimPtyBridge(sim::BoxOptions options = {},
+                        const std::function<void(sim::ControlBox&)>& setUp = {});
   ~SimPtyBridge();
   SimPtyBridge(const SimPtyBridge&) = delete;
   SimPtyBridge& operator=(const SimPtyBridge&) = delete;
 
-  const std::string& Path() const { return peer.SlavePath(); }
-  // Runs `f` on the box while the serving thread keeps off it.
-  void WithBox(const std::function<void(sim::ControlBox&)>& f);
+  bool ok() const { return !path.empty(); }
+  const std::string& Path() const { return path; }
+  // The box, to look at between exchanges: the server changes it only while
+  // it answers the host.
+  const sim::ControlBox& Box() const { return box; }
 
  private:
-  void Serve();
-
-  PtyPeer peer;
   sim::ControlBox box;
-  std::mutex boxLock;
-  int stopEvent = -1;
-  std::thread server;
+  sim::BoxServer server{box};
+  std::string path;
+  std::atomic<bool> stop{false};
+  std::thread serving;
 };
 
 // A memory of `count` records one minute apart after a settings record.

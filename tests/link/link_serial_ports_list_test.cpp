@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "link/serial_ports_list.h"
+#include "support/umockdev_run.h"
 
 namespace skyh {
 namespace {
@@ -28,6 +29,21 @@ TEST(SerialPortsList, AppendsSortedAndReportsWhetherAnyWasFound) {
   EXPECT_EQ(target.front(), "kept");
   EXPECT_EQ(any, target.size() > 1);
   EXPECT_TRUE(std::is_sorted(target.begin() + 1, target.end(), NaturalLess));
+}
+
+// Under umockdev the system has exactly the ports ttyUSB10 and ttyUSB2.
+TEST(SerialPortsList, ListsTheSystemsPortsInNaturalOrder) {
+  if (!test::UnderUmockdev()) {
+    if (!test::UmockdevAvailable()) GTEST_SKIP() << "no umockdev-run";
+    EXPECT_EQ(test::RunSelfUnderUmockdev(
+                  std::string(SKYH_SOURCE_DIR) + "/tests/link/serial_ports_tty.umockdev",
+                  "SerialPortsList.ListsTheSystemsPortsInNaturalOrder", "ttys"),
+              0);
+    return;
+  }
+  std::vector<std::string> target;
+  EXPECT_TRUE(ListSerialPorts(target));
+  EXPECT_EQ(target, (std::vector<std::string>{"/dev/ttyUSB2", "/dev/ttyUSB10"}));
 }
 
 }  // namespace

@@ -4,8 +4,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "control_box.h"
+#include "link/ccom_usb.h"
+#include "link/libusb_transport.h"
 #include "link/usb_device.h"
 #include "support/fake_usb_transport.h"
+#include "support/umockdev_run.h"
 
 namespace skyh {
 namespace {
@@ -113,6 +117,119 @@ TEST(UsbDevice, StalledAndFailedWritesFailAndNeverOverlap) {
   EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
   usb.device.Close();
   EXPECT_FALSE(usb.dev->open);
+}
+
+// The link with the simulated box behind the fake device.
+struct UsbBox {
+  std::shared_ptr<FakeUsbDevice> dev = std::make_shared<FakeUsbDevice>();
+  sim::ControlBox box;
+  CComUsb link{std::make_unique<FakeUsbTransport>(dev)};
+  UsbBox() {
+    dev->onHostBytes = [this](const uint8_t* data, size_t length) {
+      box.Receive(data, length);
+      dev->Send(box.TakeAllOutput());
+    };
+  }
+};
+
+TEST(CComUsb, DescriptionFollowsPluggingAndOpenFailsWithItsText) {
+  UsbBox usb;
+  EXPECT_EQ(usb.link.GetDefaultTimeout(), 3000u);
+  usb.dev->present = false;
+  EXPECT_EQ(usb.link.GetDescription(), "Device not found");
+  EXPECT_FALSE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "Can't find USB device");
+
+  usb.dev->present = true;
+  EXPECT_EQ(usb.link.GetDescription(), "Device found: Disconnected");
+  usb.dev->openFails = true;
+  EXPECT_FALSE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "Can't find USB device");
+
+  usb.dev->openFails = false;
+  EXPECT_TRUE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "");
+  EXPECT_EQ(usb.link.GetDescription(), "Device found: Connected");
+  EXPECT_TRUE(usb.link.Open());
+  EXPECT_EQ(usb.dev->opens, 1);
+  EXPECT_TRUE(usb.link.Close());
+  EXPECT_FALSE(usb.dev->open);
+  EXPECT_EQ(usb.link.GetDescription(), "Device found: Disconnected");
+  usb.dev->present = false;
+  EXPECT_EQ(usb.link.GetDescription(), "Device not found");
+  EXPECT_TRUE(usb.link.Close());
+}
+
+TEST(CComUsb, SilenceCancelsTheReadAndFailedWritesGiveFour) {
+  UsbBox usb;
+  ASSERT_TRUE(usb.link.Open());
+  uint8_t buffer[kLinkChunkBytes];
+  int cancelsBefore = usb.dev->inCancels;
+  EXPECT_EQ(usb.link.Read(buffer, 3000), 0);
+  EXPECT_EQ(usb.dev->inCancels, cancelsBefore + 1);
+
+  int64_t t = 0;
+  usb.dev->failOut = true;
+  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  usb.dev->failOut = false;
+  usb.dev->stallOut = true;  // the OUT pipe takes nothing: the write times out
+  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  usb.dev->stallOut = false;
+  EXPECT_EQ(usb.link.GetDateTime(t), kComOk);
+  EXPECT_EQ(usb.dev->overlapped, 0);
+}
+
+TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
+  UsbBox usb;
+  for (int i = 0; i < 300; ++i) {
+    usb.box.memory().Append(sim::MakeRecord(0x11, sim::PackTime(1704067200 + 60 * i),
+                                            sim::Bytes(size_t(10 + i % 50), uint8_t(i))));
+  }
+  usb.box.memory().SetSettings(sim::MakeRecord(sim::kSettingsRecordType, 0, sim::Bytes(64, 7)));
+  ASSERT_TRUE(usb.link.Open());
+  std::vector<uint8_t> settings;
+  ASSERT_EQ(usb.link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, usb.box.memory().settings());
+  std::vector<uint8_t> record;
+  ASSERT_EQ(usb.link.GetLastRecord(record), kComOk);
+  size_t n = 1;
+  EXPECT_EQ(record, usb.box.memory().records()[299]);
+  ComResult result;
+  while ((result = usb.link.GetPreviousRecord(record)) == kComOk) {
+    ASSERT_LT(n, 300u);
+    EXPECT_EQ(record, usb.box.memory().records()[299 - n]);
+    ++n;
+  }
+  EXPECT_EQ(result, kComNoRecord);
+  EXPECT_EQ(n, 300u);
+  EXPECT_EQ(usb.link.EndSession(), kComOk);
+  EXPECT_TRUE(usb.link.Close());
+  EXPECT_EQ(usb.dev->overlapped, 0);
+}
+
+// libusb itself, on devices that umockdev makes up (sysfs and the node).
+TEST(LibUsbUnderUmockdev, FindsOpensAndClaimsOnlyTheControlBox) {
+  if (!test::UnderUmockdev()) {
+    if (!test::UmockdevAvailable()) GTEST_SKIP() << "no umockdev-run";
+    const std::string dir = std::string(SKYH_SOURCE_DIR) + "/tests/link/";
+    const std::string filter = "LibUsbUnderUmockdev.*";
+    EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_box.umockdev", filter, "box"), 0);
+    EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_other.umockdev", filter, "other"), 0);
+    return;
+  }
+  const bool box = test::UmockdevCase() == "box";
+  LibUsbTransport transport;
+  EXPECT_EQ(transport.IsPresent(0x04DE, 0xF586), box);
+  EXPECT_EQ(transport.IsPresent(0x04DE, 0xF587), !box);
+  CComUsb link;
+  EXPECT_EQ(link.GetDescription(), box ? "Device found: Disconnected" : "Device not found");
+  EXPECT_EQ(link.Open(), box);
+  if (box) {
+    EXPECT_EQ(link.GetDescription(), "Device found: Connected");
+  } else {
+    EXPECT_EQ(link.GetLastErrorText(), "Can't find USB device");
+  }
+  EXPECT_TRUE(link.Close());
 }
 
 TEST(UsbPackaging, UdevRuleGivesTheSeatAndTheServiceAccess) {

@@ -1,0 +1,84 @@
+// The modem link against the simulated box behind its Hayes modem.
+#include <gtest/gtest.h>
+
+#include "link/ccom_modem.h"
+#include "sim_pty_bridge.h"
+
+namespace skyh {
+namespace {
+
+using test::SimPtyBridge;
+
+sim::BoxOptions ModemBox(bool echo, sim::DialResult dial, int failingDials = -1) {
+  sim::BoxOptions options;
+  options.modem.enabled = true;
+  options.modem.echo = echo;
+  options.modem.dialResult = dial;
+  options.modem.failingDials = failingDials;
+  return options;
+}
+
+TEST(ModemLinkE2e, DialsThroughAnEchoingModemAndRunsTheProtocol) {
+  for (bool echo : {true, false}) {
+    SCOPED_TRACE(echo ? "echo" : "no echo");
+    SimPtyBridge bridge(ModemBox(echo, sim::DialResult::Connect),
+                        [](sim::ControlBox& box) { test::FillMemory(box.memory(), 3); });
+    ASSERT_TRUE(bridge.ok());
+    const sim::ControlBox& box = bridge.Box();
+    CComModem link;
+    link.SetPortName(bridge.Path());
+    link.SetPhoneNumber("0612345678");
+    ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+    EXPECT_EQ(link.GetDescription(), bridge.Path() + ": Connected");
+    EXPECT_TRUE(box.modem().connected());
+    EXPECT_EQ(box.modem().dialCount(), 1);
+
+    std::vector<uint8_t> settings;
+    EXPECT_EQ(link.GetSettings(settings), kComOk);
+    EXPECT_EQ(settings, box.memory().settings());
+    std::vector<uint8_t> record;
+    EXPECT_EQ(link.GetLastRecord(record), kComOk);
+    EXPECT_EQ(record, box.memory().records().back());
+    EXPECT_TRUE(link.Close());
+    EXPECT_EQ(link.GetDescription(), bridge.Path() + ": Disconnected");
+  }
+}
+
+TEST(ModemLinkE2e, BusyEndsEachOfThreeDialsAndReportsTheReply) {
+  SimPtyBridge bridge(ModemBox(true, sim::DialResult::Busy));
+  ASSERT_TRUE(bridge.ok());
+  CComModem link;
+  link.SetPortName(bridge.Path());
+  link.SetPhoneNumber("0612345678");
+  EXPECT_FALSE(link.Open());
+  const std::string error = link.GetLastErrorText();
+  const std::string head = "Error no reply from: \"0612345678\": \n\"";
+  EXPECT_EQ(error.substr(0, head.size()), head);
+  const std::string tail = "BUSY|0D||0A|\"";
+  ASSERT_GE(error.size(), tail.size());
+  EXPECT_EQ(error.substr(error.size() - tail.size()), tail);
+  EXPECT_EQ(error.find('\r'), std::string::npos);
+  EXPECT_FALSE(link.IsConnected());
+  EXPECT_FALSE(link.Port().IsOpen());
+  EXPECT_EQ(bridge.Box().modem().dialCount(), 3);
+}
+
+TEST(ModemLinkE2e, ConnectsOnTheLastDialAndRedialsAfterClose) {
+  SimPtyBridge bridge(ModemBox(false, sim::DialResult::NoCarrier, 2));
+  ASSERT_TRUE(bridge.ok());
+  CComModem link;
+  link.SetPortName(bridge.Path());
+  link.SetPhoneNumber("5");
+  ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+  int64_t t = 0;
+  EXPECT_EQ(link.GetDateTime(t), kComOk);
+  EXPECT_EQ(bridge.Box().modem().dialCount(), 3);
+  // Reconnecting redials: the modem hung up when the line closed.
+  ASSERT_TRUE(link.Close());
+  ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+  EXPECT_EQ(link.GetDateTime(t), kComOk);
+  EXPECT_EQ(bridge.Box().modem().dialCount(), 4);
+}
+
+}  // namespace
+}  // namespace skyh

@@ -1,0 +1,100 @@
+// The modem link's checks and time-outs, on a pseudo-terminal with nobody
+// answering and a manual clock.
+#include <gtest/gtest.h>
+
+#include "link/ccom_modem.h"
+#include "link/serial_port.h"
+#include "support/pty_peer.h"
+
+namespace skyh {
+namespace {
+
+using test::PtyPeer;
+
+TEST(CComModem, ChecksComeBeforeThePortIsTouched) {
+  PtyPeer peer;
+  CComModem link;
+  EXPECT_EQ(link.GetDefaultTimeout(), 10000u);
+  EXPECT_EQ(link.GetDescription(), "Unknown");
+  link.SetPhoneNumber("123");
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error port name is empty");
+
+  link.SetPortName(peer.SlavePath());
+  link.SetPhoneNumber("");
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error Phone number is empty");
+  EXPECT_FALSE(link.Port().IsOpen());
+  EXPECT_EQ(peer.Read(1, 0).size(), 0u);  // nothing was sent
+  EXPECT_EQ(link.GetDescription(), peer.SlavePath() + ": Disconnected");
+
+  link.SetPortName("ttyDOESNOTEXIST7");
+  link.SetPhoneNumber("123");
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error can't open port \"ttyDOESNOTEXIST7\"");
+}
+
+TEST(CComModem, SilentModemIsGivenUpAfterSixAttempts) {
+  PtyPeer peer;
+  CComModem link;
+  ManualClock clock;
+  link.SetClock(&clock);
+  link.SetPortName(peer.SlavePath());
+  link.SetPhoneNumber("0612345678");
+  const uint64_t start = clock.NowMs();
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), "Error no reply from modem:\n\"\"");
+  EXPECT_FALSE(link.IsConnected());
+  EXPECT_FALSE(link.Port().IsOpen());
+  // Each 500 ms wait ends at the tick that brings the count to 500, the first
+  // tick counting at once: 400 ms on the clock per attempt, six attempts.
+  EXPECT_EQ(clock.NowMs() - start, 6u * 400u);
+}
+
+TEST(CComModem, WaitModemReplyCollectsLinesUntilTheWordOrAFinalResult) {
+  PtyPeer peer;
+  CComModem link;
+  link.SetPortName(peer.SlavePath());
+  link.SetPhoneNumber("1");
+  ManualClock clock;
+  link.SetClock(&clock);
+  // Open fails (silent), so drive an open port by hand through SendAt's port.
+  ASSERT_TRUE(link.Port().Open(peer.SlavePath()));
+  ASSERT_TRUE(link.Port().Configure(9600, 8, 0, 0));
+  ASSERT_TRUE(link.Port().StartReceiveThread());
+
+  auto feed = [&](const std::string& text) {
+    uint64_t before = link.Port().ReceivedTotal();
+    ASSERT_TRUE(peer.Write(text));
+    ASSERT_TRUE(link.Port().WaitReceivedTotal(before + text.size(), 10000));
+  };
+  std::string reply;
+  feed("AT\r\r\nOK\r\n");
+  EXPECT_TRUE(link.WaitModemReply("OK", 500, reply));
+  EXPECT_EQ(reply, "AT\r\r\nOK\r\n");
+
+  feed("\r\nNO CARRIER\r\n\r\nCONNECT 9600\r\n");
+  EXPECT_FALSE(link.WaitModemReply("CONNECT", 60000, reply));
+  EXPECT_EQ(reply, "\r\nNO CARRIER\r\n");
+  // The rest stays queued for the next wait.
+  EXPECT_TRUE(link.WaitModemReply("CONNECT", 60000, reply));
+  EXPECT_EQ(reply, "\r\nCONNECT 9600\r\n");
+
+  // Matching is case-sensitive; a line without its CR LF is not a line yet.
+  feed("ok\r\nOK");
+  uint64_t before = clock.NowMs();
+  EXPECT_FALSE(link.WaitModemReply("OK", 500, reply));
+  EXPECT_EQ(reply, "ok\r\n");
+  EXPECT_GT(clock.NowMs(), before);
+
+  feed("\r\nBUSY\r\n");
+  EXPECT_FALSE(link.SendAt("ATD1\r", "CONNECT", 60000, 0, reply));  // purged before sending
+  EXPECT_EQ(reply, "");
+  feed("x");
+  link.Port().Close();
+  EXPECT_FALSE(link.SendAt("AT\r", "OK", 500, 5, reply));
+  EXPECT_EQ(reply, "");
+}
+
+}  // namespace
+}  // namespace skyh
