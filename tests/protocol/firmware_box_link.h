@@ -4,6 +4,7 @@
 // the host wrote so tests can look at the command frames.
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ class FirmwareBoxLink : public CCom {
   bool Write(const uint8_t* data, uint16_t length) override {
     if (!connected) return false;
     written.insert(written.end(), data, data + length);
-    box.Receive(data, length);
+    std::vector<uint8_t> bytes(data, data + length);
+    if (filter) filter(bytes);
+    box.Receive(bytes);
     return true;
   }
   uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override {
@@ -99,6 +102,8 @@ class FirmwareBoxLink : public CCom {
   sim::ControlBox box;
   std::vector<uint8_t> written;
   std::string openError;  // set to make Open fail
+  // Changes what reaches the box (the host's bytes are recorded unchanged).
+  std::function<void(std::vector<uint8_t>&)> filter;
   int opens = 0;
 
  private:
