@@ -7,14 +7,14 @@
 
 #include "core/log_file.h"
 #include "protocol/firmware_update.h"
-#include "protocol/firmware_box_link.h"
+#include "support/box_link.h"
 #include "protocol/firmware_recorders.h"
 #include "support/temp_dir.h"
 
 namespace skyh {
 namespace {
 
-using test::FirmwareBoxLink;
+using test::BoxLink;
 using test::FirmwareFixture;
 using test::RecordingProgress;
 using test::RecordingView;
@@ -39,7 +39,7 @@ std::vector<uint8_t> Prefix(const std::vector<uint8_t>& v, size_t n) {
 
 struct UpdateRun {
   FirmwareFixture fixture;
-  FirmwareBoxLink link;
+  BoxLink link;
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;

@@ -21,13 +21,15 @@ struct SentFrame {
   std::vector<uint8_t> payload;
 };
 
-class FirmwareBoxLink : public CCom {
+class BoxLink : public CCom {
  public:
-  explicit FirmwareBoxLink(sim::BoxOptions options = {})
-      : box(std::move(options), [this] { return static_cast<int64_t>(clock.NowMs()); }) {
+  // `utcSeconds` is the host clock the box's own clock runs against (the
+  // system clock when empty).
+  explicit BoxLink(sim::BoxOptions options = {}, sim::ControlBox::Clock utcSeconds = {})
+      : box(std::move(options), [this] { return static_cast<int64_t>(clock.NowMs()); }, std::move(utcSeconds)) {
     SetClock(&clock);
   }
-  ~FirmwareBoxLink() override { Close(); }
+  ~BoxLink() override { Close(); }
 
   bool Write(const uint8_t* data, uint16_t length) override {
     if (!connected) return false;
