@@ -1,14 +1,11 @@
 // skyharvester-cli firmware FILE.phx: the firmware update on the terminal.
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "app/cli_commands.h"
+#include "app/cli_progress.h"
 #include "link/ccom_modem.h"
 #include "link/ccom_serial.h"
 #include "link/ccom_usb.h"
@@ -18,69 +15,15 @@
 namespace skyh::cli {
 namespace {
 
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int) { g_interrupted = true; }
-
-// Status texts on stderr; on a terminal the block percentages share one line.
-class TerminalProgress : public IProgressSink {
- public:
-  void SetTitle(const std::string&) override {}
-  void SetText(const std::string& text) override {
-    std::string line = text;
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    bool transient = line.rfind("Write code: ", 0) == 0 || line.rfind("Please wait while rebooting", 0) == 0;
-    if (transient && isatty(STDERR_FILENO)) {
-      std::fprintf(stderr, "\r%-60s", line.c_str());
-      openLine = true;
-      return;
-    }
-    if (transient && line == last) return;
-    if (openLine) std::fputc('\n', stderr);
-    openLine = false;
-    if (line == "Write code...") return;  // said before every block
-    std::fprintf(stderr, "%s\n", line.c_str());
-    last = line;
-  }
-  bool Aborted() override { return g_interrupted.load(); }
-  void CloseAfter(int) override {}
-  void EndLine() {
-    if (openLine) std::fputc('\n', stderr);
-    openLine = false;
-  }
-
- private:
-  bool openLine = false;
-  std::string last;
-};
-
-// Questions on the terminal; with --yes every answer is Yes, and without a
-// terminal to ask on every answer is No.
-class TerminalPrompt : public IPrompt {
- public:
-  TerminalPrompt(bool yes, TerminalProgress& progress) : yes(yes), progress(progress) {}
-  bool AskYesNo(const std::string& caption, const std::string& text) override {
-    progress.EndLine();
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    if (yes) {
-      std::fprintf(stderr, "[y/N] y (--yes)\n");
-      return true;
-    }
-    if (!isatty(STDIN_FILENO)) {
-      std::fprintf(stderr, "[y/N] n (no terminal to ask on; use --yes)\n");
-      return false;
-    }
-    std::fprintf(stderr, "[y/N] ");
-    std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
-  }
-  bool Interactive() const { return !yes && isatty(STDIN_FILENO); }
-
- private:
-  bool yes;
-  TerminalProgress& progress;
-};
+// Block percentages share one line on a terminal; "Write code..." comes
+// before every block and says nothing new.
+TerminalProgressOptions FirmwareProgressOptions() {
+  TerminalProgressOptions o;
+  o.transientPrefixes = {"Write code: ", "Please wait while rebooting"};
+  o.hiddenTexts = {"Write code..."};
+  o.showTitle = false;
+  return o;
+}
 
 class TerminalView : public IFirmwareView {
  public:
@@ -178,7 +121,7 @@ int RunFirmware(CliContext& ctx) {
   }
   options.assetsDirectory = assetsDirectory;
 
-  TerminalProgress progress;
+  TerminalProgress progress(FirmwareProgressOptions());
   TerminalPrompt prompt(yes, progress);
   TerminalView view(progress, &prompt);
 
@@ -190,12 +133,7 @@ int RunFirmware(CliContext& ctx) {
   std::fflush(stdout);
 
   std::unique_ptr<CCom> link = MakeLink(config);
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  struct sigaction oldInt {}, oldTerm {};
-  sigaction(SIGINT, &action, &oldInt);
-  sigaction(SIGTERM, &action, &oldTerm);
+  InterruptGuard interrupts;
 
   int result;
   {
@@ -206,8 +144,6 @@ int RunFirmware(CliContext& ctx) {
     result = update.Join();
   }
   progress.EndLine();
-  sigaction(SIGINT, &oldInt, nullptr);
-  sigaction(SIGTERM, &oldTerm, nullptr);
   return result == kUpdateSuccess ? kExitOk : result == kUpdateAborted ? kExitAborted : kExitError;
 }
 

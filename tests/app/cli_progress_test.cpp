@@ -1,0 +1,101 @@
+// The command-line tool's progress printing and interrupt flag.
+#include "app/cli_progress.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+
+namespace skyh::cli {
+namespace {
+
+// Captures what a TerminalProgress prints.
+class Capture {
+ public:
+  Capture() : file(std::tmpfile()) {}
+  ~Capture() { std::fclose(file); }
+  std::string Text() {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[256];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    return text;
+  }
+  FILE* file;
+};
+
+int64_t g_nowMs = 0;
+int64_t TestNow() { return g_nowMs; }
+
+TerminalProgressOptions Counters(int terminal) {
+  TerminalProgressOptions o;
+  o.transientPrefixes = {"Received blocks: "};
+  o.hiddenTexts = {"Write code..."};
+  o.terminal = terminal;
+  o.nowMs = TestNow;
+  return o;
+}
+
+TEST(TerminalProgressTest, CountersShareOneLineOnATerminal) {
+  Capture capture;
+  TerminalProgress progress(Counters(1), capture.file);
+  TerminalStatusLine status(progress);
+  progress.SetTitle("Get records");
+  progress.SetText("Please wait...");
+  progress.SetText("Received blocks: 1 (30 bytes)");
+  progress.SetText("Received blocks: 2 (60 bytes)");
+  progress.SetText("Write code...");
+  status.SetStatus("Retrieve data OK.");
+  status.SetStatus("Retrieve data OK.");
+  progress.CloseAfter(2000);
+  std::string expected = "Get records\nPlease wait...\n\rReceived blocks: 1 (30 bytes)";
+  expected += std::string(60 - 29, ' ');
+  expected += "\rReceived blocks: 2 (60 bytes)" + std::string(60 - 29, ' ') + "\nRetrieve data OK.\n";
+  EXPECT_EQ(capture.Text(), expected);
+}
+
+TEST(TerminalProgressTest, CountersOffATerminalKeepTheLastOneAndDropTrailingNewlines) {
+  Capture capture;
+  TerminalProgress progress(Counters(0), capture.file);
+  progress.SetText("Open media: OK\n");
+  g_nowMs = 5000;
+  for (int i = 1; i <= 50; ++i) {
+    progress.SetText("Received blocks: " + std::to_string(i));
+    g_nowMs += 30;  // 50 counters in 1.5 s
+  }
+  progress.SetText("Stopping communication...");
+  // The first counter goes out at once, one a second after it, and the
+  // latest before the next text.
+  EXPECT_EQ(capture.Text(),
+            "Open media: OK\nReceived blocks: 1\nReceived blocks: 35\nReceived blocks: 50\n"
+            "Stopping communication...\n");
+}
+
+TEST(InterruptGuardTest, SignalsOnlySetTheFlagWhileGuarded) {
+  ClearInterrupt();
+  {
+    InterruptGuard outer;
+    {
+      InterruptGuard inner;
+    }
+    // Still guarded after the inner guard ended.
+    ASSERT_EQ(raise(SIGINT), 0);
+    EXPECT_TRUE(InterruptRequested());
+    TerminalProgress progress(Counters(0), stderr);
+    EXPECT_TRUE(progress.Aborted());
+    ClearInterrupt();
+    ASSERT_EQ(raise(SIGTERM), 0);
+    EXPECT_TRUE(InterruptRequested());
+  }
+  ClearInterrupt();
+  struct sigaction now {};
+  sigaction(SIGINT, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_DFL);
+  EXPECT_FALSE(InterruptRequested());
+}
+
+}  // namespace
+}  // namespace skyh::cli
