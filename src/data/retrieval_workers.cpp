@@ -6,7 +6,7 @@
 #include "core/log_file.h"
 #include "data/ascii_export.h"
 #include "data/k8_export.h"
-#include "link/media.h"
+#include "link/media_steps.h"
 
 namespace skyh {
 namespace {
