@@ -76,7 +76,8 @@ class CCom {
   // Queues each character of `text`, adding it to the frame checksum;
   // false when a write forced by a full queue failed.
   bool SendHexText(const char* text);
-  // Writes everything queued in txQueue with one Write per 4096 bytes.
+  // Drains txQueue (at most 4096 bytes) into one Write; true when nothing
+  // was queued.
   bool FlushTx();
   // Queues a raw boot-loader frame (no sequence, no CRC) in front of the next
   // command frame; nothing is written yet. Always 0.

@@ -66,14 +66,5 @@ TEST(CComRead, HandsBackAtMostOneChunkAndDiscardsTheRest) {
   EXPECT_EQ(link.clock.NowMs(), before) << "discarding never waits";
 }
 
-TEST(CComRead, ClosedAtConstructionWithTheFirstSequenceNumber) {
-  QueueLink link;
-  EXPECT_FALSE(link.IsConnected());
-  EXPECT_EQ(link.GetLastErrorText(), "");
-  EXPECT_EQ(link.Sequence(), 0x21);
-  EXPECT_EQ(link.ReceivedBytes(), 0u);
-  EXPECT_EQ(link.ReplyLength(), 0);
-}
-
 }  // namespace
 }  // namespace skyh
