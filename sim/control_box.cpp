@@ -236,6 +236,7 @@ bool ControlBox::Execute(const HostFrame& frame, std::vector<uint8_t>& reply, ui
     }
     case kCmdEndSession:
       position_ = -1;
+      inBootLoader_ = false;  // back to the application until the next wake-up
       return true;
     case kCmdResetBoard:
       position_ = -1;

