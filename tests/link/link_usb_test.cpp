@@ -181,7 +181,7 @@ TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
 // libusb itself, on devices that umockdev makes up (sysfs and the node).
 TEST(LibUsbUnderUmockdev, FindsOpensAndClaimsOnlyTheControlBox) {
   if (!test::UnderUmockdev()) {
-    if (!test::UmockdevAvailable()) GTEST_SKIP() << "no umockdev-run";
+    if (!test::UmockdevAvailable()) GTEST_SKIP() << "umockdev-run cannot be used here";
     const std::string dir = std::string(SKYH_SOURCE_DIR) + "/tests/link/";
     const std::string filter = "LibUsbUnderUmockdev.*";
     EXPECT_EQ(test::RunSelfUnderUmockdev(dir + "usb_box.umockdev", filter, "box"), 0);
