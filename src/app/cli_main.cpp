@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "app/cli_commands.h"
+#include "core/folders.h"
 #include "core/log_file.h"
+#include "records/scenario_list.h"
 #include "core/version.h"
 
 namespace skyh::cli {
@@ -68,10 +70,11 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   StartUpOptions options;
-  options.loadScenarioList = nullptr;
   if (auto code = StartUp(options, context.paths)) return *code == 0 ? kExitError : *code;
   LoadConfiguration(context.paths.iniPath, context.config, &context.debug);
   if (CLogFile* log = GetLog()) log->Start(context.config.logEnabled != 0);
+  // As the window does after reading the configuration.
+  GetScenarioList().Load(WithSlash(context.config.configurationDirectory) + "ScnList.dat");
   int rc = it->run(context);
   SetLog(nullptr);
   return rc;

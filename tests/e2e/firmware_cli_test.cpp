@@ -44,6 +44,7 @@ sim::BoxOptions Box(uint8_t bootVersion) {
 TEST(FirmwareCliE2E, UpdatesTheBoxFromABootLoaderOfVersionZero) {
   test::FirmwareFixture fixture;
   test::SimPtyBridge bridge(Box(0));
+  ASSERT_TRUE(bridge.ok());
   std::string common = "--type serial --port '" + bridge.Path() + "' --assets '" + fixture.dir.path() + "'";
   CliRun run = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes " + common);
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -52,20 +53,21 @@ TEST(FirmwareCliE2E, UpdatesTheBoxFromABootLoaderOfVersionZero) {
   EXPECT_NE(run.out.find("Bootloader version: 0.0\n"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("Update: SUCCESS\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS"), std::string::npos);
-  bridge.WithBox([&](sim::ControlBox& box) {
-    EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
-    std::vector<uint8_t> image = box.applicationImage();
-    image.resize(fixture.code.size());
-    EXPECT_EQ(image, fixture.code);
-    std::vector<uint8_t> boot = box.bootBlockImage();
-    boot.resize(kBootBlockSize);
-    EXPECT_EQ(boot, fixture.bootBlock);
-  });
+  // The tool has ended: the box is idle and can be looked at.
+  const sim::ControlBox& box = bridge.Box();
+  EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  std::vector<uint8_t> image = box.applicationImage();
+  image.resize(fixture.code.size());
+  EXPECT_EQ(image, fixture.code);
+  std::vector<uint8_t> boot = box.bootBlockImage();
+  boot.resize(kBootBlockSize);
+  EXPECT_EQ(boot, fixture.bootBlock);
 }
 
 TEST(FirmwareCliE2E, RefusesBadFilesMissingImagesAndUnansweredQuestions) {
   test::FirmwareFixture fixture;
   test::SimPtyBridge bridge(Box(2));
+  ASSERT_TRUE(bridge.ok());
   std::string common = "--type serial --port '" + bridge.Path() + "' --assets '" + fixture.dir.path() + "'";
 
   // Without a terminal and without --yes the first question is answered No.
@@ -79,15 +81,12 @@ TEST(FirmwareCliE2E, RefusesBadFilesMissingImagesAndUnansweredQuestions) {
   EXPECT_NE(corrupted.err.find("short.phx\" file is corrupted"), std::string::npos) << corrupted.err;
 
   std::filesystem::remove(fixture.dir / kBootBlockFileName);
-  int commandsBefore = 0;
-  bridge.WithBox([&](sim::ControlBox& box) { commandsBefore = box.counters().commands; });
+  const int commandsBefore = bridge.Box().counters().commands;
   CliRun missing = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes " + common);
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find(kBootBlockFileName), std::string::npos) << missing.err;
-  bridge.WithBox([&](sim::ControlBox& box) {
-    EXPECT_EQ(box.counters().commands, commandsBefore) << "nothing sent";
-    EXPECT_FALSE(box.codeFlash().erased());
-  });
+  EXPECT_EQ(bridge.Box().counters().commands, commandsBefore) << "nothing sent";
+  EXPECT_FALSE(bridge.Box().codeFlash().erased());
 
   CliRun usage = RunCli(fixture.dir, "firmware");
   EXPECT_EQ(usage.exitCode, 1);

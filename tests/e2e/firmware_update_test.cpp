@@ -7,14 +7,14 @@
 
 #include "core/log_file.h"
 #include "protocol/firmware_update.h"
-#include "protocol/firmware_box_link.h"
+#include "support/box_link.h"
 #include "protocol/firmware_recorders.h"
 #include "support/temp_dir.h"
 
 namespace skyh {
 namespace {
 
-using test::FirmwareBoxLink;
+using test::BoxLink;
 using test::FirmwareFixture;
 using test::RecordingProgress;
 using test::RecordingView;
@@ -39,7 +39,7 @@ std::vector<uint8_t> Prefix(const std::vector<uint8_t>& v, size_t n) {
 
 struct UpdateRun {
   FirmwareFixture fixture;
-  FirmwareBoxLink link;
+  BoxLink link;
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
@@ -187,6 +187,22 @@ TEST(FirmwareUpdateE2E, BoxThatNeverComesBackEndsWithErrorAfterTheWait) {
   };
   EXPECT_EQ(stopped.update.RunUpdate(), kUpdateAborted);
   EXPECT_FALSE(stopped.progress.Saw("Please wait while rebooting (99s)\n"));
+}
+
+TEST(FirmwareUpdateE2E, BoxStillInTheApplicationAfterTheRebootIsNotErased) {
+  UpdateRun run(Box(false, 2));
+  // After the application-mode image the wake-up frames no longer get through,
+  // so the box comes back running its application.
+  const std::vector<uint8_t> wake = {0x55, 0x55, 0x00, 0x00, 0x00, 0x04};
+  run.link.filter = [&](std::vector<uint8_t>& bytes) {
+    if (run.link.box.applicationImage().empty()) return;
+    auto at = std::search(bytes.begin(), bytes.end(), wake.begin(), wake.end());
+    if (at != bytes.end()) bytes.erase(at, at + wake.size());
+  };
+  EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+  EXPECT_TRUE(run.progress.Saw("Get information error: the bootloader is not running\n"));
+  EXPECT_EQ(run.link.Frames(kEraseCode).size(), 1u) << "only the application-mode image's erase";
+  EXPECT_EQ(run.progress.texts.back(), "Update: ERROR");
 }
 
 TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {

@@ -34,7 +34,7 @@ TEST(SerialPortsList, AppendsSortedAndReportsWhetherAnyWasFound) {
 // Under umockdev the system has exactly the ports ttyUSB10 and ttyUSB2.
 TEST(SerialPortsList, ListsTheSystemsPortsInNaturalOrder) {
   if (!test::UnderUmockdev()) {
-    if (!test::UmockdevAvailable()) GTEST_SKIP() << "no umockdev-run";
+    if (!test::UmockdevAvailable()) GTEST_SKIP() << "umockdev-run cannot be used here";
     EXPECT_EQ(test::RunSelfUnderUmockdev(
                   std::string(SKYH_SOURCE_DIR) + "/tests/link/serial_ports_tty.umockdev",
                   "SerialPortsList.ListsTheSystemsPortsInNaturalOrder", "ttys"),

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "protocol/firmware_blocks.h"
-#include "protocol/firmware_box_link.h"
+#include "support/box_link.h"
 #include "protocol/firmware_recorders.h"
 #include "protocol/firmware_update.h"
 
 namespace skyh {
 namespace {
 
-using test::FirmwareBoxLink;
+using test::BoxLink;
 using test::RecordingProgress;
 using test::RecordingView;
 using test::ScriptedPrompt;
@@ -22,7 +22,7 @@ using test::ScriptedPrompt;
 constexpr uint8_t kWriteCode = 0x23;
 
 struct Steps {
-  FirmwareBoxLink link;
+  BoxLink link;
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
@@ -134,7 +134,7 @@ namespace {
 // Holds the worker at its first block, then lets the test act.
 struct HeldRun {
   test::FirmwareFixture fixture;
-  FirmwareBoxLink link;
+  BoxLink link;
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;

@@ -7,6 +7,7 @@ namespace skyh::test {
 
 // True in the child (umockdev's preload is active).
 bool UnderUmockdev();
+// False also in sanitizer builds, whose runtime must be loaded first.
 bool UmockdevAvailable();
 // Runs this test binary with `gtestFilter` under umockdev-run with the
 // device description `deviceFile` and `SKYH_UMOCKDEV_CASE`=`caseName`;

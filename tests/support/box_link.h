@@ -4,6 +4,7 @@
 // the host wrote so tests can look at the command frames.
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,18 +21,22 @@ struct SentFrame {
   std::vector<uint8_t> payload;
 };
 
-class FirmwareBoxLink : public CCom {
+class BoxLink : public CCom {
  public:
-  explicit FirmwareBoxLink(sim::BoxOptions options = {})
-      : box(std::move(options), [this] { return static_cast<int64_t>(clock.NowMs()); }) {
+  // `utcSeconds` is the host clock the box's own clock runs against (the
+  // system clock when empty).
+  explicit BoxLink(sim::BoxOptions options = {}, sim::ControlBox::Clock utcSeconds = {})
+      : box(std::move(options), [this] { return static_cast<int64_t>(clock.NowMs()); }, std::move(utcSeconds)) {
     SetClock(&clock);
   }
-  ~FirmwareBoxLink() override { Close(); }
+  ~BoxLink() override { Close(); }
 
   bool Write(const uint8_t* data, uint16_t length) override {
     if (!connected) return false;
     written.insert(written.end(), data, data + length);
-    box.Receive(data, length);
+    std::vector<uint8_t> bytes(data, data + length);
+    if (filter) filter(bytes);
+    box.Receive(bytes);
     return true;
   }
   uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override {
@@ -99,6 +104,8 @@ class FirmwareBoxLink : public CCom {
   sim::ControlBox box;
   std::vector<uint8_t> written;
   std::string openError;  // set to make Open fail
+  // Changes what reaches the box (the host's bytes are recorded unchanged).
+  std::function<void(std::vector<uint8_t>&)> filter;
   int opens = 0;
 
  private:

@@ -1,0 +1,108 @@
+#include "app/cli_retrieval_common.h"
+
+#include <sys/stat.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "core/text_util.h"
+#include "core/time_util.h"
+#include "records/packed_time.h"
+
+namespace skyh::cli {
+
+const std::set<std::string>& RetrievalOptionNames() {
+  static const std::set<std::string> names{"files", "missing", "days"};
+  return names;
+}
+
+const char* RetrievalOptionsHelp() {
+  return "  --files DIR              folder for K8 and ASCII files (default: automatic/ascii_path)\n"
+         "  --missing yes|no         only records newer than the last retrieval (default: retrieve_missing)\n"
+         "  --days N                 at most N days back from the newest record, 1..30; 0: no day limit\n"
+         "                           (default: retrieve_limited and retrieve_max_days)\n";
+}
+
+bool ApplyRetrievalOptions(const CliOptions& options, CConfiguration& config) {
+  if (options.Has("files")) config.outputDirectory = options.Value("files");
+  if (options.Has("missing")) {
+    std::string v = ToLowerAscii(options.Value("missing"));
+    if (v == "yes" || v == "1") config.retrieveMissing = 1;
+    else if (v == "no" || v == "0") config.retrieveMissing = 0;
+    else {
+      std::fprintf(stderr, "--missing takes yes or no\n");
+      return false;
+    }
+  }
+  if (options.Has("days")) {
+    const std::string v = options.Value("days");
+    const int32_t days = ParseNumberField(v);
+    if (v.empty() || days < 0 || days > 30) {
+      std::fprintf(stderr, "--days takes a number from 0 to 30\n");
+      return false;
+    }
+    config.retrieveLimited = days > 0 ? 1 : 0;
+    if (days > 0) config.retrieveMaxDays = days;
+  }
+  return true;
+}
+
+int64_t NowNanoseconds() {
+  struct timespec ts;
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t sinceNs) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    struct stat st;
+    if (!entry.is_regular_file(ec) || ::stat(entry.path().c_str(), &st) != 0) continue;
+    if (entry.path().filename() == "SkyHarvester.log") continue;
+    if (int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec >= sinceNs) out.push_back(entry.path().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TerminalProgressOptions RetrievalProgressOptions() {
+  TerminalProgressOptions o;
+  o.transientPrefixes = {"Received blocks: ", "Connexion lost"};
+  return o;
+}
+
+void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files) {
+  if (result.status < 0) {
+    std::printf("Nothing done: the link is busy with another operation.\n");
+    return;
+  }
+  std::printf("%s\n", result.text.c_str());
+  if (result.status != kRetrievalError || store.Count() > 0) {
+    std::printf("Instrument: %s\n", store.headNumber.empty() ? "unknown" : store.headNumber.c_str());
+    std::printf("Records: %d (%d unknown)\n", store.Count(), store.UnknownCount());
+    if (store.Count() > 0) {
+      int64_t first = -1, last = -1;
+      for (int32_t i = 0; i < store.Count(); ++i) {
+        int64_t t = store.At(i)->time();
+        if (t <= 0) continue;
+        if (first < 0 || t < first) first = t;
+        if (last < 0 || t > last) last = t;
+      }
+      if (first > 0) {
+        std::printf("From: %s UTC\nTo:   %s UTC\n", FormatDateTime(first).c_str(), FormatDateTime(last).c_str());
+      }
+    }
+  }
+  for (const std::string& f : files) std::printf("Written: %s\n", f.c_str());
+}
+
+int RunExitCode(const WorkerResult& result) {
+  if (result.status == kRetrievalAborted) return kExitAborted;
+  if (result.status == kRetrievalFinished && result.filesWritten) return kExitOk;
+  return kExitError;
+}
+
+}  // namespace skyh::cli

@@ -1,0 +1,61 @@
+// skyharvester-cli retrieve: one "Get records" with the configured link.
+#include <cstdio>
+
+#include "app/cli_link.h"
+#include "app/cli_progress.h"
+#include "app/cli_retrieval_common.h"
+#include "core/folders.h"
+#include "link/link_selection.h"
+
+namespace skyh::cli {
+namespace {
+
+int RunRetrieve(CliContext& ctx) {
+  std::set<std::string> withValue = LinkOptionNames();
+  withValue.insert(RetrievalOptionNames().begin(), RetrievalOptionNames().end());
+  CliOptions options(ctx.args, withValue, {"export"});
+  if (!options.Ok() || !options.Positional().empty()) {
+    std::fprintf(stderr, "%s\nUsage: skyharvester-cli retrieve [options] (see --help)\n",
+                 options.Ok() ? "unexpected argument" : options.Error().c_str());
+    return kExitError;
+  }
+  CConfiguration config = ctx.config;
+  if (!ApplyLinkOptions(options, config) || !ApplyRetrievalOptions(options, config)) return kExitError;
+  config.outputDirectory = WithSlash(config.outputDirectory);
+
+  LinkSelection links;
+  CCom& link = links.Select(config);
+  CommunicationLock lock;
+  RecordStore store;
+  TerminalProgress progress(RetrievalProgressOptions());
+  TerminalStatusLine status(progress);
+  RetrievalWorkerEnv env{link, lock, config, ctx.paths.iniPath, store, progress, status, 1000};
+
+  InterruptGuard interrupts;  // Ctrl-C is the Abort button: records so far are kept and saved
+  const int64_t started = NowNanoseconds();
+  WorkerResult result = options.Has("export") ? RunAutomaticRetrieval(env) : RunInteractiveRetrieval(env);
+  progress.EndLine();
+  std::vector<std::string> files;
+  if (!config.outputDirectory.empty()) files = FilesChangedSince(config.outputDirectory, started);
+  PrintRunSummary(result, store, files);
+  return RunExitCode(result);
+}
+
+const std::string kHelp = std::string(
+     "Usage: skyharvester-cli retrieve [options]\n\n"
+     "Does what the window's \"Get records\" does with the configuration in SkyHarvester.ini:\n"
+     "checks the box's clock (AutoSetTime), reads its settings, walks its records from the\n"
+     "newest back to the stop point, writes the \"last\" key and a K8 snapshot of the records\n"
+     "into the files folder. With --export it writes the per-period K8 and ASCII files of\n"
+     "automatic retrieval instead (automatic/k8, ascii, RecPeriod, basename).\n\n"
+     "Options:\n"
+     "  --export                 write the per-period K8/ASCII files instead of a snapshot\n") +
+    LinkOptionsHelp() + RetrievalOptionsHelp() +
+    "\nProgress goes to stderr, the summary to stdout. Ctrl-C aborts like the Abort button:\n"
+     "the records received so far are kept and saved. Exit code 0 success, 1 error, 2 aborted.\n";
+
+const CliCommandRegistrar registrar(
+    {"retrieve", "retrieve the records from the control box", kHelp.c_str(), RunRetrieve, 10});
+
+}  // namespace
+}  // namespace skyh::cli

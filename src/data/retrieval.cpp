@@ -1,0 +1,282 @@
+#include "data/retrieval.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/format.h"
+#include "core/ini_file.h"
+#include "core/log_file.h"
+#include "core/text_util.h"
+#include "core/time_util.h"
+#include "data/instrument_info.h"
+#include "link/tick_timer.h"
+#include "records/record.h"
+
+namespace skyh {
+namespace {
+
+// Log and show a text.
+void Report(RetrievalEnv& env, const std::string& text) {
+  LogLine("%s", text);
+  env.progress.SetText(text);
+}
+
+std::string LastSection(const std::string& head) { return "head_" + head; }
+
+class Walk {
+ public:
+  Walk(RetrievalEnv& env, RecordStore& mainStore) : env(env), mainStore(mainStore) { timer.emplace(env.link.Clock()); }
+
+  int Run(RetrievalOutcome& out);
+
+ private:
+  bool CheckClock();
+  void FindStopPointFromLast();
+  int Empty();
+  // A step's reply, asked for again once when it does not decode.
+  bool TakeReply();
+  void Finish(RetrievalOutcome& out);
+  bool Believable(int64_t t) const { return t <= NowUtc() + kFutureTolerance; }
+
+  RetrievalEnv& env;
+  RecordStore& mainStore;
+  RecordStore collected;
+  std::optional<TickTimer> timer;
+  int64_t stopTime = 0;
+  int64_t newest = 0;
+  int status = kRetrievalFinished;
+  bool done = false;
+  ComResult result = kComOk;
+  std::vector<uint8_t> reply;
+  std::vector<uint8_t> lastAdded;  // bytes of the record added last
+};
+
+bool Walk::CheckClock() {
+  env.progress.SetText("Get Photometer date");
+  int64_t boxTime = 0;
+  ComResult r = env.link.GetDateTime(boxTime);
+  if (r != kComOk) {
+    Report(env, Sprintf("Get Photometer date error: %d\n", r));
+    return false;
+  }
+  const int64_t pcTime = NowUtc();
+  const int64_t difference = boxTime - pcTime;
+  const int64_t bound = env.config.autoSetTimeMax;
+  if (difference < -bound || difference > bound) {
+    r = env.link.SetDateTime(pcTime);
+    if (r != kComOk) {
+      Report(env, Sprintf("Get Photometer date error: %d\n", r));
+      return false;
+    }
+    LogLine("Difference bewteen Photometer and PC is %lld seconds.\n", static_cast<long long>(difference));
+  }
+  return true;
+}
+
+void Walk::FindStopPointFromLast() {
+  if (collected.headNumber.empty()) return;
+  CIniFile ini(env.iniPath, true);
+  const std::string value = ini.GetString(LastSection(collected.headNumber), "last", "");
+  if (value.empty()) return;
+  LogLine("Last = \"%s\"\n", value);
+  if (value.find(' ') == std::string::npos) return;
+  const int64_t t = ParseLastTime(value);
+  if (t == kInvalidTime) {
+    LogLine("Can't convert last time \"%s\"\n", value);
+    return;
+  }
+  // A "last" from a box clock that was once set far ahead would hide every
+  // record until real time catches up with it.
+  if (!Believable(t)) {
+    LogLine("Last time \"%s\" lies in the future, ignored\n", value);
+    return;
+  }
+  stopTime = t;
+}
+
+int Walk::Empty() {
+  mainStore.AssignFrom(collected);
+  mainStore.headNumber = collected.headNumber;
+  env.progress.SetText("The Photometer is empty");
+  return kRetrievalFinished;
+}
+
+bool Walk::TakeReply() {
+  // A repeat after a lost request answers with the record we already hold:
+  // the box never stepped, so nothing is new.
+  auto decodeAndAdd = [&]() -> int {
+    CRecord record;
+    if (!record.Decode(collected.scenarioKey, reply.data(), reply.size())) return -1;
+    if (record.time() > 0) {
+      if (record.time() <= stopTime) done = true;
+      else if (record.time() > newest && Believable(record.time())) newest = record.time();
+    }
+    collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
+    lastAdded = reply;
+    return 1;
+  };
+  if (decodeAndAdd() > 0) return true;
+  // A reply that passed its checksum but is no record: ask for it once more.
+  std::vector<uint8_t> again;
+  if (env.link.RepeatRecord(again) == kComOk) {
+    reply = again;
+    if (decodeAndAdd() > 0) return true;
+  }
+  LogLine("Wrong record (%d bytes) skipped\n", static_cast<int>(reply.size()));
+  return false;
+}
+
+int Walk::Run(RetrievalOutcome& out) {
+  env.link.ResetReceivedBytes();
+  if (env.config.autoSetTime == 1 && !CheckClock()) return kRetrievalError;
+
+  env.progress.SetText("Get settings");
+  std::vector<uint8_t> settings;
+  ComResult r = env.link.GetSettings(settings);
+  if (r != kComOk) {
+    Report(env, Sprintf("Get settings error: %d\n", r));
+    return kRetrievalError;
+  }
+  collected.SetHeader(settings.data(), static_cast<uint16_t>(settings.size()));
+  ShowSettingsRecord(env.config.configurationDirectory, collected);
+  out.headNumber = collected.headNumber;
+
+  if (env.config.retrieveMissing == 1) FindStopPointFromLast();
+
+  timer.emplace(env.link.Clock());
+  env.progress.SetText("Get last record");
+  r = env.link.GetLastRecord(reply);
+  if (r != kComOk) {
+    Report(env, Sprintf("Get last record error: %d\n", r));
+    return kRetrievalError;
+  }
+  if (reply.empty()) {
+    out.stopTime = stopTime;
+    return Empty();
+  }
+  CRecord last;
+  if (!last.Decode(collected.scenarioKey, reply.data(), reply.size())) {
+    Report(env, "Wrong last record\n");
+    return kRetrievalError;
+  }
+  if (env.config.retrieveLimited == 1) {
+    const int64_t limit = last.time() - int64_t(env.config.retrieveMaxDays) * 86400;
+    if (stopTime < limit) stopTime = limit;
+  }
+  out.stopTime = stopTime;
+  if (last.time() > 0 && last.time() <= stopTime) return Empty();
+  collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
+  lastAdded = reply;
+  if (Believable(last.time())) newest = last.time() > 0 ? last.time() : 0;
+
+  env.progress.SetText("Get previous record");
+  status = kRetrievalFinished;
+  done = false;
+  const int retries = env.config.retryCount;
+  bool aborted = false;
+  while (true) {
+    bool repeated = false;
+    result = env.link.GetPreviousRecord(reply);
+    if (result == kComChecksumError) {
+      result = env.link.RepeatRecord(reply);
+      repeated = true;
+    }
+    if (result == kComTimeout) {
+      for (int n = 1;; ++n) {
+        env.progress.SetText(Sprintf("Connexion lost ( retry: %d / %d )\nReconnect", n, retries));
+        LogLine("Connexion lost ( retry: %d / %d )\n", n, retries);
+        env.link.Close();
+        if (env.link.Open()) {
+          result = env.link.RepeatRecord(reply);
+          repeated = true;
+        }
+        if (env.progress.Aborted()) {
+          status = kRetrievalAborted;
+          done = true;
+        }
+        if (result == kComOk || n >= retries || done) break;
+      }
+    }
+    if (result == kComOk) {
+      if (!(repeated && reply == lastAdded)) TakeReply();
+      env.progress.SetText(Sprintf("Received blocks: %d (%ld bytes)", collected.Count(),
+                                   static_cast<long>(env.link.ReceivedBytes())));
+    } else {
+      if (result != kComNoRecord) status = kRetrievalError;
+      done = true;
+    }
+    if (env.progress.Aborted()) {
+      env.status.SetStatus("Received blocks: Aborted");
+      env.progress.SetText("Received blocks: Aborted");
+      status = kRetrievalAborted;
+      aborted = true;
+      break;
+    }
+    if (done) break;
+  }
+
+  if (!aborted && status == kRetrievalError) {
+    Report(env, Sprintf("Receiving records error: %d\n", result));
+  } else if (!aborted && status == kRetrievalFinished) {
+    Finish(out);
+  }
+  if (collected.Count() > 0) {
+    mainStore.AssignFrom(collected);
+    mainStore.headNumber = collected.headNumber;
+  }
+  return status;
+}
+
+void Walk::Finish(RetrievalOutcome& out) {
+  const double seconds = (timer->ElapsedMs() + 1) / 1000.0;
+  const double rate = env.link.ReceivedBytes() / seconds;
+  env.progress.SetText(Sprintf("Get records finished in %.1lfs (%.1lf o/s)\n", seconds, rate));
+  LogLine("%d records received correctly (%ld in %.1lfs: %.1lf o/s)\n", collected.Count(),
+          static_cast<long>(env.link.ReceivedBytes()), seconds, rate);
+  out.newest = newest;
+  out.lastDue = newest != 0 && !collected.headNumber.empty();
+  if (out.lastDue && !env.deferLast) WriteLastKey(env.iniPath, collected.headNumber, newest);
+}
+
+}  // namespace
+
+std::string FormatLastTime(int64_t time) {
+  DateTimeFields f;
+  if (!TimeToFields(time, f)) return {};
+  return Sprintf("%02d/%02d/%02d %02d:%02d:%02d", f.year - 2000, f.month, f.day, f.hour, f.minute, f.second);
+}
+
+int64_t ParseLastTime(const std::string& text) {
+  const size_t space = text.find(' ');
+  if (space == std::string::npos) return kInvalidTime;
+  std::vector<std::string> date = SplitFields(std::string_view(text).substr(0, space), "/");
+  std::vector<std::string> time = SplitFields(std::string_view(text).substr(space + 1), ":");
+  auto piece = [](const std::vector<std::string>& parts, size_t i) {
+    return i < parts.size() ? ParseNumberField(parts[i]) : -1;
+  };
+  const int y = piece(date, 0), mo = piece(date, 1), d = piece(date, 2);
+  const int h = piece(time, 0), mi = piece(time, 1), s = piece(time, 2);
+  if (y < 0 || y > 99 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+      s > 59)
+    return kInvalidTime;
+  return FieldsToTime(y + 2000, mo, d, h, mi, s);
+}
+
+void WriteLastKey(const std::string& iniPath, const std::string& headNumber, int64_t newest) {
+  if (headNumber.empty() || newest <= 0) return;
+  CIniFile ini(iniPath, true);
+  ini.WriteString(LastSection(headNumber), "last", FormatLastTime(newest));
+}
+
+int Retrieve(RetrievalEnv& env, RecordStore& mainStore, RetrievalOutcome* outcome) {
+  RetrievalOutcome local;
+  RetrievalOutcome& out = outcome ? *outcome : local;
+  out = RetrievalOutcome{};
+  Walk walk(env, mainStore);
+  out.status = walk.Run(out);
+  out.records = mainStore.Count();
+  return out.status;
+}
+
+}  // namespace skyh

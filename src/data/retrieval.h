@@ -1,0 +1,50 @@
+#pragma once
+// "Get records": walks the control box's memory from the newest record back
+// to the stop point, the end of the memory, or the day limit.
+#include <cstdint>
+#include <string>
+
+#include "core/configuration.h"
+#include "core/progress.h"
+#include "data/record_store.h"
+#include "link/ccom.h"
+
+namespace skyh {
+
+// Long operations end with one of these.
+enum RetrievalStatus : int { kRetrievalFinished = 0, kRetrievalError = 1, kRetrievalAborted = 2 };
+
+struct RetrievalEnv {
+  CCom& link;
+  const CConfiguration& config;  // clock, stop points, retries, configuration directory
+  std::string iniPath;           // holds the per-instrument "last" keys
+  IProgressSink& progress;
+  IStatusLine& status;
+  // The automatic worker writes "last" itself once its exports succeeded.
+  bool deferLast = false;
+};
+
+struct RetrievalOutcome {
+  int status = kRetrievalFinished;
+  int64_t stopTime = 0;      // records stamped at or before it were known already
+  int64_t newest = 0;        // what "last" becomes
+  std::string headNumber;    // of the retrieved instrument; empty without parameter file
+  bool lastDue = false;      // a finished walk whose "last" is to be written
+  int32_t records = 0;
+};
+
+// The caller holds the communication lock and has opened the link. The
+// retrieved store replaces `mainStore` once the walk has started, whatever
+// its end; before that, failures leave `mainStore` untouched.
+int Retrieve(RetrievalEnv& env, RecordStore& mainStore, RetrievalOutcome* outcome = nullptr);
+
+// "last" of section "head_" + head, as "%02d/%02d/%02d %02d:%02d:%02d".
+void WriteLastKey(const std::string& iniPath, const std::string& headNumber, int64_t newest);
+std::string FormatLastTime(int64_t time);
+// kInvalidTime when the text is not a valid "last" value.
+int64_t ParseLastTime(const std::string& text);
+
+// A record stamped more than this after the PC's UTC time is not believed.
+constexpr int64_t kFutureTolerance = 86400;
+
+}  // namespace skyh

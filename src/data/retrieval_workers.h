@@ -1,0 +1,43 @@
+#pragma once
+// The two workers around a retrieval: the interactive "Get records" command
+// and the automatic run of the schedule.
+#include <string>
+
+#include "core/configuration.h"
+#include "core/progress.h"
+#include "data/communication_lock.h"
+#include "data/record_store.h"
+#include "data/retrieval.h"
+#include "link/ccom.h"
+
+namespace skyh {
+
+struct RetrievalWorkerEnv {
+  CCom& link;
+  CommunicationLock& lock;
+  CConfiguration config;
+  std::string iniPath;
+  RecordStore& store;  // the window's store (or the caller's)
+  IProgressSink& progress;
+  IStatusLine& status;
+  int pauseMs = 1000;  // the pause after a retrieval, before the end of the session
+};
+
+// What a worker did; `status` is -1 when the lock could not be taken (the
+// run is dropped and the progress display closed at once).
+struct WorkerResult {
+  int status = -1;
+  bool filesWritten = true;  // snapshot or exports all written
+  std::string text;          // the final status-line text
+  RetrievalOutcome outcome;
+};
+
+// "Get records": a K8 snapshot of the store after a finished or aborted run.
+WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env);
+
+// The automatic run: per-period K8 and ASCII exports after a finished run,
+// leaving out records at or before the stop point (already exported by an
+// earlier run); "last" moves only once every enabled export was written.
+WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env);
+
+}  // namespace skyh

@@ -1,0 +1,387 @@
+// The retrieval walk and its workers against the in-process simulated box.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "control_box.h"
+#include "core/ini_file.h"
+#include "core/log_file.h"
+#include "core/text_util.h"
+#include "core/time_util.h"
+#include "data/retrieval.h"
+#include "data/retrieval_workers.h"
+#include "demo_instrument.h"
+#include "records/scenario_list.h"
+#include "support/box_link.h"
+#include "support/record_bytes.h"
+#include "support/temp_dir.h"
+
+namespace skyh {
+namespace {
+
+using test::BoxLink;
+
+constexpr int64_t kNow = 1764936000;  // 2025-12-05 12:00:00 UTC
+int64_t FixedNowMs() { return kNow * 1000; }
+
+class Recorder : public IProgressSink, public IStatusLine {
+ public:
+  void SetTitle(const std::string& t) override { titles.push_back(t); }
+  void SetText(const std::string& t) override {
+    texts.push_back(t);
+    if (abortAfterBlocks >= 0 && t.rfind("Received blocks: ", 0) == 0 && ++blocks >= abortAfterBlocks) abort = true;
+  }
+  bool Aborted() override { return abort; }
+  void CloseAfter(int ms) override { closedAfter.push_back(ms); }
+  void SetStatus(const std::string& t) override { statuses.push_back(t); }
+  bool Saw(const std::string& t) const { return std::count(texts.begin(), texts.end(), t) > 0; }
+
+  std::vector<std::string> titles, texts, statuses;
+  std::vector<int> closedAfter;
+  int abortAfterBlocks = -1, blocks = 0;
+  bool abort = false;
+};
+
+std::vector<uint8_t> Record(int64_t t, uint8_t fill, size_t size = 30) {
+  DateTimeFields f;
+  uint32_t packed = 0;
+  if (t > 0 && TimeToFields(t, f)) packed = test::PackDateTime(f.year, f.month, f.day, f.hour, f.minute, f.second);
+  std::vector<uint8_t> body(size, fill);
+  return test::MakeRecordBytes(sim::kDemoUnknownType, packed, body);
+}
+
+class RetrievalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetNowFunctionForTesting(&FixedNowMs);
+    GetScenarioList().Load(std::string(SKYH_SOURCE_DIR) + "/demo/ScnList.dat");
+    log = new CLogFile(dir / "SkyHarvester.log", true);
+    SetLog(log);
+    log->Start(true);
+    config.configurationDirectory = std::string(SKYH_SOURCE_DIR) + "/demo/";
+    config.outputDirectory = dir / "out/";
+    config.retrieveLimited = 0;
+  }
+  void TearDown() override {
+    SetLog(nullptr);
+    SetNowFunctionForTesting(nullptr);
+  }
+  // A box holding hourly records up to `newest`, oldest first.
+  void Fill(BoxLink& link, int count, int64_t newest) {
+    sim::BoxMemory& m = link.box.memory();
+    m.SetSettings(sim::MakeDemoSettingsRecord(1234, newest));
+    for (int i = count - 1; i >= 0; --i) m.Append(Record(newest - 3600 * i, static_cast<uint8_t>(i)));
+  }
+  int Run(BoxLink& link, RetrievalOutcome* out = nullptr) {
+    link.Open();
+    RetrievalEnv env{link, config, ini, rec, rec, false};
+    int status = Retrieve(env, store, out);
+    link.Close();
+    return status;
+  }
+  std::string Last() { return CIniFile(ini).GetString("head_1234", "last", ""); }
+  std::string LogText() { return test::ReadFile(dir / "SkyHarvester.log"); }
+  // Bytes of the box's records, newest first.
+  static std::vector<std::vector<uint8_t>> NewestFirst(const BoxLink& link) {
+    auto r = link.box.memory().records();
+    std::reverse(r.begin(), r.end());
+    return r;
+  }
+  std::vector<std::vector<uint8_t>> Stored() const {
+    std::vector<std::vector<uint8_t>> out;
+    for (int i = 0; i < store.Count(); ++i) out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
+    return out;
+  }
+
+  test::TempDir dir;
+  std::string ini = dir / "SkyHarvester.ini";
+  CLogFile* log = nullptr;
+  CConfiguration config;
+  RecordStore store;
+  Recorder rec;
+};
+
+TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast) {
+  BoxLink link;
+  sim::DemoOptions demo;
+  demo.startUtc = kNow - 2 * 86400;
+  demo.days = 2;
+  demo.intervalMinutes = 30;
+  demo.instrumentNumber = 77;
+  sim::DemoSummary summary = sim::GenerateDemoMemory(demo, link.box.memory());
+  link.box.memory().SortByTime();
+  ASSERT_GT(summary.records, 50);
+  store.AddCopy(Record(1, 1).data(), 30);  // replaced by the retrieval
+
+  RetrievalOutcome out;
+  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  EXPECT_EQ(Stored(), NewestFirst(link));
+  ASSERT_NE(store.Header(), nullptr);
+  EXPECT_EQ(std::vector<uint8_t>(store.Header()->raw(), store.Header()->raw() + store.Header()->length()),
+            link.box.memory().settings());
+  EXPECT_EQ(store.headNumber, "0077");
+  EXPECT_EQ(store.scenarioKey, "SPD7000201");
+  EXPECT_EQ(store.UnknownCount(), summary.unknownRecords);
+  EXPECT_EQ(CIniFile(ini).GetString("head_0077", "last", ""), FormatLastTime(store.At(0)->time()));
+  const std::string blocks = Sprintf("Received blocks: %d (", store.Count());
+  EXPECT_TRUE(std::any_of(rec.texts.begin(), rec.texts.end(), [&](auto& t) { return t.rfind(blocks, 0) == 0; }));
+  EXPECT_NE(LogText().find(Sprintf("%d records received correctly", store.Count())), std::string::npos);
+}
+
+TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
+  const int64_t newest = FieldsToTime(2025, 12, 5, 10, 0, 0);
+  {
+    BoxLink link;
+    Fill(link, 48, newest);
+    CIniFile(ini).WriteString("head_1234", "last", "25/12/05 01:30:00");
+    ASSERT_EQ(Run(link), kRetrievalFinished);
+    // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
+    ASSERT_EQ(store.Count(), 10);
+    EXPECT_EQ(store.At(9)->time(), FieldsToTime(2025, 12, 5, 1, 0, 0));
+    EXPECT_EQ(Last(), "25/12/05 10:00:00");
+    EXPECT_NE(LogText().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
+
+    // Nothing new: the store keeps the header and no records.
+    ASSERT_EQ(Run(link), kRetrievalFinished);
+    EXPECT_EQ(store.Count(), 0);
+    EXPECT_NE(store.Header(), nullptr);
+    EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+  }
+  {
+    BoxLink link;
+    Fill(link, 48, newest);
+    CIniFile(ini).WriteString("head_1234", "last", "25/13/01 12:00:00");
+    config.retrieveLimited = 1;
+    config.retrieveMaxDays = 1;
+    ASSERT_EQ(Run(link), kRetrievalFinished);
+    EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
+    ASSERT_EQ(store.Count(), 25);  // down to 10:00 the day before, included
+    EXPECT_EQ(store.At(24)->time(), newest - 86400);
+
+    // Both points: the later one ends the walk.
+    CIniFile(ini).WriteString("head_1234", "last", "25/12/04 20:00:00");
+    ASSERT_EQ(Run(link), kRetrievalFinished);
+    EXPECT_EQ(store.Count(), 15);
+    CIniFile(ini).WriteString("head_1234", "last", "25/12/03 20:00:00");
+    ASSERT_EQ(Run(link), kRetrievalFinished);
+    EXPECT_EQ(store.Count(), 25);
+  }
+}
+
+TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
+  config.retrieveLimited = 1;
+  const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
+  BoxLink link;
+  sim::BoxMemory& m = link.box.memory();
+  m.SetSettings(sim::MakeDemoSettingsRecord(1234, t));
+  m.Append(Record(t - 3 * 86400, 1));
+  m.Append(Record(-1, 2));  // no time stamp, older than the limit's neighbours
+  m.Append(Record(t - 3600, 3));
+  m.Append(Record(t - 3600, 4));  // same time, other bytes
+  m.Append(Record(-1, 5));
+  m.Append(Record(t, 6));
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(store.Count(), 6);  // untimed records never end the walk; the old one does and is kept
+  EXPECT_EQ(store.At(5)->time(), t - 3 * 86400);
+
+  BoxLink empty;
+  empty.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, t));
+  ASSERT_EQ(Run(empty), kRetrievalFinished);
+  EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+  EXPECT_EQ(store.Count(), 0);
+  EXPECT_NE(store.Header(), nullptr);
+}
+
+TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBound) {
+  config.autoSetTime = 1;
+  config.autoSetTimeMax = 10;
+  for (int64_t offset : {10, -10, 11, -11}) {
+    sim::BoxOptions options;
+    options.clockOffsetSeconds = offset;
+    BoxLink link(options, [] { return kNow; });
+    Fill(link, 3, kNow - 60);
+    ASSERT_EQ(Run(link), kRetrievalFinished) << offset;
+    const bool set = offset == 11 || offset == -11;
+    EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : offset);
+    EXPECT_EQ(link.Frames(0x42).size(), set ? 1u : 0u);
+    EXPECT_EQ(LogText().find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(offset))) !=
+                  std::string::npos,
+              set);
+  }
+}
+
+TEST_F(RetrievalTest, DamagedRepliesAreRepairedWithoutLosingOrDoublingRecords) {
+  config.retrieveMissing = 0;
+  for (uint64_t seed : {3u, 11u, 29u}) {
+    sim::BoxOptions options;
+    options.faults.seed = seed;
+    options.faults.corruptProbability = 0.05;
+    options.faults.dropProbability = 0.05;
+    BoxLink link(options);
+    Fill(link, 200, kNow - 60);
+    ASSERT_EQ(Run(link), kRetrievalFinished) << seed << ": " << (rec.texts.empty() ? "" : rec.texts.back());
+    EXPECT_TRUE(Stored() == NewestFirst(link)) << seed;
+    EXPECT_GT(link.box.counters().corrupted + link.box.counters().dropped, 5);
+  }
+}
+
+TEST_F(RetrievalTest, SilentBoxAfterRetriesEndsInErrorAndKeepsTheRecords) {
+  config.retryCount = 2;
+  sim::BoxOptions options;
+  options.faults.silentAfterReplies = 6;  // settings, last, then four steps
+  BoxLink link(options);
+  link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, kNow));
+  for (int i = 20; i >= 0; --i) link.box.memory().Append(Record(kNow - 60 * i, uint8_t(i)));
+  // Reopening does not wake this box.
+  link.filter = [&](std::vector<uint8_t>& bytes) {
+    if (link.opens > 1) bytes.clear();
+  };
+  CIniFile(ini).WriteString("head_1234", "last", "20/01/01 00:00:00");
+  ASSERT_EQ(Run(link), kRetrievalError);
+  EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 1 / 2 )\nReconnect"));
+  EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 2 / 2 )\nReconnect"));
+  EXPECT_FALSE(rec.Saw("Connexion lost ( retry: 3 / 2 )\nReconnect"));
+  EXPECT_TRUE(rec.Saw("Receiving records error: 2\n"));
+  EXPECT_EQ(store.Count(), 5);
+  EXPECT_EQ(Last(), "20/01/01 00:00:00");
+}
+
+TEST_F(RetrievalTest, AbortKeepsRecordsAndLeavesLast) {
+  BoxLink link;
+  Fill(link, 50, kNow - 60);
+  rec.abortAfterBlocks = 10;
+  ASSERT_EQ(Run(link), kRetrievalAborted);
+  EXPECT_TRUE(rec.Saw("Received blocks: Aborted"));
+  ASSERT_FALSE(rec.statuses.empty());
+  EXPECT_EQ(rec.statuses.back(), "Received blocks: Aborted");
+  EXPECT_EQ(store.Count(), 11);
+  EXPECT_EQ(Last(), "");
+}
+
+TEST_F(RetrievalTest, FutureStampsNeverBecomeLast) {
+  BoxLink link;
+  Fill(link, 5, kNow - 3600);
+  link.box.memory().Append(Record(kNow + 30 * 86400, 9));  // a clock set a month ahead
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 6);
+  EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
+
+  // A stored "last" in the future is ignored: all records come again.
+  CIniFile(ini).WriteString("head_1234", "last", FormatLastTime(kNow + 5 * 86400));
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 6);
+  EXPECT_NE(LogText().find("lies in the future, ignored"), std::string::npos);
+}
+
+TEST_F(RetrievalTest, ARepeatAnsweredWithTheRecordHeldIsNotStoredTwice) {
+  BoxLink link;
+  Fill(link, 10, kNow - 60);
+  // The fourth record step's reply is garbled on the way (a good frame, bad record).
+  int steps = 0;
+  link.filter = [&](std::vector<uint8_t>& bytes) {
+    if (bytes.size() > 3 && bytes[0] == 0x01 && bytes[3] == 0x44 && ++steps == 4) {
+      // Turn this request into a RepeatRecord of the previous one: the box
+      // answers the record already held, which must not be stored twice.
+      bytes[3] = 0x46;
+    }
+  };
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_EQ(Stored(), NewestFirst(link));
+}
+
+TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
+  BoxLink link;
+  Fill(link, 3, kNow - 7200);
+  std::vector<uint8_t> bad = Record(kNow - 3600, 0x55);
+  bad[bad.size() - 3] = 0x00;  // no end marker
+  link.box.memory().Append(bad);
+  link.box.memory().Append(Record(kNow - 60, 0x66));
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 4);
+  EXPECT_EQ(link.Frames(0x46).size(), 1u);
+  EXPECT_NE(LogText().find("Wrong record (" + std::to_string(bad.size()) + " bytes) skipped"), std::string::npos);
+}
+
+struct WorkerFixture : RetrievalTest {
+  WorkerResult RunAuto(BoxLink& link) {
+    RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+    return RunAutomaticRetrieval(env);
+  }
+  CommunicationLock lock;
+};
+
+TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten) {
+  config.filesPeriod = kPeriodNone;
+  config.baseName = "X";
+  BoxLink link;
+  Fill(link, 5, kNow - 4 * 3600);
+  WorkerResult r = RunAuto(link);
+  ASSERT_EQ(r.status, kRetrievalFinished);
+  EXPECT_EQ(r.text, "Retrieve data OK.");
+  RecordStore k8;
+  ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
+  EXPECT_EQ(k8.Count(), 5);
+  EXPECT_EQ(link.Frames(0x4B).size(), 1u);  // EndSession
+  EXPECT_EQ(Last(), FormatLastTime(kNow - 4 * 3600));
+
+  // Two new records: only they are appended, not the stop-point record again.
+  link.box.memory().Append(Record(kNow - 2 * 3600, 40));
+  link.box.memory().Append(Record(kNow - 3600, 41));
+  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  RecordStore again;
+  ASSERT_TRUE(again.LoadFromFile(dir / "out/X.k8"));
+  EXPECT_EQ(again.Count(), 7);
+  EXPECT_EQ(again.RemoveDuplicates(), 0);
+  EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
+
+  // The output folder is a file: nothing written, "last" stays for next time.
+  link.box.memory().Append(Record(kNow - 60, 42));
+  config.outputDirectory = dir / "blocked";
+  test::WriteFile(dir / "blocked", "not a folder");
+  r = RunAuto(link);
+  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_FALSE(r.filesWritten);
+  EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
+}
+
+TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
+  BoxLink link;
+  Fill(link, 4, kNow - 60);
+  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  WorkerResult r = RunInteractiveRetrieval(env);
+  ASSERT_EQ(r.status, kRetrievalFinished);
+  EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
+  EXPECT_EQ(rec.titles, std::vector<std::string>{"Get records"});
+  EXPECT_EQ(rec.closedAfter.back(), 2000);
+  bool snapshot = false;
+  for (auto& e : std::filesystem::directory_iterator(config.outputDirectory)) snapshot |= e.path().extension() == ".k8";
+  EXPECT_TRUE(snapshot);
+
+  // Another user holds the link: the run is dropped and closes its display.
+  ASSERT_TRUE(lock.TryLockFor(0));
+  std::thread other([&] {
+    Recorder r2;
+    RetrievalWorkerEnv env2{link, lock, config, ini, store, r2, r2, 0};
+    WorkerResult dropped = RunInteractiveRetrieval(env2);
+    EXPECT_EQ(dropped.status, -1);
+    EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
+    EXPECT_TRUE(r2.texts.empty());
+  });
+  other.join();
+  lock.Unlock();
+
+  // A link that does not open.
+  link.openError = "Can't open port";
+  Recorder r3;
+  RetrievalWorkerEnv env3{link, lock, config, ini, store, r3, r3, 0};
+  r = RunInteractiveRetrieval(env3);
+  EXPECT_EQ(r.status, kRetrievalError);
+  EXPECT_EQ(r3.statuses.back(), "Retrieve data error.");
+  EXPECT_TRUE(r3.Saw("Can't open port"));
+}
+
+}  // namespace
+}  // namespace skyh
