@@ -50,10 +50,12 @@ TEST(TerminalProgressTest, CountersShareOneLineOnATerminal) {
   progress.SetText("Write code...");
   status.SetStatus("Retrieve data OK.");
   status.SetStatus("Retrieve data OK.");
+  progress.SetText("Stopping communication...");
+  status.SetStatus("Stopping communication...");
   progress.CloseAfter(2000);
   std::string expected = "Get records\nPlease wait...\n\rReceived blocks: 1 (30 bytes)";
   expected += std::string(60 - 29, ' ');
-  expected += "\rReceived blocks: 2 (60 bytes)" + std::string(60 - 29, ' ') + "\nRetrieve data OK.\n";
+  expected += "\rReceived blocks: 2 (60 bytes)" + std::string(60 - 29, ' ') + "\nRetrieve data OK.\nStopping communication...\n";
   EXPECT_EQ(capture.Text(), expected);
 }
 
