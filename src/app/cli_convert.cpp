@@ -15,7 +15,6 @@ int RunConvert(CliContext& ctx) {
     std::fprintf(stderr, "Usage: skyharvester-cli convert FILE.k8...\n");
     return kExitError;
   }
-  LoadScenarioList(ctx);
   LogLine("Convert %d data files\n", static_cast<int>(options.Positional().size()));
   int failed = 0;
   for (const std::string& input : options.Positional()) {

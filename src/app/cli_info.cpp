@@ -17,7 +17,6 @@ int RunInfo(CliContext& ctx) {
     std::fprintf(stderr, "Usage: skyharvester-cli info FILE.k8\n");
     return kExitError;
   }
-  LoadScenarioList(ctx);
   const std::string& path = options.Positional()[0];
   RecordStore store;
   if (!store.LoadFromFile(path)) {

@@ -3,24 +3,16 @@
 #include <cstdio>
 
 #include "app/cli_link.h"
-#include "core/folders.h"
 #include "core/format.h"
 #include "core/log_file.h"
 #include "core/time_util.h"
 #include "link/media_steps.h"
-#include "records/scenario_list.h"
 
 namespace skyh::cli {
 
 CommunicationLock& ProcessCommunicationLock() {
   static CommunicationLock lock;
   return lock;
-}
-
-void LoadScenarioList(const CliContext& ctx) {
-  const std::string path = WithSlash(ctx.config.configurationDirectory) + "ScnList.dat";
-  if (!GetScenarioList().Load(path))
-    std::fprintf(stderr, "Can't read %s: records are shown as unknown.\n", path.c_str());
 }
 
 std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::string> withValue,

@@ -17,9 +17,6 @@ namespace skyh::cli {
 // link; other processes are kept off by the port's own exclusive open.
 CommunicationLock& ProcessCommunicationLock();
 
-// Records decode against the scenario list of the configuration directory.
-void LoadScenarioList(const CliContext& ctx);
-
 // Parses the command's options together with the link options and applies
 // the latter to a copy of the configuration. Prints the problem and gives
 // nothing on a bad option.

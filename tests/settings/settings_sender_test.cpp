@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "demo_instrument.h"
-#include "protocol/firmware_box_link.h"
+#include "support/box_link.h"
 #include "records/parameter_file.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
@@ -51,7 +51,7 @@ void Set(CSettingsItemList& items, const char* key, const std::string& text) {
 }
 
 TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
-  test::FirmwareBoxLink link;
+  test::BoxLink link;
   link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, 0));
   // The copy in memory differs from the box: edited here, and an older site.
   std::vector<uint8_t> edited = sim::MakeDemoSettingsRecord(77, 0);
@@ -87,7 +87,7 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
 }
 
 TEST(SettingsSenderTest, AnUnchangedPasswordTellsTheBoxToKeepItsOwn) {
-  test::FirmwareBoxLink link;
+  test::BoxLink link;
   std::vector<uint8_t> boxRecord = sim::MakeDemoSettingsRecord(1234, 0);
   std::copy_n("boxpw\0\0", 8, boxRecord.begin() + 13 + 28);
   link.box.memory().SetSettings(boxRecord);
@@ -129,7 +129,7 @@ TEST(SettingsSenderTest, PiecesNeverSplitAFieldAndOneSidedParametersStayAsTheBox
                   "P Across, ACROSS, 510, 32, 0, 0, 2000000000, 0, 0, 0, 0, 0, D\r\n"
                   "P MemOnly, MEMONLY, 2, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
                   "P BoxOnly, OTHERKEY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
-  test::FirmwareBoxLink link;
+  test::BoxLink link;
   link.box.memory().SetSettings(BigRecord(0xE1, 0x11));
   std::vector<uint8_t> edited = BigRecord(0xE2, 0x22);
   edited[13 + 510] = 0x44;
@@ -154,7 +154,7 @@ TEST(SettingsSenderTest, PiecesNeverSplitAFieldAndOneSidedParametersStayAsTheBox
 TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
   const std::vector<uint8_t> demo = sim::MakeDemoSettingsRecord(1234, 0);
   {
-    test::FirmwareBoxLink link;
+    test::BoxLink link;
     link.openError = "Can't open /dev/ttyUSB9";
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
@@ -165,7 +165,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
   {
     sim::BoxOptions silent;
     silent.faults.silentAfterReplies = 0;
-    test::FirmwareBoxLink link(silent);
+    test::BoxLink link(silent);
     link.box.memory().SetSettings(demo);
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
@@ -178,7 +178,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
   {
     sim::BoxOptions oneReply;
     oneReply.faults.silentAfterReplies = 1;  // answers GetSettings only
-    test::FirmwareBoxLink link(oneReply);
+    test::BoxLink link(oneReply);
     link.box.memory().SetSettings(demo);
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
@@ -187,7 +187,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
   }
   {
     // The box runs a firmware whose parameter file is not here: nothing is written.
-    test::FirmwareBoxLink link;
+    test::BoxLink link;
     link.box.memory().SetSettings(BigRecord(0xE9, 0));
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
@@ -199,7 +199,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
 }
 
 TEST(SettingsSenderTest, AnotherLinkUserHoldingTheLockKeepsTheLinkClosed) {
-  test::FirmwareBoxLink link;
+  test::BoxLink link;
   link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, 0));
   CommunicationLock lock;
   std::promise<void> held, done;
