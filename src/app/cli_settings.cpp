@@ -39,12 +39,25 @@ std::optional<std::vector<uint8_t>> SourceRecord(const CliOptions& options, cons
   return record;
 }
 
-std::unique_ptr<CSettingsItemList> ItemsOf(std::vector<uint8_t>& record, const CConfiguration& config) {
+struct Settings {
+  std::vector<uint8_t> record;
+  std::unique_ptr<CSettingsItemList> items;
+};
+
+// The source's settings record and its items; nothing (the reason printed)
+// when either cannot be had.
+std::optional<Settings> LoadSettings(const CliOptions& options, const CConfiguration& config) {
+  auto record = SourceRecord(options, config);
+  if (!record) return std::nullopt;
+  Settings settings{std::move(*record), nullptr};
   const std::string dir = WithSlash(config.configurationDirectory);
-  const std::string parameterFile = ParameterFileNameOfRecord(record);
-  auto items = BuildSettingsItems(dir + "ParDesc.dat", dir + parameterFile, SettingsAreaOf(record));
-  if (!items) std::fprintf(stderr, "Can't load \"%s\" file\nor the file is invalid.\n", parameterFile.c_str());
-  return items;
+  const std::string parameterFile = ParameterFileNameOfRecord(settings.record);
+  settings.items = BuildSettingsItems(dir + "ParDesc.dat", dir + parameterFile, SettingsAreaOf(settings.record));
+  if (!settings.items) {
+    std::fprintf(stderr, "Can't load \"%s\" file\nor the file is invalid.\n", parameterFile.c_str());
+    return std::nullopt;
+  }
+  return settings;
 }
 
 void PrintItems(const CSettingsItemList& items) {
@@ -58,16 +71,15 @@ int Save(const CliOptions& options, const CConfiguration& config) {
     std::fprintf(stderr, "%s", kUsage);
     return kExitError;
   }
-  auto record = SourceRecord(options, config);
-  if (!record) return kExitError;
-  auto items = ItemsOf(*record, config);
-  if (!items) return kExitError;
+  auto settings = LoadSettings(options, config);
+  if (!settings) return kExitError;
+  const CSettingsItemList& items = *settings->items;
   // Without a file name, or with a folder, the name the editor proposes.
   std::string path = args.size() == 2 ? args[1] : "";
   std::error_code ec;
   if (path.empty() || std::filesystem::is_directory(path, ec))
-    path = (path.empty() ? std::string() : WithSlash(path)) + ProposedSetFileName(*items);
-  if (!SaveSetFile(path, *items)) {
+    path = (path.empty() ? std::string() : WithSlash(path)) + ProposedSetFileName(items);
+  if (!SaveSetFile(path, items)) {
     std::fprintf(stderr, "Can't write %s\n", path.c_str());
     return kExitError;
   }
@@ -81,23 +93,22 @@ int Load(const CliOptions& options, const CConfiguration& config) {
     std::fprintf(stderr, "%s", kUsage);
     return kExitError;
   }
-  auto record = SourceRecord(options, config);
-  if (!record) return kExitError;
-  auto items = ItemsOf(*record, config);
-  if (!items) return kExitError;
-  if (!LoadSetFile(args[1], *items)) {
+  auto settings = LoadSettings(options, config);
+  if (!settings) return kExitError;
+  CSettingsItemList& items = *settings->items;
+  if (!LoadSetFile(args[1], items)) {
     std::fprintf(stderr, "Can't read %s\n", args[1].c_str());
     return kExitError;
   }
   if (!options.Has("send")) {
-    PrintItems(*items);
+    PrintItems(items);
     std::fprintf(stderr, "Nothing sent: give --send to write these settings to the control box.\n");
     return kExitOk;
   }
-  WriteAllToRecord(*items, SettingsAreaOf(*record));
+  WriteAllToRecord(items, SettingsAreaOf(settings->record));
 
   SendSettingsJob job;
-  job.editedRecord = std::move(*record);
+  job.editedRecord = std::move(settings->record);
   job.configurationDirectory = config.configurationDirectory;
   job.lock = &ProcessCommunicationLock();
   LinkSelection links;
@@ -114,11 +125,9 @@ int RunSettings(CliContext& ctx) {
   const auto& args = options->Positional();
   const std::string verb = args.empty() ? "" : args[0];
   if (verb == "show" && args.size() == 1) {
-    auto record = SourceRecord(*options, config);
-    if (!record) return kExitError;
-    auto items = ItemsOf(*record, config);
-    if (!items) return kExitError;
-    PrintItems(*items);
+    auto settings = LoadSettings(*options, config);
+    if (!settings) return kExitError;
+    PrintItems(*settings->items);
     return kExitOk;
   }
   if (verb == "save") return Save(*options, config);
