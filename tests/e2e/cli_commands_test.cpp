@@ -256,17 +256,5 @@ TEST(FileCliE2E, InfoDescribesAndConvertWritesTheDemoData) {
   EXPECT_EQ(bad.exitCode, 1);
 }
 
-TEST(CliHelpE2E, EveryCommandExplainsItself) {
-  CliHome home("/dev/null");
-  for (const char* name : {"convert", "info", "time", "reset", "clear-flash", "settings"}) {
-    CliRun run = home.Run(std::string(name) + " --help");
-    EXPECT_EQ(run.exitCode, 0) << name;
-    EXPECT_TRUE(Has(run.out, std::string("Usage: skyharvester-cli ") + name)) << run.out;
-  }
-  CliRun all = home.Run("--help");
-  for (const char* name : {"convert", "info", "time", "reset", "clear-flash", "settings"})
-    EXPECT_TRUE(Has(all.out, std::string("  ") + name + " ")) << name;
-}
-
 }  // namespace
 }  // namespace skyh
