@@ -5,7 +5,7 @@
 
 #include "core/configuration.h"
 #include "core/progress.h"
-#include "data/communication_lock.h"
+#include "link/communication_lock.h"
 #include "data/record_store.h"
 #include "data/retrieval.h"
 #include "link/ccom.h"

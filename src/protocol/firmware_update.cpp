@@ -1,5 +1,7 @@
 #include "protocol/firmware_update.h"
 
+#include <optional>
+
 #include <algorithm>
 
 #include "core/format.h"
@@ -385,6 +387,14 @@ int CFirmwareUpdate::RunUpdate() {
   // Nothing goes to the box unless everything the run may need is here.
   if (!LoadAssets()) return kUpdateError;
 
+  std::optional<CommunicationLockHolder> holder;
+  if (options.lock) {
+    holder.emplace(*options.lock, CommunicationLock::kOperatorWaitMs);
+    if (!holder->Held()) {
+      SetStatus(LinkBusyText());
+      return kUpdateError;
+    }
+  }
   if (OpenMedia() != kUpdateSuccess) {
     SetStatus(link.GetLastErrorText());
     return kUpdateError;

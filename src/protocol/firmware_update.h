@@ -12,6 +12,7 @@
 
 #include "core/progress.h"
 #include "core/user_messages.h"
+#include "link/communication_lock.h"
 #include "protocol/firmware_assets.h"
 #include "protocol/phx_file.h"
 
@@ -43,6 +44,9 @@ struct FirmwareUpdateOptions {
   // Reboot waits (ms counted in 100 ms steps on the link's clock).
   uint32_t applicationRebootWaitMs = 30000;
   uint32_t codeRebootWaitMs = 140000;
+  // Held for the whole use of the link, so no other user's exchanges
+  // interleave with the update's (null: the caller keeps the link to itself).
+  CommunicationLock* lock = nullptr;
 };
 
 class CFirmwareUpdate {

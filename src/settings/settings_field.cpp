@@ -97,13 +97,13 @@ int RawFromDisplay(const ParameterDescriptor& descriptor, double value, int64_t&
   scaled = std::round(scaled) + descriptor.bias;
   // Anything beyond 2^40 cannot fit a 32-bit field; keeps the cast defined.
   constexpr double kLimit = 1099511627776.0;
-  if (std::isnan(scaled)) return 2;
-  if (scaled < -kLimit) return 1;
-  if (scaled > kLimit) return 2;
+  // A raw number the field cannot hold is refused as "too high" on either
+  // side: the value itself passed its range, only the field is too narrow.
+  if (std::isnan(scaled) || scaled < -kLimit || scaled > kLimit) return 2;
   const auto candidate = static_cast<int64_t>(scaled);
-  const int code = RawFitCode(descriptor, candidate);
-  if (code == 0) raw = candidate;
-  return code;
+  if (RawFitCode(descriptor, candidate) != 0) return 2;
+  raw = candidate;
+  return 0;
 }
 
 }  // namespace skyh

@@ -383,5 +383,39 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   EXPECT_TRUE(r3.Saw("Can't open port"));
 }
 
+TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
+  BoxLink link;
+  Fill(link, 300, kNow - 60);
+  link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, kNow));
+  std::atomic<bool> walking{false};
+  std::atomic<int> stepsWhenTimeRead{-1};
+  struct WalkWatch : Recorder {
+    std::atomic<bool>* walking;
+    void SetText(const std::string& t) override {
+      Recorder::SetText(t);
+      if (t == "Get previous record") *walking = true;
+    }
+  } watch;
+  watch.walking = &walking;
+  RetrievalWorkerEnv env{link, lock, config, ini, store, watch, watch, 50};
+  std::thread retrieval([&] { RunAutomaticRetrieval(env); });
+  std::thread clock([&] {
+    while (!walking) std::this_thread::yield();
+    CommunicationLockHolder holder(lock, CommunicationLock::kOperatorWaitMs);
+    ASSERT_TRUE(holder.Held());
+    stepsWhenTimeRead = static_cast<int>(link.Frames(0x44).size());
+    link.Open();
+    int64_t boxTime = 0;
+    EXPECT_EQ(link.GetDateTime(boxTime), kComOk);
+    link.Close();
+  });
+  retrieval.join();
+  clock.join();
+  // The clock was read after the whole walk, which lost nothing.
+  EXPECT_EQ(stepsWhenTimeRead.load(), static_cast<int>(link.Frames(0x44).size()));
+  EXPECT_EQ(Stored(), NewestFirst(link));
+  EXPECT_EQ(link.box.counters().badChecksum, 0);
+}
+
 }  // namespace
 }  // namespace skyh

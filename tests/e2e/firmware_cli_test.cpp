@@ -9,28 +9,14 @@
 
 #include "protocol/firmware_recorders.h"
 #include "sim_pty_bridge.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 namespace skyh {
 namespace {
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-// Runs the tool with its own settings folder, stdin not a terminal.
-CliRun RunCli(const test::TempDir& home, const std::string& args) {
-  std::string command = "XDG_CONFIG_HOME='" + home.path() + "cfg' HOME='" + home.path() + "' '" SKYH_BINARY_DIR
-                        "/src/app/skyharvester-cli' " + args + " </dev/null >'" + home.path() + "out.txt' 2>'" +
-                        home.path() + "err.txt'";
-  int status = std::system(command.c_str());
-  CliRun run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = test::ReadFile(home / "out.txt");
-  run.err = test::ReadFile(home / "err.txt");
-  return run;
-}
+using test::CliRun;
+using test::RunCli;
 
 sim::BoxOptions Box(uint8_t bootVersion) {
   sim::BoxOptions o;

@@ -268,3 +268,32 @@ TEST(FirmwareUpdateE2E, MissingImageOrBadKeyLengthStopsBeforeAnythingIsWritten) 
 
 }  // namespace
 }  // namespace skyh
+
+namespace skyh {
+namespace {
+
+TEST(FirmwareUpdateE2E, AnUpdateWaitsForTheLinkAndLeavesABusyLinkAlone) {
+  test::FirmwareFixture other;
+  CommunicationLock lock;
+  FirmwareUpdateOptions options = other.Options();
+  options.lock = &lock;
+  ASSERT_TRUE(lock.TryLockFor(0));  // a retrieval holds the link
+  UpdateRun busy(Box(true, 2), &options);
+  EXPECT_EQ(busy.update.RunUpdate(), kUpdateError);
+  EXPECT_TRUE(busy.link.written.empty());
+  EXPECT_EQ(busy.link.opens, 0);
+  lock.Unlock();
+
+  // Once free, the lock is held for the run and given back.
+  UpdateRun run(Box(true, 2));
+  FirmwareUpdateOptions withLock = run.fixture.Options();
+  withLock.lock = &lock;
+  CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, withLock);
+  update.SetFile(run.fixture.phx);
+  EXPECT_EQ(update.RunUpdate(), kUpdateSuccess);
+  EXPECT_TRUE(lock.TryLockFor(0));
+  lock.Unlock();
+}
+
+}  // namespace
+}  // namespace skyh

