@@ -1,12 +1,11 @@
 // skyharvester-cli's box and file commands as a user runs them, against the
 // simulated box on a pseudo-terminal, with the demo instrument's files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "core/format.h"
 #include "core/text_util.h"
 #include "core/time_util.h"
 #include "demo_instrument.h"
@@ -14,6 +13,7 @@
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
 #include "sim_pty_bridge.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 namespace skyh {
@@ -21,32 +21,16 @@ namespace {
 
 const std::string kDemo = SKYH_SOURCE_DIR "/demo/";
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-// A settings folder whose INI points at the box's terminal and the demo
-// configuration directory.
+// A home whose INI points at the box's terminal and the demo configuration
+// directory.
 class CliHome {
  public:
   explicit CliHome(const std::string& port) {
-    std::filesystem::create_directories(dir / "cfg/SkyHarvester");
-    test::WriteFile(dir / "cfg/SkyHarvester/SkyHarvester.ini",
-                    "[general]\nconfiguration=" + kDemo + "\n[communication]\ntype=1\nport=" + port + "\n");
+    test::WriteCliIni(dir, "[general]\nconfiguration=" + kDemo + "\n[communication]\ntype=1\nport=" + port + "\n");
   }
-  // Runs the tool with stdin not a terminal.
-  CliRun Run(const std::string& args) const {
-    std::string command = "cd '" + dir.path() + "' && XDG_CONFIG_HOME='" + dir.path() + "cfg' HOME='" + dir.path() +
-                          "' '" SKYH_BINARY_DIR "/src/app/skyharvester-cli' " + args + " </dev/null >'" +
-                          dir.path() + "out.txt' 2>'" + dir.path() + "err.txt'";
-    int status = std::system(command.c_str());
-    CliRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = test::ReadFile(dir / "out.txt");
-    run.err = test::ReadFile(dir / "err.txt");
-    return run;
-  }
+  test::CliRun Run(const std::string& args) const { return test::RunCli(dir, args); }
+  // A file of the home, quoted for the command line.
+  std::string Arg(const std::string& name) const { return "'" + dir / name + "'"; }
   test::TempDir dir;
 };
 
@@ -72,15 +56,15 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
   ASSERT_TRUE(bridge.ok());
   CliHome home(bridge.Path());
 
-  CliRun show = home.Run("settings show");
+  test::CliRun show = home.Run("settings show");
   EXPECT_EQ(show.exitCode, 0) << show.err;
   EXPECT_TRUE(Has(show.out, "InstrumentNumber     1234             Instrument number [0 : 9999]. Default: 1\n"))
       << show.out;
   EXPECT_TRUE(Has(show.out, "Password             *****")) << show.out;
 
-  CliRun save = home.Run("settings save .");
+  test::CliRun save = home.Run("settings save " + home.Arg(""));
   EXPECT_EQ(save.exitCode, 0) << save.err;
-  EXPECT_EQ(save.out, "./Settings_1234.set\n");
+  EXPECT_EQ(save.out, home.dir / "Settings_1234.set\n");
   std::string set = test::ReadFile(home.dir / "Settings_1234.set");
   EXPECT_TRUE(Has(set, "[Settings]\nInstrumentNumber=1234\nLatitude=43.56123\n")) << set;
 
@@ -88,12 +72,12 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
                   "[Settings]\r\nSiteName=Pic du Midi\r\nGain=9\r\nHeaterOn=YES\r\nAutoStart=no\r\n"
                   "Password=newpw\r\nMeasureInterval=5000\r\n");
   const std::vector<uint8_t> before = bridge.Box().memory().settings();
-  CliRun preview = home.Run("settings load edited.set");
+  test::CliRun preview = home.Run("settings load " + home.Arg("edited.set"));
   EXPECT_EQ(preview.exitCode, 0) << preview.err;
   EXPECT_TRUE(Has(preview.out, "SiteName             Pic du Midi")) << preview.out;
   EXPECT_EQ(bridge.Box().memory().settings(), before) << "nothing sent without --send";
 
-  CliRun load = home.Run("settings load edited.set --send");
+  test::CliRun load = home.Run("settings load " + home.Arg("edited.set") + " --send");
   EXPECT_EQ(load.exitCode, 0) << load.err;
   EXPECT_TRUE(Has(load.err, "Write settings\nPlease wait...\nWriting settings...\nWrite settings OK.\n"
                             "Stopping communication...\n"))
@@ -109,7 +93,7 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
   EXPECT_EQ(std::string(after.begin() + 13 + 28, after.begin() + 13 + 36), std::string("newpw\0\0\0", 8));
 
   // What the tool wrote is what show reads back.
-  CliRun again = home.Run("settings show");
+  test::CliRun again = home.Run("settings show");
   EXPECT_TRUE(Has(again.out, "SiteName             Pic du Midi")) << again.out;
 }
 
@@ -122,19 +106,19 @@ TEST(SettingsCliE2E, SettingsOfADataFileAndWhatCannotBeDone) {
   ASSERT_TRUE(memory.SaveK8(home.dir / "site.k8"));
   const int commands = bridge.Box().counters().commands;
 
-  CliRun save = home.Run("settings save --from site.k8");
+  test::CliRun save = home.Run("settings save " + home.Arg("") + " --from " + home.Arg("site.k8"));
   EXPECT_EQ(save.exitCode, 0) << save.err;
-  EXPECT_EQ(save.out, "Settings_0042.set\n");
+  EXPECT_EQ(save.out, home.dir / "Settings_0042.set\n");
   EXPECT_TRUE(Has(test::ReadFile(home.dir / "Settings_0042.set"), "InstrumentNumber=42\n"));
   EXPECT_EQ(bridge.Box().counters().commands, commands) << "a data file needs no box";
 
-  CliRun missing = home.Run("settings load nothing.set --send");
+  test::CliRun missing = home.Run("settings load " + home.Arg("nothing.set") + " --send");
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_TRUE(Has(missing.err, "Can't read nothing.set")) << missing.err;
-  CliRun usage = home.Run("settings frobnicate");
+  EXPECT_TRUE(Has(missing.err, "Can't read " + home.dir / "nothing.set")) << missing.err;
+  test::CliRun usage = home.Run("settings frobnicate");
   EXPECT_EQ(usage.exitCode, 1);
   EXPECT_TRUE(Has(usage.err, "Usage: skyharvester-cli settings show")) << usage.err;
-  CliRun noPort = home.Run("settings show --port /dev/nonexistent-tty");
+  test::CliRun noPort = home.Run("settings show --port /dev/nonexistent-tty");
   EXPECT_EQ(noPort.exitCode, 1);
   EXPECT_FALSE(noPort.err.empty());
 }
@@ -144,32 +128,32 @@ TEST(TimeCliE2E, SetsAndReadsTheBoxClockInUtc) {
   ASSERT_TRUE(bridge.ok());
   CliHome home(bridge.Path());
 
-  CliRun set = home.Run("time set 2025-03-07 14:05:09");
+  test::CliRun set = home.Run("time set 2025-03-07 14:05:09");
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_EQ(set.out, "2025-03-07 14:05:09\n");
   EXPECT_TRUE(Has(set.err, "Set time/date ok")) << set.err;
   const int64_t expected = FieldsToTime(2025, 3, 7, 14, 5, 9) - NowUtc();
   EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), static_cast<double>(expected), 2.0);
 
-  CliRun get = home.Run("time get");
+  test::CliRun get = home.Run("time get");
   EXPECT_EQ(get.exitCode, 0) << get.err;
   EXPECT_EQ(get.out.substr(0, 17), "2025-03-07 14:05:") << get.out;
   EXPECT_TRUE(Has(get.err, "Get time/date ok")) << get.err;
 
-  CliRun system = home.Run("time set --system");
+  test::CliRun system = home.Run("time set --system");
   EXPECT_EQ(system.exitCode, 0) << system.err;
   EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), 0.0, 2.0);
 
   const int commands = bridge.Box().counters().commands;
   for (const char* bad : {"time set 2025-02-30 10:00:00", "time set 1999-12-31 23:59:59", "time set 2025-03-07",
                           "time set --system 2025-03-07 10:00:00", "time"}) {
-    CliRun run = home.Run(bad);
+    test::CliRun run = home.Run(bad);
     EXPECT_EQ(run.exitCode, 1) << bad;
     EXPECT_FALSE(run.err.empty()) << bad;
   }
   EXPECT_EQ(bridge.Box().counters().commands, commands) << "nothing sent for bad input";
 
-  CliRun noBox = home.Run("time get --port /dev/nonexistent-tty");
+  test::CliRun noBox = home.Run("time get --port /dev/nonexistent-tty");
   EXPECT_EQ(noBox.exitCode, 1);
   EXPECT_TRUE(Has(noBox.err, "Can't find Photometer\n")) << noBox.err;
 }
@@ -181,28 +165,28 @@ TEST(BoardCliE2E, ResetAndClearFlashAskUnlessYes) {
   const size_t records = bridge.Box().memory().size();
   ASSERT_GT(records, 0u);
 
-  CliRun no = home.Run("clear-flash");
+  test::CliRun no = home.Run("clear-flash");
   EXPECT_EQ(no.exitCode, 2);
   EXPECT_TRUE(Has(no.err, "Do you want to clear the internal flash memory?")) << no.err;
   EXPECT_EQ(no.out, "") << "no result without an answer";
   EXPECT_EQ(bridge.Box().memory().size(), records);
   EXPECT_EQ(bridge.Box().counters().commands, 0);
 
-  CliRun reset = home.Run("reset --yes");
+  test::CliRun reset = home.Run("reset --yes");
   EXPECT_EQ(reset.exitCode, 0) << reset.err;
   EXPECT_EQ(reset.out, "Reset board success\n");
   EXPECT_EQ(bridge.Box().memory().size(), records);
 
-  CliRun noReset = home.Run("reset");
+  test::CliRun noReset = home.Run("reset");
   EXPECT_EQ(noReset.exitCode, 2);
   EXPECT_TRUE(Has(noReset.err, "Do you want to reset the Photometer control box?")) << noReset.err;
 
-  CliRun clear = home.Run("clear-flash --yes");
+  test::CliRun clear = home.Run("clear-flash --yes");
   EXPECT_EQ(clear.exitCode, 0) << clear.err;
   EXPECT_EQ(clear.out, "Clear flash memory success\n");
   EXPECT_EQ(bridge.Box().memory().size(), 0u);
 
-  CliRun noLink = home.Run("clear-flash --yes --port /dev/nonexistent-tty");
+  test::CliRun noLink = home.Run("clear-flash --yes --port /dev/nonexistent-tty");
   EXPECT_EQ(noLink.exitCode, 1);
   EXPECT_EQ(noLink.out, "Clear flash memory error\n");
 }
@@ -224,17 +208,22 @@ TEST(FileCliE2E, InfoDescribesAndConvertWritesTheDemoData) {
     if (t > last) last = t;
   }
 
-  CliRun info = home.Run("info 'Demo Site.K8'");
+  test::CliRun info = home.Run("info " + home.Arg("Demo Site.K8"));
   EXPECT_EQ(info.exitCode, 0) << info.err;
   EXPECT_TRUE(Has(info.out, "Version: 2.21\nScenario key: SPD7000201\nParameter file: SPD7FF0201.par\n"
                             "Instrument number: 77\nLatitude: 43.56123\nLongitude: 1.47890\n"))
       << info.out;
   EXPECT_TRUE(Has(info.out, "Records: " + std::to_string(summary.records) + "\n")) << info.out;
   EXPECT_TRUE(Has(info.out, "Unknown records: " + std::to_string(summary.unknownRecords) + "\n")) << info.out;
-  DateTimeFields f, l;
-  ASSERT_TRUE(TimeToFields(first, f) && TimeToFields(last, l));
-  EXPECT_TRUE(Has(info.out, "First time: 2025-12-01 ")) << info.out;
-  EXPECT_TRUE(Has(info.out, "Last time: 2025-12-02 ")) << info.out;
+  auto text = [](int64_t t) {
+    DateTimeFields f;
+    EXPECT_TRUE(TimeToFields(t, f));
+    return Sprintf("%04d-%02d-%02d %02d:%02d:%02d UTC", f.year, f.month, f.day, f.hour, f.minute, f.second);
+  };
+  EXPECT_EQ(text(first).substr(0, 10), "2025-12-01");
+  EXPECT_EQ(text(last).substr(0, 10), "2025-12-02");
+  EXPECT_TRUE(Has(info.out, "First time: " + text(first) + "\n")) << info.out;
+  EXPECT_TRUE(Has(info.out, "Last time: " + text(last) + "\n")) << info.out;
   // The per-type lines add up to the record count.
   int sum = 0;
   for (const std::string& line : SplitTextLines(info.out)) {
@@ -242,17 +231,17 @@ TEST(FileCliE2E, InfoDescribesAndConvertWritesTheDemoData) {
   }
   EXPECT_EQ(sum, summary.records);
 
-  CliRun convert = home.Run("convert 'Demo Site.K8' missing.k8");
+  test::CliRun convert = home.Run("convert " + home.Arg("Demo Site.K8") + " " + home.Arg("missing.k8"));
   EXPECT_EQ(convert.exitCode, 1) << "one file could not be read";
-  EXPECT_EQ(convert.out, "Demo Site.K8 -> demo site.*\n");
-  EXPECT_TRUE(Has(convert.err, "Error, can't open missing.k8")) << convert.err;
+  EXPECT_EQ(convert.out, home.dir / "Demo Site.K8 -> " + home.dir / "demo site.*\n");
+  EXPECT_TRUE(Has(convert.err, "Error, can't open " + home.dir / "missing.k8")) << convert.err;
   int asciiFiles = 0;
   for (const auto& entry : std::filesystem::directory_iterator(home.dir.path()))
     if (entry.path().filename().string().rfind("demo site.", 0) == 0) ++asciiFiles;
   EXPECT_GE(asciiFiles, 3);
   EXPECT_TRUE(std::filesystem::exists(home.dir / "demo site.---")) << "the unknown records' file";
 
-  CliRun bad = home.Run("info missing.k8");
+  test::CliRun bad = home.Run("info " + home.Arg("missing.k8"));
   EXPECT_EQ(bad.exitCode, 1);
 }
 
