@@ -8,7 +8,7 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
-#include "data/communication_lock.h"
+#include "link/communication_lock.h"
 #include "link/link_selection.h"
 
 namespace skyh::cli {

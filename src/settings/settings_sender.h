@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/progress.h"
-#include "data/communication_lock.h"
+#include "link/communication_lock.h"
 #include "data/record_store.h"
 #include "link/ccom.h"
 #include "settings/settings_pieces.h"
