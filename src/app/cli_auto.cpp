@@ -6,6 +6,7 @@
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
 #include "app/cli_retrieval_common.h"
+#include "app/cli_session.h"
 #include "core/folders.h"
 #include "core/log_file.h"
 #include "core/power_request.h"
@@ -108,7 +109,6 @@ int RunAuto(CliContext& ctx) {
 
   LinkSelection links;
   CCom& link = links.Select(config);
-  CommunicationLock lock;
   TerminalProgress terminal(RetrievalProgressOptions());
   RunProgress progress(terminal);
   TerminalStatusLine status(terminal);
@@ -130,7 +130,7 @@ int RunAuto(CliContext& ctx) {
     if (tick.powerRequest) power.Set(tick.keepAwake);
     if (tick.startRun) {
       RecordStore store;
-      RetrievalWorkerEnv env{link, lock, config, ctx.paths.iniPath, store, progress, status, 1000};
+      RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
       const int64_t started = NowNanoseconds();
       WorkerResult result = RunAutomaticRetrieval(env);
       terminal.EndLine();

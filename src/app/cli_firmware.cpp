@@ -4,11 +4,19 @@
 #include <memory>
 #include <string>
 
+#include <span>
+
 #include "app/cli_commands.h"
+#include "app/cli_link.h"
 #include "app/cli_progress.h"
-#include "link/ccom_modem.h"
-#include "link/ccom_serial.h"
-#include "link/ccom_usb.h"
+#include "app/cli_session.h"
+#include "core/folders.h"
+#include "data/retrieval_workers.h"
+#include "link/link_selection.h"
+#include "records/settings_area.h"
+#include "settings/build_settings_items.h"
+#include "settings/set_file.h"
+#include "protocol/firmware_assets.h"
 #include "protocol/firmware_file_choice.h"
 #include "protocol/firmware_update.h"
 
@@ -53,76 +61,65 @@ class TerminalView : public IFirmwareView {
   const TerminalPrompt* prompt;
 };
 
-std::unique_ptr<CCom> MakeLink(const CConfiguration& config) {
-  switch (config.linkType) {
-    case kLinkSerial: {
-      auto link = std::make_unique<CComSerial>();
-      link->SetPortName(config.port);
-      return link;
-    }
-    case kLinkModem: {
-      auto link = std::make_unique<CComModem>();
-      link->SetPortName(config.port);
-      link->SetPhoneNumber(config.phoneNumber);
-      return link;
-    }
-    default:
-      return std::make_unique<CComUsb>();
-  }
-}
-
-bool TakeValue(CliContext& ctx, size_t& i, std::string& value) {
-  if (i + 1 >= ctx.args.size()) {
-    std::fprintf(stderr, "%s needs a value\n", ctx.args[i].c_str());
+// Retrieves the records (a K8 snapshot in the files folder) and saves the
+// box's settings beside it, since an update may leave the memory in an
+// unknown state. False when either could not be done.
+bool Backup(CliContext& ctx, const CConfiguration& config, CCom& link, TerminalProgress& progress) {
+  RecordStore store;
+  TerminalStatusLine status(progress);
+  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+  WorkerResult result = RunInteractiveRetrieval(env);
+  progress.EndLine();
+  if (result.status != kRetrievalFinished || !result.filesWritten) {
+    std::fprintf(stderr, "Backup failed (%s): the update does not start.\n", result.text.c_str());
     return false;
   }
-  value = ctx.args[++i];
+  std::printf("Records saved: %d, in %s\n", store.Count(), config.outputDirectory.c_str());
+  const CRecord* header = store.Header();
+  const std::string dir = WithSlash(config.configurationDirectory);
+  auto items = header ? BuildSettingsItems(dir + "ParDesc.dat", dir + store.parameterFileName,
+                                           SettingsAreaOf(std::span<const uint8_t>(header->raw(), header->length())))
+                      : nullptr;
+  if (!items) {
+    std::fprintf(stderr, "Can't load \"%s\" file\nor the file is invalid.\nBackup failed: the update does not start.\n",
+                 store.parameterFileName.c_str());
+    return false;
+  }
+  const std::string path = config.outputDirectory + ProposedSetFileName(*items);
+  if (!SaveSetFile(path, *items)) {
+    std::fprintf(stderr, "Can't write %s\nBackup failed: the update does not start.\n", path.c_str());
+    return false;
+  }
+  std::printf("Settings saved: %s\n", path.c_str());
   return true;
 }
 
 int RunFirmware(CliContext& ctx) {
-  std::string path, value;
-  bool yes = false;
-  CConfiguration config = ctx.config;
-  std::string assetsDirectory = ctx.paths.configurationDirectory;
-  FirmwareUpdateOptions options;
-  for (size_t i = 0; i < ctx.args.size(); ++i) {
-    const std::string& a = ctx.args[i];
-    if (a == "--yes" || a == "-y") {
-      yes = true;
-    } else if (a == "--type") {
-      if (!TakeValue(ctx, i, value)) return kExitError;
-      if (value == "usb") config.linkType = kLinkUsb;
-      else if (value == "serial") config.linkType = kLinkSerial;
-      else if (value == "modem") config.linkType = kLinkModem;
-      else {
-        std::fprintf(stderr, "--type wants usb, serial or modem\n");
-        return kExitError;
-      }
-    } else if (a == "--port") {
-      if (!TakeValue(ctx, i, config.port)) return kExitError;
-    } else if (a == "--phone") {
-      if (!TakeValue(ctx, i, config.phoneNumber)) return kExitError;
-    } else if (a == "--assets") {
-      if (!TakeValue(ctx, i, assetsDirectory)) return kExitError;
-    } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "Unknown option \"%s\"\n", a.c_str());
-      return kExitError;
-    } else if (path.empty()) {
-      path = a;
-    } else {
-      std::fprintf(stderr, "One firmware file only\n");
-      return kExitError;
-    }
+  std::vector<std::string> args = ctx.args;
+  for (std::string& a : args) {
+    if (a == "-y") a = "--yes";
+    if (a == "--type") a = "--link";  // the option's first name
   }
-  if (path.empty()) {
-    std::fprintf(stderr, "Usage: skyharvester-cli firmware FILE.phx [--yes] [--type T] [--port P] [--phone N]\n");
+  std::set<std::string> withValue = LinkOptionNames();
+  withValue.insert({"assets", "files"});
+  CliOptions options(args, withValue, {"yes", "backup", "no-backup"});
+  if (!options.Ok() || options.Positional().size() != 1) {
+    std::fprintf(stderr, "%s\nUsage: skyharvester-cli firmware FILE.phx [options] (see --help)\n",
+                 options.Ok() ? (options.Positional().empty() ? "no firmware file" : "one firmware file only")
+                              : options.Error().c_str());
     return kExitError;
   }
-  options.assetsDirectory = assetsDirectory;
+  CConfiguration config = ctx.config;
+  if (!ApplyLinkOptions(options, config)) return kExitError;
+  if (options.Has("files")) config.outputDirectory = options.Value("files");
+  config.outputDirectory = WithSlash(config.outputDirectory);
+  const std::string path = options.Positional()[0];
+  FirmwareUpdateOptions updateOptions;
+  updateOptions.assetsDirectory = options.Value("assets", ctx.paths.configurationDirectory);
+  updateOptions.lock = &ProcessCommunicationLock();
 
   TerminalProgress progress(FirmwareProgressOptions());
-  TerminalPrompt prompt(yes, progress);
+  TerminalPrompt prompt(options.Has("yes"), progress);
   TerminalView view(progress, &prompt);
 
   PhxFile file;
@@ -132,12 +129,26 @@ int RunFirmware(CliContext& ctx) {
               fields.size.c_str());
   std::fflush(stdout);
 
-  std::unique_ptr<CCom> link = MakeLink(config);
+  // Nothing is asked or sent when the update could not run anyway.
+  FirmwareAssets assets;
+  std::string error;
+  if (!LoadFirmwareAssets(updateOptions.assetsDirectory, assets, error)) {
+    view.ShowBox("Error", MessageKind::Error, error);
+    return kExitError;
+  }
+
+  LinkSelection links;
+  CCom& link = links.Select(config);
   InterruptGuard interrupts;
+
+  const bool backup = options.Has("backup") ||
+                      (!options.Has("no-backup") &&
+                       prompt.AskYesNo("Info", "Retrieve the records and save the settings before the update?"));
+  if (backup && !Backup(ctx, config, link, progress)) return InterruptRequested() ? kExitAborted : kExitError;
 
   int result;
   {
-    CFirmwareUpdate update(*link, progress, prompt, view, options);
+    CFirmwareUpdate update(link, progress, prompt, view, updateOptions);
     update.SetFile(file);
     update.Start();
     // The command ends only when its worker has.
@@ -159,11 +170,16 @@ const CliCommandRegistrar registrar(
      "firmware_application_mode.bin (46320 bytes) and firmware_boot_block.bin\n"
      "(4096 bytes). Without them nothing is sent to the box.\n\n"
      "Options:\n"
-     "  --yes, -y        answer Yes to every question\n"
-     "  --type T         link for this run: usb, serial or modem (default: configured)\n"
-     "  --port P         serial port for this run (default: configured)\n"
-     "  --phone N        phone number for this run (default: configured)\n"
-     "  --assets DIR     folder with the key and images (default: configuration directory)\n\n"
+     "  --yes, -y                answer Yes to every question\n"
+     "  --backup                 first retrieve the records (K8 snapshot) and save the settings\n"
+     "                           (Settings_<IDNUM>.set) into the files folder; without --backup\n"
+     "                           or --no-backup the tool asks\n"
+     "  --no-backup              update without asking for a backup\n"
+     "  --files DIR              files folder for the backup (default: automatic/ascii_path)\n"
+     "  --link usb|serial|modem  link for this run (--type is the same; default: configured)\n"
+     "  --port NAME              serial port for this run (default: configured)\n"
+     "  --phone NUMBER           phone number for this run (default: configured)\n"
+     "  --assets DIR             folder with the key and images (default: configuration directory)\n\n"
      "Exit code: 0 updated, 1 error, 2 aborted.\n",
      RunFirmware, 70});
 

@@ -4,6 +4,7 @@
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
 #include "app/cli_retrieval_common.h"
+#include "app/cli_session.h"
 #include "core/folders.h"
 #include "link/link_selection.h"
 
@@ -25,11 +26,10 @@ int RunRetrieve(CliContext& ctx) {
 
   LinkSelection links;
   CCom& link = links.Select(config);
-  CommunicationLock lock;
   RecordStore store;
   TerminalProgress progress(RetrievalProgressOptions());
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{link, lock, config, ctx.paths.iniPath, store, progress, status, 1000};
+  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
 
   InterruptGuard interrupts;  // Ctrl-C is the Abort button: records so far are kept and saved
   const int64_t started = NowNanoseconds();

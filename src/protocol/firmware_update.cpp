@@ -1,4 +1,5 @@
 #include "protocol/firmware_update.h"
+#include "link/media_steps.h"
 
 #include <optional>
 
@@ -7,6 +8,7 @@
 #include "core/format.h"
 #include "core/log_file.h"
 #include "link/ccom.h"
+#include "link/media_steps.h"
 #include "protocol/aes_cbc.h"
 #include "protocol/firmware_blocks.h"
 
@@ -139,19 +141,12 @@ bool CFirmwareUpdate::LoadAssets() {
 }
 
 int CFirmwareUpdate::OpenMedia() {
-  if (link.Open()) {
-    LogLine("Open media: OK\n");
-    return kUpdateSuccess;
-  }
-  LogLine("Open media: ERROR\n");
-  LogLine("ERROR: %s\n", link.GetLastErrorText());
-  return kUpdateError;
+  return skyh::OpenMedia(link) ? kUpdateSuccess : kUpdateError;
 }
 
 void CFirmwareUpdate::CloseMedia() {
   link.EndSession();
-  LogLine("Close media\n");
-  link.Close();
+  skyh::CloseMedia(link);
   view.ShowLinkDescription(link.GetDescription());
 }
 

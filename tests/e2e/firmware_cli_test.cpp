@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "protocol/firmware_recorders.h"
+#include "demo_instrument.h"
 #include "sim_pty_bridge.h"
 #include "support/cli_run.h"
 #include "support/temp_dir.h"
@@ -32,7 +34,7 @@ TEST(FirmwareCliE2E, UpdatesTheBoxFromABootLoaderOfVersionZero) {
   test::SimPtyBridge bridge(Box(0));
   ASSERT_TRUE(bridge.ok());
   std::string common = "--type serial --port '" + bridge.Path() + "' --assets '" + fixture.dir.path() + "'";
-  CliRun run = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes " + common);
+  CliRun run = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes --no-backup " + common);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("File version: 2.5.0\nFile size: 19 Kbytes\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Firmware version: 2.1.0\n"), std::string::npos) << run.out;
@@ -76,6 +78,38 @@ TEST(FirmwareCliE2E, RefusesBadFilesMissingImagesAndUnansweredQuestions) {
 
   CliRun usage = RunCli(fixture.dir, "firmware");
   EXPECT_EQ(usage.exitCode, 1);
+}
+
+TEST(FirmwareCliE2E, BackupRetrievesTheRecordsAndSavesTheSettingsFirst) {
+  test::FirmwareFixture fixture;
+  test::SimPtyBridge bridge(Box(2), [](sim::ControlBox& box) {
+    sim::DemoOptions demo;
+    demo.days = 1;
+    sim::GenerateDemoMemory(demo, box.memory());
+    box.memory().SortByTime();
+  });
+  ASSERT_TRUE(bridge.ok());
+  test::WriteCliIni(fixture.dir, "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" +
+                                     bridge.Path() + "\n");
+  const std::string files = fixture.dir / "backup/";
+  CliRun run = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes --backup --files '" + files +
+                                       "' --assets '" + fixture.dir.path() + "'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Settings saved: " + files + "Settings_1234.set"), std::string::npos) << run.out;
+  EXPECT_NE(test::ReadFile(files + "Settings_1234.set").find("[Settings]"), std::string::npos);
+  size_t snapshots = 0;
+  for (auto& e : std::filesystem::directory_iterator(files)) snapshots += e.path().extension() == ".k8";
+  EXPECT_EQ(snapshots, 1u);
+  EXPECT_EQ(bridge.Box().firmware(), (sim::FirmwareVersion{2, 5, 0}));
+
+  // A box whose settings cannot be read as items is not updated.
+  test::SimPtyBridge empty(Box(2), [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
+  ASSERT_TRUE(empty.ok());
+  run = RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" + "' --yes --backup --port '" + empty.Path() +
+                                "' --files '" + files + "' --assets '" + fixture.dir.path() + "'");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("Backup failed"), std::string::npos) << run.err;
+  EXPECT_EQ(empty.Box().firmware(), (sim::FirmwareVersion{2, 1, 0}));
 }
 
 }  // namespace
