@@ -1,9 +1,7 @@
 #include "protocol/firmware_update.h"
-#include "link/media_steps.h"
-
-#include <optional>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/format.h"
 #include "core/log_file.h"
