@@ -55,43 +55,42 @@ bool BeginRun(RetrievalWorkerEnv& env, CommunicationLockHolder& holder, WorkerRe
   return true;
 }
 
-}  // namespace
-
-WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
+// The frame both workers share: lock, open, retrieve, pause, what the
+// worker writes (`conclude` sets the texts and files), end of session.
+template <typename Conclude>
+WorkerResult RunWorker(RetrievalWorkerEnv& env, bool deferLast, Conclude conclude) {
   WorkerResult result;
   CommunicationLockHolder holder(env.lock, CommunicationLock::kWorkerWaitMs);
   if (!BeginRun(env, holder, result)) return result;
 
-  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, false};
+  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, deferLast};
   result.status = Retrieve(renv, env.store, &result.outcome);
   Pause(env.pauseMs);
-  if (result.status == kRetrievalError) {
-    result.text = "Retrieve data error.";
-  } else {
-    const std::string& folder = env.config.outputDirectory;
-    result.filesWritten = SaveK8Snapshot(env.store, folder, env.config.baseName) == 0;
-    result.text = std::string(result.status == kRetrievalFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
-    if (result.filesWritten) {
-      result.text += "Saved to\"" + folder + "\" directory.";
-    } else {
-      result.text += "Can't save to\"" + folder + "\" directory.";
-    }
-  }
+  if (result.status == kRetrievalError) result.text = "Retrieve data error.";
+  else conclude(result);
   env.status.SetStatus(result.text);
   StopCommunication(env, result.status);
   env.progress.CloseAfter(2000);
   return result;
 }
 
-WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
-  WorkerResult result;
-  CommunicationLockHolder holder(env.lock, CommunicationLock::kWorkerWaitMs);
-  if (!BeginRun(env, holder, result)) return result;
+}  // namespace
 
-  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, true};
-  result.status = Retrieve(renv, env.store, &result.outcome);
-  Pause(env.pauseMs);
-  if (result.status == kRetrievalFinished) {
+WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
+  return RunWorker(env, false, [&](WorkerResult& result) {
+    const std::string& folder = env.config.outputDirectory;
+    result.filesWritten = SaveK8Snapshot(env.store, folder, env.config.baseName) == 0;
+    result.text = std::string(result.status == kRetrievalFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
+    result.text += (result.filesWritten ? "Saved to\"" : "Can't save to\"") + folder + "\" directory.";
+  });
+}
+
+WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
+  return RunWorker(env, true, [&](WorkerResult& result) {
+    if (result.status == kRetrievalAborted) {
+      result.text = "Retrieve data aborted.";
+      return;
+    }
     result.text = "Retrieve data OK.";
     RecordStore fresh;
     CopyNewRecords(env.store, result.outcome.stopTime, fresh);
@@ -107,15 +106,7 @@ WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
       result.text = "Retrieve data OK, but the files could not all be written.";
       LogLine("Export failed: \"last\" left unchanged\n");
     }
-  } else if (result.status == kRetrievalError) {
-    result.text = "Retrieve data error.";
-  } else {
-    result.text = "Retrieve data aborted.";
-  }
-  env.status.SetStatus(result.text);
-  StopCommunication(env, result.status);
-  env.progress.CloseAfter(2000);
-  return result;
+  });
 }
 
 }  // namespace skyh
