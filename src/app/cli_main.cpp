@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   StartUpOptions options;
-  if (auto code = StartUp(options, context.paths)) return *code == 0 ? kExitError : *code;
+  // Start-up has shown why it cannot go on; it ends as the window would.
+  if (auto code = StartUp(options, context.paths)) return *code;
   LoadConfiguration(context.paths.iniPath, context.config, &context.debug);
   if (CLogFile* log = GetLog()) log->Start(context.config.logEnabled != 0);
   // As the window does after reading the configuration.

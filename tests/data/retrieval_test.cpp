@@ -115,6 +115,7 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
   link.box.memory().SortByTime();
   ASSERT_GT(summary.records, 50);
   store.AddCopy(Record(1, 1).data(), 30);  // replaced by the retrieval
+  store.headNumber = "0999";                 // another instrument's, before
 
   RetrievalOutcome out;
   ASSERT_EQ(Run(link, &out), kRetrievalFinished);
