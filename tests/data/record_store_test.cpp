@@ -228,42 +228,30 @@ TEST_F(RecordStoreTest, FastDuplicateRemovalAndOrderMatchThePairwiseAlgorithms) 
 
 TEST_F(RecordStoreTest, EditingOperationsKeepTheUnknownCount) {
   Bytes header = MakeHeader();
-  Bytes known = Meas(1, 1), unknown = MakeRecord(0x55, Stamp{}, {1, 2, 3});
+  Bytes known = Meas(1, 1), unknown = MakeRecord(0x55, Stamp{}, {1, 2, 3}), rejected = known;
+  rejected.back() ^= 1;
   RecordStore store;
   store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
-  store.path = "/data/site.k8";
-  Bytes rejected = known;
-  rejected.back() ^= 1;
   EXPECT_FALSE(AddBytes(store, rejected));
   for (const Bytes& r : {known, unknown, known, unknown}) AddBytes(store, r);
   store.RemoveAt(1);
   store.RemoveAt(7);  // outside: nothing happens
-  EXPECT_EQ(store.Count(), 3);
-  EXPECT_EQ(store.UnknownCount(), 1);
   store.Reverse();
   EXPECT_EQ(RawList(store), Raws({unknown, known, known}));
   store.AddAllFrom(store);
   EXPECT_EQ(store.UnknownCount(), 2);
-
   RecordStore copy;
   copy.AssignFrom(store);
   EXPECT_EQ(RawList(copy), RawList(store));
   EXPECT_EQ(copy.UnknownCount(), 2);
-  EXPECT_EQ(copy.path, "/data/site.k8");
-  ASSERT_NE(copy.Header(), nullptr);
-
   store.ClearRecords();
   EXPECT_EQ(store.UnknownCount(), 0);
   EXPECT_EQ(store.TotalSize(), header.size());
-  copy.Clear();
-  EXPECT_EQ(copy.Header(), nullptr);
-  EXPECT_EQ(copy.TotalSize(), 0u);
 
   // A header too short for the version fields is taken without reading past it.
   Bytes shortHeader = MakeRecord(0x7C, Stamp{}, {});
-  RecordStore small;
-  EXPECT_TRUE(small.SetHeader(shortHeader.data(), static_cast<uint16_t>(shortHeader.size())));
-  EXPECT_EQ(small.scenarioKey, "SPFE0A0000");
+  EXPECT_TRUE(copy.SetHeader(shortHeader.data(), static_cast<uint16_t>(shortHeader.size())));
+  EXPECT_EQ(copy.scenarioKey, "SPFE0A0000");
 }
 
 }  // namespace
