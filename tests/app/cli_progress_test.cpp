@@ -5,26 +5,25 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace skyh::cli {
 namespace {
 
 // Captures what a TerminalProgress prints.
-class Capture {
- public:
-  Capture() : file(std::tmpfile()) {}
-  ~Capture() { std::fclose(file); }
+struct Capture {
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* file = open_memstream(&buffer, &size);
+  ~Capture() {
+    std::fclose(file);
+    std::free(buffer);
+  }
   std::string Text() {
     std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    return text;
+    return std::string(buffer, size);
   }
-  FILE* file;
 };
 
 int64_t g_nowMs = 0;

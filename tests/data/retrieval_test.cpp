@@ -373,15 +373,6 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   });
   other.join();
   lock.Unlock();
-
-  // A link that does not open.
-  link.openError = "Can't open port";
-  Recorder r3;
-  RetrievalWorkerEnv env3{link, lock, config, ini, store, r3, r3, 0};
-  r = RunInteractiveRetrieval(env3);
-  EXPECT_EQ(r.status, kRetrievalError);
-  EXPECT_EQ(r3.statuses.back(), "Retrieve data error.");
-  EXPECT_TRUE(r3.Saw("Can't open port"));
 }
 
 TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {

@@ -1,13 +1,10 @@
 #include "store_fixtures.h"
 
 #include <ctime>
-#include <filesystem>
 
-#include "core/log_file.h"
 #include "core/time_util.h"
 #include "records/scenario_list.h"
 #include "support/record_bytes.h"
-#include "support/temp_dir.h"
 
 namespace skyh::test {
 
@@ -25,7 +22,6 @@ Bytes MakeHeader(const Bytes& version) {
 
 void LoadTestScenarios() {
   GetScenarioList().LoadText(
-      "; layouts of the store tests\n"
       "S:1,0x1A,MEAS,Measurement,0\n"
       "E:VAL_BYTE,7\n"
       "E:VAL_BYTE,8\n"
@@ -50,22 +46,6 @@ std::vector<std::string> RawList(const RecordStore& store) {
   for (int32_t i = 0; i < store.Count(); ++i) out.push_back(RawOf(*store.At(i)));
   return out;
 }
-
-ScopedLog::ScopedLog(const std::string& logPath) : path(logPath) {
-  SetLog(new CLogFile(path, true));
-  GetLog()->Start(true);
-}
-
-ScopedLog::~ScopedLog() { SetLog(nullptr); }
-
-std::string ScopedLog::Text() const { return ReadFile(path); }
-
-ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& folder)
-    : previous(std::filesystem::current_path().string()) {
-  std::filesystem::current_path(folder);
-}
-
-ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
 
 namespace {
 int64_t g_nowMs = 0;

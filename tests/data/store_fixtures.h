@@ -1,9 +1,11 @@
 #pragma once
 // Records and data files built byte by byte for the store's tests.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/log_file.h"
 #include "data/record_store.h"
 #include "support/temp_dir.h"
 
@@ -20,36 +22,35 @@ struct Stamp {
 Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body);
 // A settings record carrying the version bytes at 7..12 and some settings.
 Bytes MakeHeader(const Bytes& version = {0x81, 0x00, 0x01, 0x00, 0x02, 0x0E});
-
-// The scenario list the store tests decode with: types 0x1A ("MEAS") and
-// 0x2B ("STAT"); any other type is unknown.
+// Types 0x1A ("MEAS") and 0x2B ("STAT"); any other type is unknown.
 void LoadTestScenarios();
 
 std::string Concat(const std::vector<Bytes>& parts);
 bool AddBytes(RecordStore& store, const Bytes& bytes);
-// The store's records as raw byte strings, in store order.
-std::vector<std::string> RawList(const RecordStore& store);
 std::string RawOf(const CRecord& r);
+std::vector<std::string> RawList(const RecordStore& store);  // in store order
 
-// A log switched on for one test; Text() gives what was logged.
+// A log switched on for one test.
 class ScopedLog {
  public:
-  explicit ScopedLog(const std::string& path);
-  ~ScopedLog();
-  std::string Text() const;
+  explicit ScopedLog(const std::string& logPath) : path(logPath) {
+    SetLog(new CLogFile(path, true));
+    GetLog()->Start(true);
+  }
+  ~ScopedLog() { SetLog(nullptr); }
+  std::string Text() const { return ReadFile(path); }
 
  private:
   std::string path;
 };
 
-// Runs in another working directory for the life of the object.
 class ScopedWorkingDirectory {
  public:
-  explicit ScopedWorkingDirectory(const std::string& folder);
-  ~ScopedWorkingDirectory();
+  explicit ScopedWorkingDirectory(const std::string& folder) { std::filesystem::current_path(folder); }
+  ~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
 
  private:
-  std::string previous;
+  std::filesystem::path previous = std::filesystem::current_path();
 };
 
 // "Now" fixed at a UTC moment, with the local zone set to UTC.

@@ -65,23 +65,19 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
   test::CliRun save = home.Run("settings save " + home.Arg(""));
   EXPECT_EQ(save.exitCode, 0) << save.err;
   EXPECT_EQ(save.out, home.dir / "Settings_1234.set\n");
-  std::string set = test::ReadFile(home.dir / "Settings_1234.set");
-  EXPECT_TRUE(Has(set, "[Settings]\nInstrumentNumber=1234\nLatitude=43.56123\n")) << set;
+  EXPECT_TRUE(Has(test::ReadFile(home.dir / "Settings_1234.set"), "[Settings]\nInstrumentNumber=1234\nLatitude=43.56123\n"));
 
   test::WriteFile(home.dir / "edited.set",
                   "[Settings]\r\nSiteName=Pic du Midi\r\nGain=9\r\nHeaterOn=YES\r\nAutoStart=no\r\n"
                   "Password=newpw\r\nMeasureInterval=5000\r\n");
   const std::vector<uint8_t> before = bridge.Box().memory().settings();
   test::CliRun preview = home.Run("settings load " + home.Arg("edited.set"));
-  EXPECT_EQ(preview.exitCode, 0) << preview.err;
   EXPECT_TRUE(Has(preview.out, "SiteName             Pic du Midi")) << preview.out;
   EXPECT_EQ(bridge.Box().memory().settings(), before) << "nothing sent without --send";
 
   test::CliRun load = home.Run("settings load " + home.Arg("edited.set") + " --send");
   EXPECT_EQ(load.exitCode, 0) << load.err;
-  EXPECT_TRUE(Has(load.err, "Write settings\nPlease wait...\nWriting settings...\nWrite settings OK.\n"
-                            "Stopping communication...\n"))
-      << load.err;
+  EXPECT_TRUE(Has(load.err, "Write settings\nPlease wait...\nWriting settings...\nWrite settings OK.\n")) << load.err;
   const std::vector<uint8_t> after = bridge.Box().memory().settings();
   EXPECT_EQ(ValueOf(after, "SITE"), "Pic du Midi");
   EXPECT_EQ(ValueOf(after, "GAIN"), "9");
@@ -92,103 +88,59 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
     EXPECT_EQ(ValueOf(after, key), ValueOf(before, key)) << key;
   EXPECT_EQ(std::string(after.begin() + 13 + 28, after.begin() + 13 + 36), std::string("newpw\0\0\0", 8));
 
-  // What the tool wrote is what show reads back.
-  test::CliRun again = home.Run("settings show");
-  EXPECT_TRUE(Has(again.out, "SiteName             Pic du Midi")) << again.out;
-}
-
-TEST(SettingsCliE2E, SettingsOfADataFileAndWhatCannotBeDone) {
-  test::SimPtyBridge bridge({}, DemoBox);
-  ASSERT_TRUE(bridge.ok());
-  CliHome home(bridge.Path());
+  // The settings of a data file need no box.
   sim::BoxMemory memory;
   memory.SetSettings(sim::MakeDemoSettingsRecord(42, 0));
   ASSERT_TRUE(memory.SaveK8(home.dir / "site.k8"));
   const int commands = bridge.Box().counters().commands;
-
-  test::CliRun save = home.Run("settings save " + home.Arg("") + " --from " + home.Arg("site.k8"));
-  EXPECT_EQ(save.exitCode, 0) << save.err;
-  EXPECT_EQ(save.out, home.dir / "Settings_0042.set\n");
+  save = home.Run("settings save " + home.Arg("") + " --from " + home.Arg("site.k8"));
+  EXPECT_EQ(save.out, home.dir / "Settings_0042.set\n") << save.err;
   EXPECT_TRUE(Has(test::ReadFile(home.dir / "Settings_0042.set"), "InstrumentNumber=42\n"));
-  EXPECT_EQ(bridge.Box().counters().commands, commands) << "a data file needs no box";
-
+  EXPECT_EQ(bridge.Box().counters().commands, commands);
   test::CliRun missing = home.Run("settings load " + home.Arg("nothing.set") + " --send");
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(Has(missing.err, "Can't read " + home.dir / "nothing.set")) << missing.err;
-  test::CliRun usage = home.Run("settings frobnicate");
-  EXPECT_EQ(usage.exitCode, 1);
-  EXPECT_TRUE(Has(usage.err, "Usage: skyharvester-cli settings show")) << usage.err;
-  test::CliRun noPort = home.Run("settings show --port /dev/nonexistent-tty");
-  EXPECT_EQ(noPort.exitCode, 1);
-  EXPECT_FALSE(noPort.err.empty());
 }
 
-TEST(TimeCliE2E, SetsAndReadsTheBoxClockInUtc) {
-  test::SimPtyBridge bridge;
-  ASSERT_TRUE(bridge.ok());
-  CliHome home(bridge.Path());
-
-  test::CliRun set = home.Run("time set 2025-03-07 14:05:09");
-  EXPECT_EQ(set.exitCode, 0) << set.err;
-  EXPECT_EQ(set.out, "2025-03-07 14:05:09\n");
-  EXPECT_TRUE(Has(set.err, "Set time/date ok")) << set.err;
-  const int64_t expected = FieldsToTime(2025, 3, 7, 14, 5, 9) - NowUtc();
-  EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), static_cast<double>(expected), 2.0);
-
-  test::CliRun get = home.Run("time get");
-  EXPECT_EQ(get.exitCode, 0) << get.err;
-  EXPECT_EQ(get.out.substr(0, 17), "2025-03-07 14:05:") << get.out;
-  EXPECT_TRUE(Has(get.err, "Get time/date ok")) << get.err;
-
-  test::CliRun system = home.Run("time set --system");
-  EXPECT_EQ(system.exitCode, 0) << system.err;
-  EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), 0.0, 2.0);
-
-  const int commands = bridge.Box().counters().commands;
-  for (const char* bad : {"time set 2025-02-30 10:00:00", "time set 1999-12-31 23:59:59", "time set 2025-03-07",
-                          "time set --system 2025-03-07 10:00:00", "time"}) {
-    test::CliRun run = home.Run(bad);
-    EXPECT_EQ(run.exitCode, 1) << bad;
-    EXPECT_FALSE(run.err.empty()) << bad;
-  }
-  EXPECT_EQ(bridge.Box().counters().commands, commands) << "nothing sent for bad input";
-
-  test::CliRun noBox = home.Run("time get --port /dev/nonexistent-tty");
-  EXPECT_EQ(noBox.exitCode, 1);
-  EXPECT_TRUE(Has(noBox.err, "Can't find Photometer\n")) << noBox.err;
-}
-
-TEST(BoardCliE2E, ResetAndClearFlashAskUnlessYes) {
+TEST(BoxCliE2E, ClockResetAndClearFlash) {
   test::SimPtyBridge bridge({}, DemoBox);
   ASSERT_TRUE(bridge.ok());
   CliHome home(bridge.Path());
   const size_t records = bridge.Box().memory().size();
   ASSERT_GT(records, 0u);
 
-  test::CliRun no = home.Run("clear-flash");
+  test::CliRun no = home.Run("clear-flash");  // no terminal to answer: nothing done
   EXPECT_EQ(no.exitCode, 2);
   EXPECT_TRUE(Has(no.err, "Do you want to clear the internal flash memory?")) << no.err;
-  EXPECT_EQ(no.out, "") << "no result without an answer";
-  EXPECT_EQ(bridge.Box().memory().size(), records);
   EXPECT_EQ(bridge.Box().counters().commands, 0);
+  for (const char* bad : {"time set 2025-02-30 10:00:00", "time set 2025-03-07", "time set --system 2025-03-07 10:00:00"}) {
+    test::CliRun run = home.Run(bad);
+    EXPECT_EQ(run.exitCode, 1) << bad;
+    EXPECT_FALSE(run.err.empty()) << bad;
+  }
+  EXPECT_EQ(bridge.Box().counters().commands, 0) << "nothing sent for bad input";
+
+  test::CliRun set = home.Run("time set 2025-03-07 14:05:09");
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_TRUE(Has(set.err, "Set time/date ok")) << set.err;
+  const int64_t expected = FieldsToTime(2025, 3, 7, 14, 5, 9) - NowUtc();
+  EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), static_cast<double>(expected), 2.0);
+  test::CliRun get = home.Run("time get");
+  EXPECT_EQ(get.out.substr(0, 17), "2025-03-07 14:05:") << get.out << get.err;
+  EXPECT_EQ(home.Run("time set --system").exitCode, 0);
+  EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), 0.0, 2.0);
 
   test::CliRun reset = home.Run("reset --yes");
-  EXPECT_EQ(reset.exitCode, 0) << reset.err;
-  EXPECT_EQ(reset.out, "Reset board success\n");
+  EXPECT_EQ(reset.out, "Reset board success\n") << reset.err;
   EXPECT_EQ(bridge.Box().memory().size(), records);
-
-  test::CliRun noReset = home.Run("reset");
-  EXPECT_EQ(noReset.exitCode, 2);
-  EXPECT_TRUE(Has(noReset.err, "Do you want to reset the Photometer control box?")) << noReset.err;
-
   test::CliRun clear = home.Run("clear-flash --yes");
   EXPECT_EQ(clear.exitCode, 0) << clear.err;
   EXPECT_EQ(clear.out, "Clear flash memory success\n");
   EXPECT_EQ(bridge.Box().memory().size(), 0u);
 
-  test::CliRun noLink = home.Run("clear-flash --yes --port /dev/nonexistent-tty");
-  EXPECT_EQ(noLink.exitCode, 1);
-  EXPECT_EQ(noLink.out, "Clear flash memory error\n");
+  test::CliRun noBox = home.Run("time get --port /dev/nonexistent-tty");
+  EXPECT_EQ(noBox.exitCode, 1);
+  EXPECT_TRUE(Has(noBox.err, "Can't find Photometer\n")) << noBox.err;
 }
 
 TEST(FileCliE2E, InfoDescribesAndConvertWritesTheDemoData) {
@@ -220,26 +172,19 @@ TEST(FileCliE2E, InfoDescribesAndConvertWritesTheDemoData) {
     EXPECT_TRUE(TimeToFields(t, f));
     return Sprintf("%04d-%02d-%02d %02d:%02d:%02d UTC", f.year, f.month, f.day, f.hour, f.minute, f.second);
   };
-  EXPECT_EQ(text(first).substr(0, 10), "2025-12-01");
-  EXPECT_EQ(text(last).substr(0, 10), "2025-12-02");
   EXPECT_TRUE(Has(info.out, "First time: " + text(first) + "\n")) << info.out;
   EXPECT_TRUE(Has(info.out, "Last time: " + text(last) + "\n")) << info.out;
   // The per-type lines add up to the record count.
   int sum = 0;
-  for (const std::string& line : SplitTextLines(info.out)) {
+  for (const std::string& line : SplitTextLines(info.out))
     if (line.rfind("  type 0x", 0) == 0) sum += std::stoi(line.substr(line.find_last_of(' ') + 1));
-  }
   EXPECT_EQ(sum, summary.records);
 
   test::CliRun convert = home.Run("convert " + home.Arg("Demo Site.K8") + " " + home.Arg("missing.k8"));
   EXPECT_EQ(convert.exitCode, 1) << "one file could not be read";
   EXPECT_EQ(convert.out, home.dir / "Demo Site.K8 -> " + home.dir / "demo site.*\n");
   EXPECT_TRUE(Has(convert.err, "Error, can't open " + home.dir / "missing.k8")) << convert.err;
-  int asciiFiles = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(home.dir.path()))
-    if (entry.path().filename().string().rfind("demo site.", 0) == 0) ++asciiFiles;
-  EXPECT_GE(asciiFiles, 3);
-  EXPECT_TRUE(std::filesystem::exists(home.dir / "demo site.---")) << "the unknown records' file";
+  EXPECT_TRUE(std::filesystem::exists(home.dir / "demo site.---"));
 
   test::CliRun bad = home.Run("info " + home.Arg("missing.k8"));
   EXPECT_EQ(bad.exitCode, 1);
