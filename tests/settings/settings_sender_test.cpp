@@ -24,6 +24,7 @@ struct Recorder : IProgressSink, IStatusLine {
   bool Aborted() override { return false; }
   void CloseAfter(int ms) override { log.push_back("close:" + std::to_string(ms)); }
   void SetStatus(const std::string& t) override { log.push_back("status:" + t); }
+  bool Has(const std::string& line) const { return std::find(log.begin(), log.end(), line) != log.end(); }
   std::vector<std::string> log;
 };
 
@@ -80,8 +81,7 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   auto writes = link.Frames(0x48);
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_EQ(writes[0].payload.size(), 2u + sim::kDemoSettingsAreaSize);
-  EXPECT_EQ(writes[0].payload[0], 0);
-  EXPECT_EQ(writes[0].payload[1], 0);
+  EXPECT_TRUE(writes[0].payload[0] == 0 && writes[0].payload[1] == 0);
   EXPECT_EQ(link.Frames(0x4B).size(), 1u);
   EXPECT_FALSE(link.IsConnected());
 }
@@ -109,10 +109,7 @@ TEST(SettingsSenderTest, AnUnchangedPasswordTellsTheBoxToKeepItsOwn) {
 // A settings record of another firmware with an 1100-byte area.
 std::vector<uint8_t> BigRecord(uint8_t version0, uint8_t fill) {
   std::vector<uint8_t> body(6 + 1100, fill);
-  body[0] = version0;
-  body[1] = 0;
-  body[2] = 1;
-  body[3] = 2;
+  std::copy_n(std::vector<uint8_t>{version0, 0, 1, 2}.begin(), 4, body.begin());
   return sim::MakeRecord(0x7C, 0, body);
 }
 
@@ -120,15 +117,11 @@ TEST(SettingsSenderTest, PiecesNeverSplitAFieldAndOneSidedParametersStayAsTheBox
   test::TempDir dir;
   // The box's firmware: a 4-byte field at 510 and a parameter the memory's
   // firmware does not know.
-  test::WriteFile(dir / "SPE1FF0102.par",
-                  "P Shared, SHARED, 0, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
-                  "P Across, ACROSS, 510, 32, 0, 0, 2000000000, 0, 0, 0, 0, 0, D\r\n"
-                  "P BoxOnly, BOXONLY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
-  test::WriteFile(dir / "SPE2FF0102.par",
-                  "P Shared, SHARED, 0, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
-                  "P Across, ACROSS, 510, 32, 0, 0, 2000000000, 0, 0, 0, 0, 0, D\r\n"
-                  "P MemOnly, MEMONLY, 2, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
-                  "P BoxOnly, OTHERKEY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
+  const std::string shared = "P Shared, SHARED, 0, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
+                             "P Across, ACROSS, 510, 32, 0, 0, 2000000000, 0, 0, 0, 0, 0, D\r\n";
+  test::WriteFile(dir / "SPE1FF0102.par", shared + "P BoxOnly, BOXONLY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
+  test::WriteFile(dir / "SPE2FF0102.par", shared + "P MemOnly, MEMONLY, 2, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
+                                                   "P BoxOnly, OTHERKEY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
   test::BoxLink link;
   link.box.memory().SetSettings(BigRecord(0xE1, 0x11));
   std::vector<uint8_t> edited = BigRecord(0xE2, 0x22);
@@ -169,8 +162,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     link.box.memory().SetSettings(demo);
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
-    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "text:Get settings error: 2\n"), r.log.end());
-    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "status:Write settings error."), r.log.end());
+    EXPECT_TRUE(r.Has("text:Get settings error: 2\n") && r.Has("status:Write settings error."));
     EXPECT_TRUE(link.Frames(0x48).empty());
     EXPECT_TRUE(link.Frames(0x4B).empty()) << "no end of session after a failed exchange";
     EXPECT_FALSE(link.IsConnected());
@@ -182,7 +174,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     link.box.memory().SetSettings(demo);
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
-    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "text:Write settings error: 2\n"), r.log.end());
+    EXPECT_TRUE(r.Has("text:Write settings error: 2\n"));
     EXPECT_TRUE(link.Frames(0x4B).empty());
   }
   {
@@ -191,9 +183,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     link.box.memory().SetSettings(BigRecord(0xE9, 0));
     Recorder r;
     EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
-    EXPECT_NE(std::find(r.log.begin(), r.log.end(),
-                        "text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."),
-              r.log.end());
+    EXPECT_TRUE(r.Has("text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."));
     EXPECT_TRUE(link.Frames(0x48).empty());
   }
 }
@@ -216,7 +206,7 @@ TEST(SettingsSenderTest, AnotherLinkUserHoldingTheLockKeepsTheLinkClosed) {
   Recorder r;
   EXPECT_EQ(SendSettings(link, job, r, r), 1);
   EXPECT_EQ(link.opens, 0);
-  EXPECT_NE(std::find(r.log.begin(), r.log.end(), std::string("text:") + LinkBusyText()), r.log.end());
+  EXPECT_TRUE(r.Has(std::string("text:") + LinkBusyText()));
   done.set_value();
   other.join();
   // Once free, the lock is taken and given back.
