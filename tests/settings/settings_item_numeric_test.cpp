@@ -9,12 +9,15 @@ namespace {
 
 using test::MakeItem;
 
-TEST(SettingsDecimal, SignFollowsTheMinimum) {
-  const std::vector<uint8_t> area = {0xFF, 0xFE};
+TEST(SettingsDecimal, SignFollowsTheMinimumAndDecimalsAreClamped) {
+  const std::vector<uint8_t> area = {0xFF, 0xFE, 123};
   EXPECT_EQ(MakeItem("P,T,T,0,16,0,-100,100,0,0,0,0,0,D", area)->GetValueText(), "-257");
   EXPECT_EQ(MakeItem("P,T,T,0,16,0,0,70000,0,0,0,0,0,D", area)->GetValueText(), "65279");
   // Bias is taken off after the sign: raw 0xFF in 8 signed bits is -1.
   EXPECT_EQ(MakeItem("P,T,T,1,8,0,-5,5,0,10,0,0,0,D", area)->GetValueText(), "-12");
+  EXPECT_EQ(MakeItem("P,V,V,2,8,0,0,255,0,0,0,10,0,D", area)->GetValueText(), "12");
+  EXPECT_EQ(MakeItem("P,V,V,2,8,0,0,255,0,0,0,10,-3,D", area)->GetValueText(), "12");
+  EXPECT_EQ(MakeItem("P,V,V,2,8,0,0,255,0,0,0,0,99999,D", area)->GetValueText(), "123.000000000000000");
 }
 
 TEST(SettingsDecimal, ScalingAndRoundTrip) {
@@ -98,13 +101,6 @@ TEST(SettingsDecimal, TextRulesAndRefusals) {
   auto biased = MakeItem("P,V,V,0,8,0,0,100,0,-10,0,0,0,D", area);
   EXPECT_EQ(biased->SetValueFromText("5"), kValueTooHigh);
   EXPECT_EQ(biased->SetValueFromText("10"), kValueAccepted);
-}
-
-TEST(SettingsDecimal, DecimalsAreClamped) {
-  const std::vector<uint8_t> area = {123};
-  EXPECT_EQ(MakeItem("P,V,V,0,8,0,0,255,0,0,0,10,0,D", area)->GetValueText(), "12");
-  EXPECT_EQ(MakeItem("P,V,V,0,8,0,0,255,0,0,0,10,-3,D", area)->GetValueText(), "12");
-  EXPECT_EQ(MakeItem("P,V,V,0,8,0,0,255,0,0,0,0,99999,D", area)->GetValueText(), "123.000000000000000");
 }
 
 TEST(SettingsBoolean, TextsAndWrites) {

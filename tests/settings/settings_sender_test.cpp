@@ -53,22 +53,35 @@ void Set(CSettingsItemList& items, const char* key, const std::string& text) {
 
 TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   test::BoxLink link;
-  link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, 0));
-  // The copy in memory differs from the box: edited here, and an older site.
+  std::vector<uint8_t> boxRecord = sim::MakeDemoSettingsRecord(1234, 0);
+  std::copy_n("boxpw\0\0", 8, boxRecord.begin() + 13 + 28);
+  link.box.memory().SetSettings(boxRecord);
+  // The copy in memory differs from the box: edited here, an older site and
+  // another password as read from an older file.
   std::vector<uint8_t> edited = sim::MakeDemoSettingsRecord(77, 0);
+  std::copy_n("oldpw\0\0", 8, edited.begin() + 13 + 28);
   auto items = Items(edited);
   ASSERT_TRUE(items);
+  Set(*items, "MINT", "30");
+  WriteAllToRecord(*items, SettingsAreaOf(edited));  // the editor's OK: the password unchanged
+  Recorder first;
+  EXPECT_EQ(SendSettings(link, Job(edited), first, first), 0);
+  const std::vector<uint8_t>& box = link.box.memory().settings();
+  EXPECT_EQ(Value(box, "MINT"), "30");
+  // An unchanged password tells the box to keep its own.
+  EXPECT_EQ(std::vector<uint8_t>(box.begin() + 13 + 28, box.begin() + 13 + 36),
+            (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
+
   Set(*items, "SITE", "New Site");
   Set(*items, "GAIN", "9");
   Set(*items, "HEAT", "1");
   Set(*items, "TOFF", "-3.2");
   Set(*items, "PASSWD", "secret");
   WriteAllToRecord(*items, SettingsAreaOf(edited));
-
+  link.written.clear();
   Recorder r;
   EXPECT_EQ(SendSettings(link, Job(edited), r, r), 0);
-  const std::vector<uint8_t>& box = link.box.memory().settings();
-  for (const char* key : {"IDNUM", "SITE", "GAIN", "HEAT", "TOFF", "FSET", "OPER", "SERIAL"})
+  for (const char* key : {"IDNUM", "SITE", "GAIN", "HEAT", "TOFF", "FSET", "OPER", "SERIAL", "MINT"})
     EXPECT_EQ(Value(box, key), Value(edited, key)) << key;
   EXPECT_EQ(Value(box, "SITE"), "New Site");
   // A password changed in the editor goes out as its text.
@@ -84,26 +97,6 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   EXPECT_TRUE(writes[0].payload[0] == 0 && writes[0].payload[1] == 0);
   EXPECT_EQ(link.Frames(0x4B).size(), 1u);
   EXPECT_FALSE(link.IsConnected());
-}
-
-TEST(SettingsSenderTest, AnUnchangedPasswordTellsTheBoxToKeepItsOwn) {
-  test::BoxLink link;
-  std::vector<uint8_t> boxRecord = sim::MakeDemoSettingsRecord(1234, 0);
-  std::copy_n("boxpw\0\0", 8, boxRecord.begin() + 13 + 28);
-  link.box.memory().SetSettings(boxRecord);
-  // Memory holds another password as read from an older file.
-  std::vector<uint8_t> edited = boxRecord;
-  std::copy_n("oldpw\0\0", 8, edited.begin() + 13 + 28);
-  auto items = Items(edited);
-  Set(*items, "MINT", "30");
-  WriteAllToRecord(*items, SettingsAreaOf(edited));  // the editor's OK: the password unchanged
-
-  Recorder r;
-  EXPECT_EQ(SendSettings(link, Job(edited), r, r), 0);
-  const std::vector<uint8_t>& box = link.box.memory().settings();
-  EXPECT_EQ(Value(box, "MINT"), "30");
-  EXPECT_EQ(std::vector<uint8_t>(box.begin() + 13 + 28, box.begin() + 13 + 36),
-            (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
 }
 
 // A settings record of another firmware with an 1100-byte area.
@@ -155,36 +148,25 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
                                                "status:Writing settings...", "status:Write settings error.",
                                                "text:Can't open /dev/ttyUSB9", "close:2000"}));
   }
-  {
-    sim::BoxOptions silent;
-    silent.faults.silentAfterReplies = 0;
-    test::BoxLink link(silent);
-    link.box.memory().SetSettings(demo);
+  // Silent at once; silent after GetSettings; a box firmware whose parameter file is not here.
+  struct Case {
+    int silentAfter;
+    std::vector<uint8_t> boxSettings;
+    std::string text;
+  };
+  for (const Case& c : {Case{0, demo, "text:Get settings error: 2\n"}, Case{1, demo, "text:Write settings error: 2\n"},
+                        Case{-1, BigRecord(0xE9, 0), "text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."}}) {
+    sim::BoxOptions o;
+    o.faults.silentAfterReplies = c.silentAfter;
+    test::BoxLink link(o);
+    link.box.memory().SetSettings(c.boxSettings);
     Recorder r;
-    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
-    EXPECT_TRUE(r.Has("text:Get settings error: 2\n") && r.Has("status:Write settings error."));
-    EXPECT_TRUE(link.Frames(0x48).empty());
-    EXPECT_TRUE(link.Frames(0x4B).empty()) << "no end of session after a failed exchange";
+    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1) << c.text;
+    EXPECT_TRUE(r.Has(c.text) && r.Has("status:Write settings error.")) << c.text;
+    if (c.silentAfter != 1) EXPECT_TRUE(link.Frames(0x48).empty()) << "nothing written: " << c.text;
+    // No end of session after a failed exchange.
+    if (c.silentAfter >= 0) EXPECT_TRUE(link.Frames(0x4B).empty()) << c.text;
     EXPECT_FALSE(link.IsConnected());
-  }
-  {
-    sim::BoxOptions oneReply;
-    oneReply.faults.silentAfterReplies = 1;  // answers GetSettings only
-    test::BoxLink link(oneReply);
-    link.box.memory().SetSettings(demo);
-    Recorder r;
-    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
-    EXPECT_TRUE(r.Has("text:Write settings error: 2\n"));
-    EXPECT_TRUE(link.Frames(0x4B).empty());
-  }
-  {
-    // The box runs a firmware whose parameter file is not here: nothing is written.
-    test::BoxLink link;
-    link.box.memory().SetSettings(BigRecord(0xE9, 0));
-    Recorder r;
-    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
-    EXPECT_TRUE(r.Has("text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."));
-    EXPECT_TRUE(link.Frames(0x48).empty());
   }
 }
 
