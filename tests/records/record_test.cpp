@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "records/record.h"
 #include "records/scenario_list.h"
 #include "support/record_bytes.h"
@@ -33,16 +35,13 @@ TEST(RecordFraming, AcceptedAndRejectedBytes) {
   EXPECT_EQ(r.length(), 12);
   EXPECT_EQ(r.hex(), "1A0CC0000000001122FE0CC0");
 
-  auto bad = twelve;
-  bad[10] = 0x0D;  // trailing length differs
-  EXPECT_FALSE(Decode(r, empty, bad));
-  EXPECT_EQ(r.length(), 0);
-  bad = twelve;
-  bad[9] = 0xFD;  // no end marker
-  EXPECT_FALSE(Decode(r, empty, bad));
-  bad = twelve;
-  bad[1] = bad[10] = 0;  // zero length
-  EXPECT_FALSE(Decode(r, empty, bad));
+  // Trailing length differs, no end marker, zero length.
+  for (auto [at, at2, value] : {std::tuple{10, 10, 0x0D}, {9, 9, 0xFD}, {1, 10, 0}}) {
+    auto bad = twelve;
+    bad[at] = bad[at2] = static_cast<uint8_t>(value);
+    EXPECT_FALSE(Decode(r, empty, bad)) << at;
+    EXPECT_EQ(r.length(), 0);
+  }
   // A length field must cover exactly the bytes given, no fewer and no more.
   auto longer = twelve;
   longer.insert(longer.end(), {0xFE, 0x0C, 0x00});
