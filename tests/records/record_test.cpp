@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "records/record.h"
 #include "records/scenario_list.h"
 #include "support/record_bytes.h"
@@ -33,16 +35,13 @@ TEST(RecordFraming, AcceptedAndRejectedBytes) {
   EXPECT_EQ(r.length(), 12);
   EXPECT_EQ(r.hex(), "1A0CC0000000001122FE0CC0");
 
-  auto bad = twelve;
-  bad[10] = 0x0D;  // trailing length differs
-  EXPECT_FALSE(Decode(r, empty, bad));
-  EXPECT_EQ(r.length(), 0);
-  bad = twelve;
-  bad[9] = 0xFD;  // no end marker
-  EXPECT_FALSE(Decode(r, empty, bad));
-  bad = twelve;
-  bad[1] = bad[10] = 0;  // zero length
-  EXPECT_FALSE(Decode(r, empty, bad));
+  // Trailing length differs, no end marker, zero length.
+  for (auto [at, at2, value] : {std::tuple{10, 10, 0x0D}, {9, 9, 0xFD}, {1, 10, 0}}) {
+    auto bad = twelve;
+    bad[at] = bad[at2] = static_cast<uint8_t>(value);
+    EXPECT_FALSE(Decode(r, empty, bad)) << at;
+    EXPECT_EQ(r.length(), 0);
+  }
   // A length field must cover exactly the bytes given, no fewer and no more.
   auto longer = twelve;
   longer.insert(longer.end(), {0xFE, 0x0C, 0x00});
@@ -69,17 +68,12 @@ TEST(RecordDecoding, TimeStampNameAndUnknownText) {
   ASSERT_NE(r.scenario(), nullptr);
   EXPECT_EQ(r.scenario()->number, 7);
   EXPECT_FALSE(r.IsUnknown());
-  EXPECT_EQ(r.name(), "Met");
-  EXPECT_EQ(r.description(), "Weather");
-  EXPECT_EQ(r.GetText(), "65");
-  EXPECT_EQ(r.ElementCount(), 1u);
+  EXPECT_EQ(r.name() + "/" + r.description() + "/" + r.GetText(), "Met/Weather/65");
 
   ASSERT_TRUE(Decode(r, list, MakeRecordBytes(0x23, 0, {0x41})));
   EXPECT_TRUE(r.IsUnknown());
-  EXPECT_EQ(r.name(), "---");
-  EXPECT_EQ(r.description(), "Unknown");
   EXPECT_EQ(r.ElementCount(), 0u);
-  EXPECT_EQ(r.GetText(), "Unknown: \"230B000000000041FE0B00\"");
+  EXPECT_EQ(r.name() + "/" + r.description() + "/" + r.GetText(), "---/Unknown/Unknown: \"230B000000000041FE0B00\"");
 
   // A scenario without elements names the record, but the text is the hex form.
   ASSERT_TRUE(Decode(r, list, MakeRecordBytes(0x22, 0, {})));
@@ -111,7 +105,6 @@ TEST(RecordDecoding, RepeatGroups) {
     EXPECT_EQ(elements[i]->definition().decodeType, types[i]) << i;
   }
   EXPECT_EQ(r.GetText(), "3,45.0,46.0,47.0,600");
-  EXPECT_EQ(r.ElementAt(4)->GetText(), "600");
   EXPECT_EQ(r.ElementAt(5), nullptr);
 
   // A count of 0 ends the elements at the repeat count itself.
@@ -161,21 +154,15 @@ TEST(RecordIdentity, CopiesAndDuplicates) {
   EXPECT_TRUE(a.IsSameRecord(b));
   EXPECT_FALSE(a.IsSameRecord(c));  // same time, other bytes
   EXPECT_FALSE(a.IsSameRecord(d));  // same body, other time
-  EXPECT_EQ(a.time(), c.time());
-  EXPECT_LT(a.time(), d.time());
+  EXPECT_FALSE(CRecord().IsSameRecord(a));
 
+  // Copies own their bytes.
   CRecord copy(a);
-  EXPECT_NE(copy.raw(), a.raw());
-  EXPECT_TRUE(copy.IsSameRecord(a));
+  EXPECT_TRUE(copy.raw() != a.raw() && copy.IsSameRecord(a));
   CRecord moved(std::move(copy));
-  EXPECT_TRUE(moved.IsSameRecord(a));
   EXPECT_EQ(moved.hex(), a.hex());
   copy = c;
   EXPECT_TRUE(copy.IsSameRecord(c));
-  CRecord fresh;
-  EXPECT_EQ(fresh.length(), 0);
-  EXPECT_EQ(fresh.time(), 0);
-  EXPECT_FALSE(fresh.IsSameRecord(a));
 }
 
 TEST(RecordScenario, SurvivesAReloadOfTheList) {
@@ -184,14 +171,12 @@ TEST(RecordScenario, SurvivesAReloadOfTheList) {
   CRecord r;
   const auto bytes = MakeRecordBytes(0x70, 0, {0x34, 0x12});
   ASSERT_TRUE(r.Decode("", bytes.data(), bytes.size()));
-  ASSERT_NE(r.scenario(), nullptr);
   const CScnType* before = r.scenario();
+  ASSERT_NE(before, nullptr);
 
   ASSERT_TRUE(list.LoadText("S:13,0x71,Sky,Sky scan,0\nE:VAL_BYTE,7\n"));
   EXPECT_EQ(r.scenario(), before);
-  EXPECT_EQ(r.scenario()->number, 12);
-  EXPECT_EQ(r.name(), "Sun");
-  EXPECT_EQ(r.GetText(), "4660");
+  EXPECT_EQ(r.name() + "/" + r.GetText(), "Sun/4660");
   list.Clear();
   EXPECT_EQ(r.description(), "Direct sun");
 

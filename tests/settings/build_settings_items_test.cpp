@@ -4,6 +4,7 @@
 
 #include "item_maker.h"
 #include "records/settings_area.h"
+#include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 namespace skyh {
@@ -13,15 +14,9 @@ using test::TempDir;
 using test::WriteFile;
 
 // A settings record: 13 header bytes, the area, end mark and length.
-std::vector<uint8_t> SettingsRecord(const std::vector<uint8_t>& area) {
-  std::vector<uint8_t> record(13, 0);
-  record[0] = 0x7C;
-  record.insert(record.end(), area.begin(), area.end());
-  const size_t length = record.size() + 3;
-  record.push_back(0xFE);
-  record.push_back(static_cast<uint8_t>(length));
-  record.push_back(static_cast<uint8_t>(length >> 8));
-  return record;
+std::vector<uint8_t> SettingsRecord(std::vector<uint8_t> area) {
+  area.insert(area.begin(), 6, 0);
+  return test::MakeRecordBytes(0x7C, 0, area);
 }
 
 const char kParameters[] =
@@ -85,10 +80,10 @@ TEST(BuildSettingsItems, UnchangedItemsWriteBackTheSameBytes) {
   EXPECT_EQ(FindItemByKey(*items, "MODE")->SetValueFromText("2"), kValueAccepted);
   EXPECT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("4660"), kValueAccepted);
   WriteAllToRecord(*items, SettingsAreaOf(record));
-  EXPECT_EQ(record[13 + 6], 0x04);
-  EXPECT_EQ(record[13 + 0], 0x34);
-  EXPECT_EQ(record[13 + 1], 0x12);
-  EXPECT_EQ(record.back(), expected.back());
+  expected[13 + 6] = 0x04;
+  expected[13 + 0] = 0x34;
+  expected[13 + 1] = 0x12;
+  EXPECT_EQ(record, expected);
 }
 
 TEST(BuildSettingsItems, RefusesFilesThatDoNotFitTheRecord) {
@@ -124,8 +119,7 @@ TEST(SettingsItemList, FactoryAndFieldsOutsideTheArea) {
   };
   for (char type : std::string("BDHPSbdhps")) {
     auto item = CreateSettingsItem(descriptor(type), area);
-    ASSERT_NE(item, nullptr) << type;
-    EXPECT_EQ(item->typeLetter(), std::toupper(type));
+    EXPECT_TRUE(item && item->typeLetter() == std::toupper(type)) << type;
   }
   EXPECT_EQ(CreateSettingsItem(descriptor('x'), area), nullptr);
   EXPECT_EQ(CreateSettingsItem(nullptr, area), nullptr);

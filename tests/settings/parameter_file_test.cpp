@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/format.h"
 #include "records/settings_area.h"
 #include "support/temp_dir.h"
 
@@ -10,6 +11,12 @@ namespace {
 
 using test::TempDir;
 using test::WriteFile;
+
+// The descriptor's fields in the order of a parameter line.
+std::string Fields(const ParameterDescriptor& d) {
+  return Sprintf("%s,%s,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%c", d.name.c_str(), d.key.c_str(), d.offset, d.bits, d.shift,
+                 d.min, d.max, d.default_, d.bias, d.multiplier, d.divisor, d.decimals, d.type);
+}
 
 TEST(ParameterFile, ReadsParameterLinesAndSkipsTheRest) {
   TempDir dir;
@@ -30,23 +37,10 @@ TEST(ParameterFile, ReadsParameterLinesAndSkipsTheRest) {
   ASSERT_TRUE(list.has_value());
   ASSERT_EQ(list->Count(), 3u);
 
-  const ParameterDescriptor& num = *list->At(0);
-  EXPECT_EQ(num.name, "Headnumber");  // spaces and tabs are removed
-  EXPECT_EQ(num.key, "IDNUM");
-  EXPECT_EQ(num.bits, 16);
-  EXPECT_EQ(num.max, 9999);
-  EXPECT_EQ(num.default_, 1);
-  EXPECT_EQ(num.type, 'D');
-
-  const ParameterDescriptor& lat = *list->At(1);
-  EXPECT_EQ(lat.offset, 2);
-  EXPECT_EQ(lat.min, -90000);
-  EXPECT_EQ(lat.divisor, 1000);
-  EXPECT_EQ(lat.decimals, 3);
-  EXPECT_EQ(lat.type, 'd');
-
-  EXPECT_EQ(list->At(2)->bits, -1);  // not a number
-  EXPECT_EQ(list->At(2)->type, 'B');
+  // Spaces and tabs are removed from the name; a field that is not a number is -1.
+  EXPECT_EQ(Fields(*list->At(0)), "Headnumber,IDNUM,0,16,0,0,9999,1,0,0,0,0,D");
+  EXPECT_EQ(Fields(*list->At(1)), "Lat,IDLAT,2,32,0,-90000,90000,0,0,0,1000,3,d");
+  EXPECT_EQ(Fields(*list->At(2)), "Odd,ODD,4,-1,0,0,1,0,0,0,0,0,B");
 
   WriteFile(path, "# only comments\r\nQ,1,2\r\n");
   EXPECT_EQ(ReadParameterFile(path)->Count(), 0u);

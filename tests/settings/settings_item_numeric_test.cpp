@@ -8,13 +8,17 @@ namespace skyh {
 namespace {
 
 using test::MakeItem;
+using test::Store;
 
-TEST(SettingsDecimal, SignFollowsTheMinimum) {
-  const std::vector<uint8_t> area = {0xFF, 0xFE};
+TEST(SettingsDecimal, SignFollowsTheMinimumAndDecimalsAreClamped) {
+  const std::vector<uint8_t> area = {0xFF, 0xFE, 123};
   EXPECT_EQ(MakeItem("P,T,T,0,16,0,-100,100,0,0,0,0,0,D", area)->GetValueText(), "-257");
   EXPECT_EQ(MakeItem("P,T,T,0,16,0,0,70000,0,0,0,0,0,D", area)->GetValueText(), "65279");
   // Bias is taken off after the sign: raw 0xFF in 8 signed bits is -1.
   EXPECT_EQ(MakeItem("P,T,T,1,8,0,-5,5,0,10,0,0,0,D", area)->GetValueText(), "-12");
+  EXPECT_EQ(MakeItem("P,V,V,2,8,0,0,255,0,0,0,10,0,D", area)->GetValueText(), "12");
+  EXPECT_EQ(MakeItem("P,V,V,2,8,0,0,255,0,0,0,10,-3,D", area)->GetValueText(), "12");
+  EXPECT_EQ(MakeItem("P,V,V,2,8,0,0,255,0,0,0,0,99999,D", area)->GetValueText(), "123.000000000000000");
 }
 
 TEST(SettingsDecimal, ScalingAndRoundTrip) {
@@ -44,8 +48,7 @@ TEST(SettingsDecimal, ScalingAndRoundTrip) {
   std::vector<uint8_t> scaled = {7};
   auto biased = MakeItem("P,B,B,0,8,0,0,200,0,2,5,0,0,D", scaled);
   EXPECT_EQ(biased->GetValueText(), "25");
-  EXPECT_EQ(biased->SetValueFromText("40"), kValueAccepted);
-  biased->WriteToRecord(scaled);
+  Store(*biased, "40", scaled);
   EXPECT_EQ(scaled[0], 10);
 }
 
@@ -53,21 +56,18 @@ TEST(SettingsDecimal, NarrowFieldKeepsTheOtherBits) {
   std::vector<uint8_t> area = {0x5A};
   auto nibble = MakeItem("P,N,N,0,4,4,-8,7,0,0,0,0,0,D", area);
   EXPECT_EQ(nibble->GetValueText(), "5");
-  EXPECT_EQ(nibble->SetValueFromText("-3"), kValueAccepted);
-  nibble->WriteToRecord(area);
+  Store(*nibble, "-3", area);
   EXPECT_EQ(area[0], 0xDA);
   nibble->ReadFromRecord(area);
   EXPECT_EQ(nibble->GetValueText(), "-3");
-  EXPECT_EQ(nibble->SetValueFromText("7"), kValueAccepted);
-  nibble->WriteToRecord(area);
+  Store(*nibble, "7", area);
   EXPECT_EQ(area[0], 0x7A);
 
   // A field crossing a byte boundary: 6 bits at shift 6 of two bytes.
   std::vector<uint8_t> wide = {0xFF, 0xFF};
   auto crossing = MakeItem("P,C,C,0,6,6,0,63,0,0,0,0,0,D", wide);
   EXPECT_EQ(crossing->GetValueText(), "63");
-  EXPECT_EQ(crossing->SetValueFromText("0"), kValueAccepted);
-  crossing->WriteToRecord(wide);
+  Store(*crossing, "0", wide);
   EXPECT_EQ(wide[0], 0x3F);
   EXPECT_EQ(wide[1], 0xF0);
 }
@@ -98,13 +98,6 @@ TEST(SettingsDecimal, TextRulesAndRefusals) {
   auto biased = MakeItem("P,V,V,0,8,0,0,100,0,-10,0,0,0,D", area);
   EXPECT_EQ(biased->SetValueFromText("5"), kValueTooHigh);
   EXPECT_EQ(biased->SetValueFromText("10"), kValueAccepted);
-}
-
-TEST(SettingsDecimal, DecimalsAreClamped) {
-  const std::vector<uint8_t> area = {123};
-  EXPECT_EQ(MakeItem("P,V,V,0,8,0,0,255,0,0,0,10,0,D", area)->GetValueText(), "12");
-  EXPECT_EQ(MakeItem("P,V,V,0,8,0,0,255,0,0,0,10,-3,D", area)->GetValueText(), "12");
-  EXPECT_EQ(MakeItem("P,V,V,0,8,0,0,255,0,0,0,0,99999,D", area)->GetValueText(), "123.000000000000000");
 }
 
 TEST(SettingsBoolean, TextsAndWrites) {

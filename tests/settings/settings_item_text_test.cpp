@@ -7,6 +7,7 @@ namespace skyh {
 namespace {
 
 using test::MakeItem;
+using test::Store;
 
 TEST(SettingsHexString, ReadsMostSignificantFirstAndWritesBack) {
   std::vector<uint8_t> area = {0x01, 0x02, 0x03, 0xEE};
@@ -22,8 +23,7 @@ TEST(SettingsHexString, ReadsMostSignificantFirstAndWritesBack) {
   EXPECT_EQ(hex->GetValueText(), "0A");
   hex->WriteToRecord(area);
   EXPECT_EQ(area, (std::vector<uint8_t>{0x0A, 0x00, 0x00, 0xEE}));
-  EXPECT_EQ(hex->SetValueFromText("abc"), kValueAccepted);
-  hex->WriteToRecord(area);
+  Store(*hex, "abc", area);
   EXPECT_EQ(area, (std::vector<uint8_t>{0xBC, 0x0A, 0x00, 0xEE}));
 
   EXPECT_EQ(hex->SetValueFromText("0g"), kValueInvalid);
@@ -47,13 +47,11 @@ TEST(SettingsString, LengthLimitsAndZeroTermination) {
   EXPECT_EQ(text->description(), "Site name [ 16 characters max ]");
   EXPECT_EQ(text->SetValueFromText(std::string(16, 'a')), kValueTooHigh);
   EXPECT_EQ(text->GetValueText(), "Lille");
-  EXPECT_EQ(text->SetValueFromText(std::string(15, 'b')), kValueAccepted);
-  text->WriteToRecord(area);
+  Store(*text, std::string(15, 'b'), area);
   EXPECT_EQ(std::string(area.begin() + 2, area.begin() + 17), std::string(15, 'b'));
   EXPECT_EQ(area[17], 0);
   EXPECT_EQ(area[18], 'x');
-  EXPECT_EQ(text->SetValueFromText("ab"), kValueAccepted);
-  text->WriteToRecord(area);
+  Store(*text, "ab", area);
   EXPECT_EQ(std::string(area.begin() + 2, area.begin() + 19), std::string("ab") + std::string(14, '\0') + "x");
 
   // No zero byte in the field: the read stops at the field's end.

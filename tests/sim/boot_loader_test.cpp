@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "control_box.h"
 #include "fault_random.h"
 #include "wire_helpers.h"
@@ -56,20 +58,15 @@ class BootTest : public ::testing::Test {
     Bytes key;
   };
   Info BootInfo() {
-    test::Reply r = Ask(0x49);
-    Info i;
-    if (r.payload.empty()) return i;
-    i.mode = r.payload[0];
-    if (i.mode == 0 || r.payload.size() < 4) return i;
-    i.blockSize = static_cast<uint16_t>(r.payload[1] | r.payload[2] << 8);
-    i.version = r.payload[3];
-    i.key.assign(r.payload.begin() + 4, r.payload.end());
-    return i;
+    const Bytes p = Ask(0x49).payload;
+    if (p.size() < 4) return {p.empty() ? uint8_t{0xEE} : p[0]};
+    return {p[0], p[3], static_cast<uint16_t>(p[1] | p[2] << 8), Bytes(p.begin() + 4, p.end())};
   }
   // Erase, blocks (skipping those that are all 0xFF once prepared), checksum.
   int WriteImage(const Bytes& image, size_t blockSize, const Bytes* key) {
     EXPECT_EQ(Ask(0x22).cmd, 0x22);
-    std::unique_ptr<HostScrambler> s(key ? new HostScrambler(*key) : nullptr);
+    std::optional<HostScrambler> s;
+    if (key) s.emplace(*key);
     int skipped = 0;
     for (size_t offset = 0; offset < image.size(); offset += blockSize) {
       Bytes block(blockSize, 0xFF);
@@ -111,9 +108,7 @@ TEST_F(BootTest, UpdateThroughTheBootLoaderLeavesExactlyTheImage) {
   EXPECT_EQ(WakeAndAskVersion().payload, (Bytes{2, 1, 0}));
   EXPECT_EQ(box_->counters().wakeFrames, 1);
   const Info info = BootInfo();
-  EXPECT_EQ(info.mode, 1);
-  EXPECT_EQ(info.blockSize, 600);
-  EXPECT_EQ(info.version, 2);
+  EXPECT_TRUE(info.mode == 1 && info.blockSize == 600 && info.version == 2);
   EXPECT_EQ(info.key, o.boot.keyBytes);
 
   // Block 1 is chosen so that it scrambles to all 0xFF: the host skips it,

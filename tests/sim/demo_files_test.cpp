@@ -7,6 +7,7 @@
 #include "core/time_util.h"
 #include "core/user_messages.h"
 #include "demo_instrument.h"
+#include "records/parameter_file.h"
 #include "records/record.h"
 #include "records/scenario_list.h"
 #include "settings/build_settings_items.h"
@@ -19,21 +20,17 @@ const std::string kDemo = std::string(SKYH_SOURCE_DIR) + "/demo/";
 constexpr const char* kDemoKey = "SPD7000201";
 
 struct CollectMessages : IUserMessages {
-  std::vector<std::string> texts;
+  CollectMessages() { SetUserMessages(this); }
+  ~CollectMessages() override { SetUserMessages(nullptr); }
   void Show(MessageKind, const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
 };
 
-class DemoFiles : public ::testing::Test {
- protected:
-  void SetUp() override { SetUserMessages(&messages_); }
-  void TearDown() override { SetUserMessages(nullptr); }
-  CollectMessages messages_;
-};
-
-TEST_F(DemoFiles, ScenarioListLoadsWholeAndEveryGeneratedRecordDecodes) {
+TEST(DemoFiles, ScenarioListLoadsWholeAndEveryGeneratedRecordDecodes) {
+  CollectMessages messages;
   ClistScn list;
   ASSERT_TRUE(list.Load(kDemo + "ScnList.dat"));
-  EXPECT_TRUE(messages_.texts.empty()) << messages_.texts.front();  // no unknown decode type
+  EXPECT_TRUE(messages.texts.empty()) << messages.texts.front();  // no unknown decode type
   ASSERT_EQ(list.Count(), 5u);
   const size_t elements[] = {6, 4, 5, 6, 5};
   for (size_t i = 0; i < list.Count(); ++i) {
@@ -46,13 +43,24 @@ TEST_F(DemoFiles, ScenarioListLoadsWholeAndEveryGeneratedRecordDecodes) {
   o.days = 2;
   BoxMemory m;
   const DemoSummary s = GenerateDemoMemory(o, m);
+  EXPECT_EQ(static_cast<size_t>(s.records), m.size());
+  EXPECT_EQ(s.unknownRecords, 3);  // two of an unknown type, one report of an unknown kind
+  EXPECT_EQ(ParameterFileNameOfRecord(m.settings()), "SPD7FF0201.par");
+  BoxMemory again;  // the same options give the same memory
+  GenerateDemoMemory(o, again);
+  EXPECT_EQ(again.ToK8Bytes(), m.ToK8Bytes());
+
   std::map<std::string, int> byName;
   int unknown = 0;
+  int64_t previous = o.startUtc;
   std::string allText;
   for (const Bytes& raw : m.records()) {
     CRecord r;
     ASSERT_TRUE(r.Decode(list, kDemoKey, raw.data(), raw.size()));
-    EXPECT_GT(r.time(), 0);
+    // In recording order, inside the generated days.
+    EXPECT_GE(r.time(), previous);
+    EXPECT_LT(r.time(), o.startUtc + 2 * 86400);
+    previous = r.time();
     if (r.IsUnknown()) {
       ++unknown;
       EXPECT_TRUE(raw[0] == kDemoUnknownType || (raw[0] == kDemoReport && raw[7] == 9));
@@ -81,7 +89,7 @@ TEST_F(DemoFiles, ScenarioListLoadsWholeAndEveryGeneratedRecordDecodes) {
   EXPECT_TRUE(foreign.IsUnknown());
 }
 
-TEST_F(DemoFiles, ParameterFileBuildsEveryParameterOverTheSettingsArea) {
+TEST(DemoFiles, ParameterFileBuildsEveryParameterOverTheSettingsArea) {
   const Bytes settings = MakeDemoSettingsRecord(1234, FieldsToTime(2026, 6, 1, 0, 0, 0));
   const std::span<const uint8_t> area(settings.data() + 13, settings.size() - 16);
   std::unique_ptr<CSettingsItemList> items =

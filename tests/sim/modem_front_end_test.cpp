@@ -72,11 +72,6 @@ TEST(ModemFrontEnd, WithoutEchoAndWithBusyOrFailingDials) {
   EXPECT_EQ(Say(flaky, "ATDT42\r"), "\r\nNO CARRIER\r\n");
   EXPECT_EQ(Say(flaky, "ATD42\r"), "\r\nCONNECT 9600\r\n");
   EXPECT_EQ(flaky.modem().dialCount(), 3);
-
-  DialResult r;
-  EXPECT_TRUE(ParseDialResult("no-answer", r));
-  EXPECT_EQ(r, DialResult::NoAnswer);
-  EXPECT_FALSE(ParseDialResult("ring", r));
 }
 
 }  // namespace

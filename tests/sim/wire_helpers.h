@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/record_bytes.h"
+
 namespace skyh::sim::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -61,35 +63,24 @@ inline int DigitValue(uint8_t c) {
 // Reads every reply frame in `wire`, in order.
 inline std::vector<Reply> Replies(const Bytes& wire) {
   std::vector<Reply> out;
-  size_t i = 0;
-  while (i < wire.size()) {
+  auto byte = [&](size_t k) { return DigitValue(wire[k]) * 16 + DigitValue(wire[k + 1]); };
+  for (size_t i = 0; i < wire.size();) {
     if (wire[i] != 0x01) {
       ++i;
       continue;
     }
-    Reply r;
     if (i + 4 > wire.size() || wire[i + 2] != 0x02) break;
-    r.seq = wire[i + 1];
-    r.cmd = wire[i + 3];
-    size_t p = i + 4;
+    Reply r{false, false, wire[i + 1], wire[i + 3], {}};
     Bytes covered{r.seq, r.cmd};
-    while (p + 1 < wire.size() && wire[p] != 0x17) {
-      int h = DigitValue(wire[p]), l = DigitValue(wire[p + 1]);
-      if (h < 0 || l < 0) break;
-      covered.push_back(wire[p]);
-      covered.push_back(wire[p + 1]);
-      r.payload.push_back(static_cast<uint8_t>(h * 16 + l));
-      p += 2;
+    size_t p = i + 4;
+    for (; p + 1 < wire.size() && DigitValue(wire[p]) >= 0 && DigitValue(wire[p + 1]) >= 0; p += 2) {
+      covered.insert(covered.end(), {wire[p], wire[p + 1]});
+      r.payload.push_back(static_cast<uint8_t>(byte(p)));
     }
-    if (p + 6 > wire.size() || wire[p] != 0x17 || wire[p + 5] != 0x03) {
-      out.push_back(r);
-      break;
-    }
-    const int sum = (DigitValue(wire[p + 1]) * 16 + DigitValue(wire[p + 2])) |
-                    ((DigitValue(wire[p + 3]) * 16 + DigitValue(wire[p + 4])) << 8);
-    r.complete = true;
-    r.checksumOk = sum == Arc16(covered);
+    r.complete = p + 6 <= wire.size() && wire[p] == 0x17 && wire[p + 5] == 0x03;
+    r.checksumOk = r.complete && (byte(p + 1) | byte(p + 3) << 8) == Arc16(covered);
     out.push_back(r);
+    if (!r.complete) break;
     i = p + 6;
   }
   return out;
@@ -102,22 +93,8 @@ inline Reply OneReply(const Bytes& wire) {
   return all.empty() ? Reply{} : all.front();
 }
 
-// A record: type, length, packed time, body, FE, length.
-inline Bytes Record(uint8_t type, uint32_t packed, const Bytes& body) {
-  const size_t n = body.size() + 10;
-  Bytes r{type, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(packed),
-          static_cast<uint8_t>(packed >> 8), static_cast<uint8_t>(packed >> 16), static_cast<uint8_t>(packed >> 24)};
-  r.reserve(n);
-  for (uint8_t b : body) r.push_back(b);
-  r.push_back(0xFE);
-  r.push_back(static_cast<uint8_t>(n));
-  r.push_back(static_cast<uint8_t>(n >> 8));
-  return r;
-}
-
-inline uint32_t Packed(int y, int mo, int d, int h, int mi, int s) {
-  return static_cast<uint32_t>(y - 2000) << 26 | static_cast<uint32_t>(mo) << 22 | static_cast<uint32_t>(d) << 17 |
-         static_cast<uint32_t>(h) << 12 | static_cast<uint32_t>(mi) << 6 | static_cast<uint32_t>(s);
-}
+// Records in the box's layout, built by the shared test helper.
+inline constexpr auto* Record = &skyh::test::MakeRecordBytes;
+inline constexpr auto* Packed = &skyh::test::PackDateTime;
 
 }  // namespace skyh::sim::test
