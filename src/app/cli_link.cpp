@@ -1,10 +1,8 @@
 #include "app/cli_link.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <iostream>
 
+#include "app/cli_progress.h"
 #include "core/text_util.h"
 
 namespace skyh::cli {
@@ -37,17 +35,9 @@ bool ApplyLinkOptions(const CliOptions& options, CConfiguration& config) {
 }
 
 bool Confirm(const CliOptions& options, const std::string& text) {
-  if (options.Has("yes")) return true;
-  if (!isatty(STDIN_FILENO)) {
-    std::fprintf(stderr, "%s\nNo terminal to ask on: give --yes to go ahead.\n", text.c_str());
-    return false;
-  }
-  std::fprintf(stderr, "%s [y/N] ", text.c_str());
-  std::fflush(stderr);
-  std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  answer = ToLowerAscii(TrimBlanks(answer));
-  return answer == "y" || answer == "yes";
+  TerminalProgress progress;
+  TerminalPrompt prompt(options.Has("yes"), progress);
+  return prompt.AskYesNo("Info", text);
 }
 
 }  // namespace skyh::cli
