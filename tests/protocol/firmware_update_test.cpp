@@ -217,6 +217,12 @@ struct HeldRun {
 TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsTheRun) {
   HeldRun run;
   CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
+  EXPECT_FALSE(update.Start()) << "no file yet";
+  EXPECT_EQ(update.RunUpdate(), kUpdateError);
+  ASSERT_EQ(run.view.boxes.size(), 1u);
+  EXPECT_EQ(run.view.boxes[0].text, "Choose a file first");
+  EXPECT_TRUE(run.link.written.empty());
+
   run.StartHeld(update);
   EXPECT_TRUE(update.Running());
   update.RequestStop();  // answered Yes
@@ -232,17 +238,6 @@ TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsT
     closed.StartHeld(held);
   }
   closed.ExpectAborted();
-}
-
-TEST(FirmwareUpdateWorker, StartNeedsAFile) {
-  HeldRun run;
-  CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
-  EXPECT_FALSE(update.Start());
-  EXPECT_EQ(update.Join(), -1);
-  EXPECT_EQ(update.RunUpdate(), kUpdateError);
-  ASSERT_EQ(run.view.boxes.size(), 1u);
-  EXPECT_EQ(run.view.boxes[0].text, "Choose a file first");
-  EXPECT_TRUE(run.link.written.empty());
 }
 
 }  // namespace
