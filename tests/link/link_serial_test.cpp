@@ -76,19 +76,6 @@ TEST(SerialPort, OpensByPathOrLinkExclusivelyAndMovesRawBytes) {
   EXPECT_TRUE(second.Open(peer.SlavePath())) << "closed, the port is free";
 }
 
-TEST(SerialPort, RefusesWhatIsNotATerminalAndUnknownSettings) {
-  test::TempDir dir;
-  test::WriteFile(dir / "plain", "x");
-  SerialPort port;
-  EXPECT_FALSE(port.Open(dir / "plain"));
-  EXPECT_FALSE(port.Configure(9600, 8, 0, 0));  // not open
-  PtyPeer peer;
-  ASSERT_TRUE(port.Open(peer.SlavePath()));
-  EXPECT_FALSE(port.Configure(12345, 8, 0, 0));
-  EXPECT_FALSE(port.Configure(9600, 9, 0, 0));
-  EXPECT_TRUE(port.Configure(9600, 7, 2, 2));
-}
-
 TEST(CComSerial, OpenErrorsCarryTheirTexts) {
   CComSerial link;
   EXPECT_FALSE(link.Open());

@@ -1,11 +1,9 @@
-// The receive queue, reading a link from it, and the tick timer.
+// The receive queue and the tick timer.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <thread>
 
 #include "link/byte_queue.h"
-#include "link/ccom.h"
 #include "link/monotonic_clock.h"
 #include "link/tick_timer.h"
 
@@ -68,45 +66,6 @@ TEST(ByteQueue, WaitForDataOnAManualClockAndFromAnotherThread) {
   bool woke = q.WaitForData(60000, real);  // ends with the Put, not the time-out
   producer.join();
   EXPECT_TRUE(woke);
-}
-
-class QueueLink : public CCom {
- public:
-  QueueLink() { SetClock(&clock); }
-  bool Write(const uint8_t*, uint16_t) override { return true; }
-  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override {
-    ++reads;
-    return ReadFromQueue(rx, buffer, timeoutMs);
-  }
-  bool Open() override { return true; }
-  bool Close() override { return true; }
-  uint32_t GetDefaultTimeout() override { return 3000; }
-  std::string GetDescription() override { return {}; }
-
-  ManualClock clock;
-  ByteQueue rx;
-  int reads = 0;
-};
-
-TEST(CComRead, HandsBackAtMostOneChunkAtOnceAndDiscardsTheRest) {
-  QueueLink link;
-  uint8_t buffer[kLinkChunkBytes];
-  uint64_t start = link.clock.NowMs();
-  EXPECT_EQ(link.Read(buffer, 700), 0);
-  EXPECT_EQ(link.clock.NowMs() - start, 700u);
-
-  link.rx.Allocate(8192);
-  for (int i = 0; i < 6000; ++i) link.rx.Put(static_cast<uint8_t>(i));
-  EXPECT_EQ(link.Read(buffer, 700), kLinkChunkBytes);
-  EXPECT_EQ(link.clock.NowMs() - start, 700u) << "queued bytes come at once";
-  EXPECT_EQ(buffer[2], 2);
-  EXPECT_EQ(link.rx.Count(), 6000 - kLinkChunkBytes);
-
-  link.reads = 0;
-  link.DiscardReceived();
-  EXPECT_EQ(link.rx.Count(), 0);
-  EXPECT_EQ(link.reads, 2) << "one Read with bytes, one that finds none";
-  EXPECT_EQ(link.clock.NowMs() - start, 700u) << "discarding never waits";
 }
 
 TEST(TickTimer, CountsWholeTicksFromTheFirstAndRestartsAtExpiry) {
