@@ -24,12 +24,8 @@ bool WaitQueued(SerialPort& port, uint64_t& seen, uint64_t count) {
 }
 
 size_t ThreadCount() {
-  size_t n = 0;
-  for (auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-    (void)entry;
-    ++n;
-  }
-  return n;
+  using std::filesystem::directory_iterator;
+  return static_cast<size_t>(std::distance(directory_iterator("/proc/self/task"), directory_iterator()));
 }
 
 TEST(SerialPort, OpensByPathOrLinkExclusivelyAndMovesRawBytes) {
@@ -124,7 +120,6 @@ TEST(CComSerial, ReadHandsOutQueuedBytesAtOnceAndWaitsOtherwise) {
   ASSERT_EQ(link.Read(buffer, 3000), 10);
   EXPECT_EQ(clock.NowMs(), before);
   EXPECT_EQ(std::string(buffer, buffer + 10), "0123456789");
-
 
   ASSERT_TRUE(peer.Write("zz"));
   ASSERT_TRUE(WaitQueued(link.Port(), seen, 2));
