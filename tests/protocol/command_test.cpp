@@ -5,24 +5,13 @@
 #include <vector>
 
 #include "core/time_util.h"
-#include "protocol/command_codes.h"
 #include "protocol/crc16.h"
-#include "support/memory_link.h"
+#include "protocol/engine_test_util.h"
 
 namespace skyh {
 namespace {
 
-using test::BuildFrame;
-using test::MemoryLink;
-using test::WireFrame;
-using Bytes = std::vector<uint8_t>;
-
-// Answers every request with `payload` under `command` (0: the request's own, flagged).
-void AnswerWith(MemoryLink& link, Bytes payload, uint8_t command = 0) {
-  link.SetResponder([payload, command](const WireFrame& f) {
-    return BuildFrame(f.sequence, command ? command : static_cast<uint8_t>(f.command | 0x80), payload);
-  });
-}
+using namespace test;
 
 // GetBootInfo's outputs, set to nonsense before each call.
 struct BootInfo {
@@ -48,7 +37,7 @@ TEST(FrameSend, CrcAndExampleFramesByteForByte) {
   const Bytes reply = {0x01, 0x21, 0x02, 0x3E, 0x30, 0x31, 0x30, 0x34,
                        0x30, 0x32, 0x17, 0x42, 0x46, 0x33, 0x38, 0x03};
   EXPECT_EQ(BuildFrame(0x21, 0x3E, {0x01, 0x04, 0x02}), reply) << "the test encoder itself";
-  link.SetResponder([&](const WireFrame&) { return reply; });
+  Reply(link, reply);
   uint8_t major, minor, patch;
   ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComOk);
   EXPECT_EQ(patch, 2);

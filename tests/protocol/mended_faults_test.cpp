@@ -3,22 +3,12 @@
 
 #include <vector>
 
-#include "protocol/command_codes.h"
-#include "support/memory_link.h"
+#include "protocol/engine_test_util.h"
 
 namespace skyh {
 namespace {
 
-using test::BuildFrame;
-using test::MemoryLink;
-using test::WireFrame;
-using Bytes = std::vector<uint8_t>;
-
-Bytes Pattern(size_t n, uint8_t seed) {
-  Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
-  return b;
-}
+using namespace test;
 
 TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
   MemoryLink link;
@@ -41,20 +31,18 @@ TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
   // the command byte of the cut reply is still in the buffer.
   const Bytes bareEot = {0x01, 0x21, 0x02, 0xC3, '7', 0x01, 0x21, 0x02, 0x04};
   const Bytes good = BuildFrame(0x21, 0xC3, {0x7C, 0x01});
-  Bytes both = bareEot;
-  both.insert(both.end(), good.begin(), good.end());
-  link.SetResponder([&](const WireFrame&) { return both; });
+  Reply(link, Concat(bareEot, good));
   Bytes record;
   ASSERT_EQ(link.GetLastRecord(record), kComOk);
   EXPECT_EQ(record, (Bytes{0x7C, 0x01}));
 
-  link.SetResponder([&](const WireFrame&) { return bareEot; });
+  Reply(link, bareEot);
   record = {1};
   EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
   EXPECT_EQ(record, (Bytes{1}));
 
   // STX, ETB and four characters: no command byte either.
-  link.SetResponder([](const WireFrame&) { return Bytes{0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03}; });
+  Reply(link, {0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03});
   EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
   EXPECT_EQ(record, (Bytes{1}));
 }

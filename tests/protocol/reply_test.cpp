@@ -5,26 +5,12 @@
 
 #include <vector>
 
-#include "protocol/command_codes.h"
-#include "support/memory_link.h"
+#include "protocol/engine_test_util.h"
 
 namespace skyh {
 namespace {
 
-using test::BuildFrame;
-using test::MemoryLink;
-using test::WireFrame;
-using Bytes = std::vector<uint8_t>;
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// Every request gets `reply` back, as it is.
-void Reply(MemoryLink& link, Bytes reply) {
-  link.SetResponder([reply](const WireFrame&) { return reply; });
-}
+using namespace test;
 
 // Feeds `stream` to a parser in chunks of `chunk` bytes until a frame ends.
 int FeedInChunks(const Bytes& stream, size_t chunk, Bytes* decoded = nullptr) {
@@ -155,7 +141,7 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
   // Longer than the largest record: dropped, but a good frame after it is read.
   const Bytes huge(kMaxRecordBytes + 1, 0x3C);
   MemoryLink big;
-  big.SetResponder([&](const WireFrame& f) { return BuildFrame(f.sequence, 0xC6, huge); });
+  AnswerWith(big, huge, 0xC6);
   record.clear();
   EXPECT_EQ(big.RepeatRecord(record), kComTimeout);
   EXPECT_TRUE(record.empty());
@@ -171,7 +157,7 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
 // box is not stepped past a record that was asked for.
 TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   MemoryLink link;
-  link.SetResponder([](const WireFrame& f) { return BuildFrame(f.sequence, 0x44, {0x99}); });
+  AnswerWith(link, {0x99}, 0x44);
   Bytes record{7};
   EXPECT_EQ(link.GetPreviousRecord(record), kComNoRecord);
   ASSERT_EQ(link.Frames().size(), 2u);
