@@ -137,11 +137,7 @@ TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
     usb.box.memory().Append(sim::MakeRecord(0x11, sim::PackTime(1704067200 + 60 * i),
                                             sim::Bytes(size_t(10 + i % 50), uint8_t(i))));
   }
-  usb.box.memory().SetSettings(sim::MakeRecord(sim::kSettingsRecordType, 0, sim::Bytes(64, 7)));
   ASSERT_TRUE(usb.link.Open());
-  std::vector<uint8_t> settings;
-  ASSERT_EQ(usb.link.GetSettings(settings), kComOk);
-  EXPECT_EQ(settings, usb.box.memory().settings());
   std::vector<uint8_t> record;
   ASSERT_EQ(usb.link.GetLastRecord(record), kComOk);
   EXPECT_EQ(record, usb.box.memory().records()[299]);
