@@ -1,15 +1,17 @@
-// The update's block writing and boot information, step by step.
+// Block helpers, the firmware assets, and the update's steps and worker.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "protocol/firmware_assets.h"
 #include "protocol/firmware_blocks.h"
-#include "support/box_link.h"
 #include "protocol/firmware_recorders.h"
 #include "protocol/firmware_update.h"
+#include "support/box_link.h"
 
 namespace skyh {
 namespace {
@@ -18,9 +20,68 @@ using test::BoxLink;
 using test::RecordingProgress;
 using test::RecordingView;
 using test::ScriptedPrompt;
+using Bytes = std::vector<uint8_t>;
 
 constexpr uint8_t kWriteCode = 0x23;
 
+TEST(FirmwareBlocks, BlockSizeRoundsDownToAPowerOfTwoFrom256To2048) {
+  const std::pair<uint16_t, uint16_t> cases[] = {{600, 512},   {100, 256},   {0, 256},     {1023, 512},
+                                                 {1024, 1024}, {2047, 1024}, {65535, 2048}};
+  for (auto [reported, size] : cases) EXPECT_EQ(RoundBlockSize(reported), size) << reported;
+}
+
+// Carrying the stream over blocks is checked by the box holding the image
+// after a skipped block (FirmwareUpdateSteps).
+TEST(FirmwareBlocks, ScramblingIsACrcXmodemKeyStreamAndNeedsAKey) {
+  // With nine key bytes the first byte's key run starts at index 3, so the
+  // key "789123456" runs through "123456789", whose CRC-16/XMODEM is 0x31C3.
+  const auto* key = reinterpret_cast<const uint8_t*>("789123456");
+  uint16_t state = 0;
+  uint8_t two[2] = {0x00, 0x00};
+  ScrambleBlock(state, two, 1, key, 9);
+  EXPECT_EQ(state, 0x31C3);
+  EXPECT_EQ(two[0], 0xC3);
+  EXPECT_EQ(two[1], 0x00) << "bytes beyond n are left alone";
+
+  // No key bytes: block and state stay as they are.
+  Bytes small = {1, 2, 3};
+  state = 7;
+  ScrambleBlock(state, small.data(), 3, nullptr, 0);
+  ScrambleBlock(state, small.data(), 3, small.data(), -5);
+  EXPECT_EQ(small, (Bytes{1, 2, 3}));
+  EXPECT_EQ(state, 7);
+
+  Bytes erased(256, 0xFF);
+  EXPECT_TRUE(IsErasedBlock(erased.data(), erased.size()));
+  erased[255] = 0xFE;
+  EXPECT_FALSE(IsErasedBlock(erased.data(), erased.size()));
+}
+
+TEST(FirmwareBlocks, AssetsOfTheWrongSizeAreRefused) {
+  test::TempDir dir;
+  FirmwareAssets assets;
+  std::string error;
+  test::WriteFile(dir / kFirmwareKeyFileName, std::string(33, 'k'));
+  test::WriteFile(dir / kApplicationModeImageFileName, std::string(46320, 'a'));
+  test::WriteFile(dir / kBootBlockFileName, std::string(4096, 'b'));
+  EXPECT_FALSE(LoadFirmwareAssets(dir.path(), assets, error));
+  EXPECT_NE(error.find(kFirmwareKeyFileName), std::string::npos) << error;
+  EXPECT_TRUE(assets.aesKey.empty());
+
+  test::WriteFile(dir / kFirmwareKeyFileName, std::string(32, 'k'));
+  test::WriteFile(dir / kBootBlockFileName, std::string(4095, 'b'));
+  EXPECT_FALSE(LoadFirmwareAssets(dir.path(), assets, error));
+  EXPECT_NE(error.find(kBootBlockFileName), std::string::npos) << error;
+  EXPECT_NE(error.find("4095"), std::string::npos) << error;
+
+  test::WriteFile(dir / kBootBlockFileName, std::string(4096, 'b'));
+  ASSERT_TRUE(LoadFirmwareAssets(dir.path().substr(0, dir.path().size() - 1), assets, error)) << error;
+  EXPECT_EQ(assets.aesKey.size(), 32u);
+  EXPECT_EQ(assets.applicationModeImage.size(), 46320u);
+  EXPECT_EQ(assets.bootBlock[4095], 'b');
+}
+
+// An update object on a simulated boot loader, woken and ready for its steps.
 struct Steps {
   BoxLink link;
   RecordingProgress progress;
@@ -28,30 +89,29 @@ struct Steps {
   RecordingView view;
   CFirmwareUpdate update{link, progress, prompt, view, {}};
 
-  explicit Steps(sim::BoxOptions options) : link(std::move(options)) {
+  Steps(uint16_t blockSize, Bytes key) : link(BootLoader(blockSize, std::move(key))) {
     link.Open();
     link.SendBootloaderWake();
   }
+  static sim::BoxOptions BootLoader(uint16_t blockSize, Bytes key) {
+    sim::BoxOptions o;
+    o.boot.blockSize = blockSize;
+    o.boot.keyBytes = std::move(key);
+    return o;
+  }
 };
 
-sim::BoxOptions BootLoader(uint16_t blockSize, std::vector<uint8_t> key) {
-  sim::BoxOptions o;
-  o.boot.blockSize = blockSize;
-  o.boot.keyBytes = std::move(key);
-  return o;
-}
-
 TEST(FirmwareUpdateSteps, ErasedBlocksAreSkippedButCountedAndThePaddingStaysUnscrambled) {
-  const std::vector<uint8_t> key = {0x11, 0x92, 0x03, 0xE4, 0x35};
-  Steps s(BootLoader(300, key));
+  const Bytes key = {0x11, 0x92, 0x03, 0xE4, 0x35};
+  Steps s(300, key);
   ASSERT_EQ(s.update.ReadBootInfo(), kUpdateSuccess);
   ASSERT_EQ(s.update.BlockSize(), 256);
 
   // Block 1 is chosen so that it is all 0xFF once scrambled.
   const size_t length = 3 * 256 + 100;
-  std::vector<uint8_t> image = test::PatternBytes(length, 9);
+  Bytes image = test::PatternBytes(length, 9);
   uint16_t state = key.back();
-  std::vector<uint8_t> stream(256, 0);
+  Bytes stream(256, 0);
   ScrambleBlock(state, stream.data(), 256, key.data(), 5);  // block 0
   std::fill(stream.begin(), stream.end(), 0);
   ScrambleBlock(state, stream.data(), 256, key.data(), 5);  // block 1
@@ -66,70 +126,41 @@ TEST(FirmwareUpdateSteps, ErasedBlocksAreSkippedButCountedAndThePaddingStaysUnsc
   EXPECT_EQ(address(writes[2]), 768);
   EXPECT_TRUE(s.progress.Saw("Write code: 58%\n")) << "the skipped block still moves the progress";
   EXPECT_TRUE(s.progress.Saw("Write code: 100%\n"));
-  EXPECT_TRUE(s.progress.Saw("Write checksum..."));
 
   // The last block: 100 scrambled bytes, then 0xFF as it is.
-  const std::vector<uint8_t>& last = writes[2].payload;
+  const Bytes& last = writes[2].payload;
   ASSERT_EQ(last.size(), 259u);
-  EXPECT_NE(std::vector<uint8_t>(last.begin() + 3, last.begin() + 103),
-            std::vector<uint8_t>(image.begin() + 768, image.end()));
+  EXPECT_NE(Bytes(last.begin() + 3, last.begin() + 103), Bytes(image.begin() + 768, image.end()));
   EXPECT_TRUE(std::all_of(last.begin() + 103, last.end(), [](uint8_t b) { return b == 0xFF; }));
   // The box, undoing the same stream, holds the image (but for the block it never got).
-  std::vector<uint8_t> held = s.link.box.codeFlash().Image(length);
+  Bytes held = s.link.box.codeFlash().Image(length);
   EXPECT_TRUE(std::equal(image.begin(), image.begin() + 256, held.begin()));
   EXPECT_TRUE(std::equal(image.begin() + 512, image.end(), held.begin() + 512));
 }
 
-TEST(FirmwareUpdateSteps, BootInformationMustCarryAUsableKey) {
+TEST(FirmwareUpdateSteps, BadBootInformationAndImagesStopBeforeErasing) {
   {
-    Steps s(BootLoader(2048, std::vector<uint8_t>(300, 7)));
+    Steps s(2048, Bytes(300, 7));
     EXPECT_EQ(s.update.ReadBootInfo(), kUpdateError);
     EXPECT_TRUE(s.progress.Saw("Get information error: invalid key length 300\n"));
   }
   {
-    Steps s(BootLoader(5000, std::vector<uint8_t>(256, 7)));
-    EXPECT_EQ(s.update.ReadBootInfo(), kUpdateSuccess);
-    EXPECT_EQ(s.update.BlockSize(), 2048);
-    EXPECT_EQ(s.view.bootVersion, "2.0");
-  }
-  {
-    // The application answers mode 0 with no key: fine until something is scrambled.
-    sim::BoxOptions app = BootLoader(1024, {1, 2, 3});
-    app.boot.installed = false;
-    Steps s(app);
-    EXPECT_EQ(s.update.ReadBootInfo(), kUpdateSuccess);
-    EXPECT_EQ(s.update.BootMode(), 0);
-  }
-  {
-    // A silent box: the step's error with the result code.
-    Steps s(BootLoader(1024, {1}));
+    Steps s(1024, {1});
     s.link.Close();
     EXPECT_EQ(s.update.ReadBootInfo(), kUpdateError);
     EXPECT_TRUE(s.progress.Saw("Get information error: 4\n"));
     EXPECT_EQ(s.update.ReadDeviceVersion(), kUpdateError);
     EXPECT_TRUE(s.progress.Saw("Get firmware version: 4\n"));
   }
-}
-
-TEST(FirmwareUpdateSteps, WriteImageRefusesNothingAndTooLargeImagesBeforeErasing) {
-  Steps s(BootLoader(1024, {1, 2, 3}));
+  Steps s(1024, {1, 2, 3});
   ASSERT_EQ(s.update.ReadBootInfo(), kUpdateSuccess);
-  EXPECT_EQ(s.update.WriteImage(nullptr, 100, false, false), kUpdateError);
-  std::vector<uint8_t> image(16);
-  EXPECT_EQ(s.update.WriteImage(image.data(), 0, false, false), kUpdateError);
+  Bytes image(16);
   // Addresses have three bytes: beyond 16 MiB the blocks would land on the start again.
   EXPECT_EQ(s.update.WriteImage(image.data(), CFirmwareUpdate::kMaxImageLength + 1, false, false), kUpdateError);
-  EXPECT_TRUE(s.link.Frames(0x22).empty());
-  // Decrypting without a key (none loaded outside a run) fails before erasing too.
+  // Decrypting without a key (none loaded outside a run).
   EXPECT_EQ(s.update.WriteImage(image.data(), image.size(), true, true), kUpdateError);
   EXPECT_TRUE(s.link.Frames(0x22).empty());
 }
-
-}  // namespace
-}  // namespace skyh
-
-namespace skyh {
-namespace {
 
 // Holds the worker at its first block, then lets the test act.
 struct HeldRun {
@@ -150,54 +181,46 @@ struct HeldRun {
       erased.notify_all();
     };
   }
-  void WaitForErase() {
+  // Starts `update` paused (the Cancel question is open) and waits for its erase.
+  void StartHeld(CFirmwareUpdate& update) {
+    update.SetFile(fixture.phx);
+    update.Pause();
+    ASSERT_TRUE(update.Start());
     std::unique_lock<std::mutex> lock(mutex);
     erased.wait(lock, [this] { return sawErase; });
   }
+  // Held before the first block: that block goes out, then the stop is seen.
+  void ExpectAborted() {
+    EXPECT_EQ(progress.texts.back(), "Update: ABORTED");
+    EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(link.Frames(kWriteCode).size(), 1u);
+  }
 };
 
-TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopEndsTheRun) {
+TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsTheRun) {
   HeldRun run;
   CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
-  update.SetFile(run.fixture.phx);
-  update.Pause();  // the Cancel question is open
-  ASSERT_TRUE(update.Start());
-  run.WaitForErase();
+  EXPECT_FALSE(update.Start()) << "no file yet";
+  EXPECT_EQ(update.RunUpdate(), kUpdateError);
+  ASSERT_EQ(run.view.boxes.size(), 1u);
+  EXPECT_EQ(run.view.boxes[0].text, "Choose a file first");
+  EXPECT_TRUE(run.link.written.empty());
+
+  run.StartHeld(update);
   EXPECT_TRUE(update.Running());
   update.RequestStop();  // answered Yes
   update.Resume();
   EXPECT_EQ(update.Join(), kUpdateAborted);
   EXPECT_FALSE(update.Running());
-  // Held before the first block: that block goes out, then the stop is seen.
-  EXPECT_EQ(run.link.Frames(kWriteCode).size(), 1u);
-  EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
-  EXPECT_FALSE(run.link.IsConnected());
-}
+  run.ExpectAborted();
 
-TEST(FirmwareUpdateWorker, ClosingWhileAnUpdateRunsStopsItAndWaitsForTheWorker) {
-  HeldRun run;
+  // Closing the dialog while the update runs stops it and waits for the worker.
+  HeldRun closed;
   {
-    CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
-    update.SetFile(run.fixture.phx);
-    update.Pause();
-    ASSERT_TRUE(update.Start());
-    run.WaitForErase();
-  }  // the dialog closes
-  // The worker has ended: its summary and the closed link are there.
-  EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
-  EXPECT_FALSE(run.link.IsConnected());
-  EXPECT_EQ(run.link.Frames(kWriteCode).size(), 1u);
-}
-
-TEST(FirmwareUpdateWorker, StartNeedsAFile) {
-  HeldRun run;
-  CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
-  EXPECT_FALSE(update.Start());
-  EXPECT_EQ(update.Join(), -1);
-  EXPECT_EQ(update.RunUpdate(), kUpdateError);
-  ASSERT_EQ(run.view.boxes.size(), 1u);
-  EXPECT_EQ(run.view.boxes[0].text, "Choose a file first");
-  EXPECT_TRUE(run.link.written.empty());
+    CFirmwareUpdate held(closed.link, closed.progress, closed.prompt, closed.view, closed.fixture.Options());
+    closed.StartHeld(held);
+  }
+  closed.ExpectAborted();
 }
 
 }  // namespace

@@ -1,30 +1,14 @@
-// Faults of the plain exchange rules that the engine avoids: each case here
-// goes wrong under those rules.
+// Faults of the plain exchange rules that the engine avoids.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "protocol/command_codes.h"
-#include "support/memory_link.h"
+#include "protocol/engine_test_util.h"
 
 namespace skyh {
 namespace {
 
-using test::BuildFrame;
-using test::MemoryLink;
-using test::WireFrame;
-using Bytes = std::vector<uint8_t>;
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Bytes Pattern(size_t n, uint8_t seed) {
-  Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
-  return b;
-}
+using namespace test;
 
 TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
   MemoryLink link;
@@ -47,19 +31,18 @@ TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
   // the command byte of the cut reply is still in the buffer.
   const Bytes bareEot = {0x01, 0x21, 0x02, 0xC3, '7', 0x01, 0x21, 0x02, 0x04};
   const Bytes good = BuildFrame(0x21, 0xC3, {0x7C, 0x01});
-  link.SetResponder([&](const WireFrame&) { return Concat(bareEot, good); });
+  Reply(link, Concat(bareEot, good));
   Bytes record;
   ASSERT_EQ(link.GetLastRecord(record), kComOk);
   EXPECT_EQ(record, (Bytes{0x7C, 0x01}));
 
-  link.SetResponder([&](const WireFrame&) { return bareEot; });
+  Reply(link, bareEot);
   record = {1};
   EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
   EXPECT_EQ(record, (Bytes{1}));
 
-  // STX, ETB and four characters: the "checksum" would be read as the
-  // command byte and the frame would carry less than nothing.
-  link.SetResponder([](const WireFrame&) { return Bytes{0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03}; });
+  // STX, ETB and four characters: no command byte either.
+  Reply(link, {0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03});
   EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
   EXPECT_EQ(record, (Bytes{1}));
 }
@@ -99,25 +82,21 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
   EXPECT_EQ(link.EndSession(), kComTimeout);
   EXPECT_EQ(link.GetSettings(got), kComTimeout);
   EXPECT_EQ(got, (Bytes{0x55}));
-}
 
-TEST(MendedFaults, AcknowledgementEqualToTheRequestOnALineWithoutEcho) {
-  MemoryLink link;
-  link.SetResponder([](const WireFrame& f) {
+  // Without echo, a lone acknowledgement equal to the request is the answer
+  // once the wait is over, and at once after a reply has shown there is no echo.
+  MemoryLink plain;
+  plain.SetResponder([](const WireFrame& f) {
     if (f.command == kCmdGetDateTime) return BuildFrame(f.sequence, f.command, {25, 3, 7, 14, 5, 9});
     return BuildFrame(f.sequence, f.command, f.payload);
   });
-  // Before the line is known, a lone frame like the request is the answer
-  // once the wait is over.
-  EXPECT_EQ(link.ResetBoard(), kComOk);
-  EXPECT_EQ(link.Frames().size(), 1u);
-  // A first reply that differs from the request shows the line does not
-  // echo; from then on such answers are taken at once.
+  EXPECT_EQ(plain.ResetBoard(), kComOk);
+  EXPECT_EQ(plain.Frames().size(), 1u);
   int64_t t = 0;
-  ASSERT_EQ(link.GetDateTime(t), kComOk);
-  uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.EndSession(), kComOk);
-  EXPECT_EQ(link.Manual().NowMs(), start);
+  ASSERT_EQ(plain.GetDateTime(t), kComOk);
+  start = plain.Manual().NowMs();
+  EXPECT_EQ(plain.EndSession(), kComOk);
+  EXPECT_EQ(plain.Manual().NowMs(), start);
 }
 
 TEST(MendedFaults, LateReplyIsNotTakenForTheNextCommandsReply) {
@@ -139,8 +118,7 @@ TEST(MendedFaults, LateReplyStillAnswersTheRetryOnTheSameNumber) {
   MemoryLink link;
   const Bytes r1 = Pattern(30, 5);
   bool answered = false;
-  // The box answers only the first frame, just after the time-out; it
-  // ignores the retransmission.
+  // The box answers the first frame just after its time-out and ignores the retry.
   link.SetSilenceHook([&](MemoryLink& l) {
     if (!answered && l.Frames().size() == 1) {
       answered = true;

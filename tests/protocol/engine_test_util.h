@@ -1,0 +1,35 @@
+#pragma once
+// Names and scripted answers shared by the engine tests on the in-memory link.
+#include <vector>
+
+#include "protocol/command_codes.h"
+#include "support/memory_link.h"
+
+namespace skyh::test {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+inline Bytes Pattern(size_t n, uint8_t seed) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
+  return b;
+}
+
+// Answers every request with `payload` under `command` (0: the request's own, flagged).
+inline void AnswerWith(MemoryLink& link, Bytes payload, uint8_t command = 0) {
+  link.SetResponder([payload, command](const WireFrame& f) {
+    return BuildFrame(f.sequence, command ? command : static_cast<uint8_t>(f.command | 0x80), payload);
+  });
+}
+
+// Every request gets `reply` back, as it is.
+inline void Reply(MemoryLink& link, Bytes reply) {
+  link.SetResponder([reply](const WireFrame&) { return reply; });
+}
+
+}  // namespace skyh::test

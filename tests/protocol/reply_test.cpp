@@ -1,0 +1,198 @@
+// Which replies the engine accepts, how waits end, and the record step.
+#include "protocol/reply_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "protocol/engine_test_util.h"
+
+namespace skyh {
+namespace {
+
+using namespace test;
+
+// Feeds `stream` to a parser in chunks of `chunk` bytes until a frame ends.
+int FeedInChunks(const Bytes& stream, size_t chunk, Bytes* decoded = nullptr) {
+  std::vector<uint8_t> buffer(66, 0);
+  ReplyParser parser(buffer.data(), 64);
+  int result = ReplyParser::kIncomplete;
+  for (size_t pos = 0; pos < stream.size();) {
+    size_t used = 0;
+    result = parser.Feed(stream.data() + pos, std::min(chunk, stream.size() - pos), &used);
+    pos += used;
+    if (result == ReplyParser::kComplete || result == ReplyParser::kBadChecksum) break;
+  }
+  if (decoded) decoded->assign(buffer.begin(), buffer.begin() + parser.Count());
+  return result;
+}
+
+TEST(ReplyParser, AnyChunkingNoiseAndTrailers) {
+  const Bytes frame = BuildFrame(0x33, 0x47, {0x00, 0x17, 0x01, 0xFF, 0x04});
+  for (size_t chunk = 1; chunk <= frame.size(); ++chunk) {
+    Bytes decoded;
+    ASSERT_EQ(FeedInChunks(frame, chunk, &decoded), ReplyParser::kComplete) << "chunk " << chunk;
+    EXPECT_EQ(decoded, (Bytes{0x47, 0x00, 0x17, 0x01, 0xFF, 0x04}));
+  }
+  // Noise and a broken header before the frame are harmless.
+  Bytes decoded;
+  EXPECT_EQ(FeedInChunks(Concat({'x', 0x17, 0x03, 0xFF, 0x01, 0x99}, frame), 3, &decoded), ReplyParser::kComplete);
+  EXPECT_EQ(decoded[0], 0x47);
+  // Only the last byte before STX is the sequence number, and it is checked.
+  Bytes twoBytes = frame;
+  twoBytes.insert(twoBytes.begin() + 1, 0x55);
+  EXPECT_EQ(FeedInChunks(twoBytes, 100), ReplyParser::kComplete);
+  Bytes wrongSeq = frame;
+  wrongSeq[1] = 0x22;
+  EXPECT_EQ(FeedInChunks(wrongSeq, 100), ReplyParser::kBadChecksum);
+  Bytes five = frame;
+  five.insert(five.end() - 1, '0');
+  EXPECT_EQ(FeedInChunks(five, 100), ReplyParser::kIncomplete) << "five trailer characters";
+}
+
+TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
+  MemoryLink link;
+  link.SetResponder([](const WireFrame& f) {
+    return BuildFrame(f.sequence, 0xC7, {0xAB, 0xCD, 0xEF}, /*lowerCase=*/true);
+  });
+  Bytes settings;
+  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, (Bytes{0xAB, 0xCD, 0xEF}));
+  EXPECT_EQ(link.ReplyLength(), 4);
+  // The reply's sequence number is not compared with the request's.
+  Reply(link, BuildFrame(0x50, kCmdGetSettings, {9}));
+  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, (Bytes{9}));
+
+  const Bytes foreign = BuildFrame(0x21, kCmdGetDateTime, {1, 2, 3, 4, 5, 6});
+  const Bytes right = BuildFrame(0x21, kCmdGetSettings, {7, 8});
+  Reply(link, foreign);
+  link.ReceiveAfter(500, right);
+  link.ResetReceivedBytes();
+  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, (Bytes{7, 8}));
+  EXPECT_EQ(link.ReceivedBytes(), foreign.size() + right.size());
+  // In one chunk too.
+  Reply(link, Concat(foreign, right));
+  settings.clear();
+  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, (Bytes{7, 8}));
+}
+
+TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
+  MemoryLink link;
+  Reply(link, {0x01, 0x30, 0x02, 0xCB, 0x04});
+  uint64_t start = link.Manual().NowMs();
+  EXPECT_EQ(link.EndSession(), kComOk);
+  EXPECT_EQ(link.ReplyLength(), 1);
+  EXPECT_EQ(link.Manual().NowMs(), start) << "accepted at once";
+
+  // ETX after ETB and two checksum characters is ignored: silence.
+  const Bytes good = BuildFrame(0x21, kCmdGetSettings, {0x42});
+  Bytes cut(good.begin(), good.end() - 3);
+  cut.push_back(0x03);
+  Reply(link, cut);
+  Bytes settings{1};
+  start = link.Manual().NowMs();
+  EXPECT_EQ(link.GetSettings(settings), kComTimeout);
+  EXPECT_EQ(settings, (Bytes{1})) << "untouched on failure";
+  EXPECT_GE(link.Manual().NowMs() - start, 2 * 2900u);
+  // A correct ETX after the stray one completes the frame.
+  cut.pop_back();
+  Reply(link, Concat(Concat(cut, {0x03}), Bytes(good.end() - 3, good.end())));
+  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  EXPECT_EQ(settings, (Bytes{0x42}));
+}
+
+TEST(ReplyWait, DamagedDigitFailsEveryAttemptAtOnce) {
+  for (int digit : {-2, 5}) {  // a checksum digit, a payload digit
+    MemoryLink link;
+    link.SetResponder([digit](const WireFrame& f) {
+      Bytes r = BuildFrame(f.sequence, kCmdGetSettings, {1, 2, 3});
+      uint8_t& d = r[digit < 0 ? r.size() + digit : size_t(digit)];
+      d = d == '0' ? '1' : '0';
+      return r;
+    });
+    Bytes settings;
+    const uint64_t start = link.Manual().NowMs();
+    EXPECT_EQ(link.GetSettings(settings), kComChecksumError);
+    ASSERT_EQ(link.Frames().size(), 2u);
+    EXPECT_EQ(link.Frames()[0].sequence, link.Frames()[1].sequence);
+    EXPECT_EQ(link.Manual().NowMs(), start) << "a checksum error ends the wait at once";
+    EXPECT_TRUE(settings.empty());
+  }
+}
+
+TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
+  MemoryLink link;
+  Bytes record{5};
+  uint64_t start = link.Manual().NowMs();
+  EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
+  EXPECT_EQ(link.Frames().size(), 1u) << "no retry";
+  EXPECT_GE(link.Manual().NowMs() - start, 4900u);
+  EXPECT_LE(link.Manual().NowMs() - start, 5000u);
+  EXPECT_EQ(record, (Bytes{5}));
+  // The link's default time-out when the command gives none.
+  link.SetDefaultTimeout(10000);
+  start = link.Manual().NowMs();
+  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), kComTimeout);
+  EXPECT_GE(link.Manual().NowMs() - start, 9900u);
+
+  // Longer than the largest record: dropped, but a good frame after it is read.
+  const Bytes huge(kMaxRecordBytes + 1, 0x3C);
+  MemoryLink big;
+  AnswerWith(big, huge, 0xC6);
+  record.clear();
+  EXPECT_EQ(big.RepeatRecord(record), kComTimeout);
+  EXPECT_TRUE(record.empty());
+  EXPECT_EQ(big.Frames().size(), 2u);
+  big.SetResponder([&](const WireFrame& f) {
+    return Concat(BuildFrame(f.sequence, 0xC6, huge), BuildFrame(f.sequence, 0xC6, {1, 2}));
+  });
+  EXPECT_EQ(big.RepeatRecord(record), kComOk);
+  EXPECT_EQ(record, (Bytes{1, 2}));
+}
+
+// Two passes only to confirm "no record", never after a failed pass, so the
+// box is not stepped past a record that was asked for.
+TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
+  MemoryLink link;
+  AnswerWith(link, {0x99}, 0x44);
+  Bytes record{7};
+  EXPECT_EQ(link.GetPreviousRecord(record), kComNoRecord);
+  ASSERT_EQ(link.Frames().size(), 2u);
+  EXPECT_EQ(link.Frames()[0].bytes, BuildFrame(0x21, kCmdGetPreviousRecord, {}));
+  EXPECT_EQ(link.Frames()[1].sequence, 0x22);
+  EXPECT_EQ(record, (Bytes{7}));
+  // The second pass may still find a record.
+  int n = 0;
+  link.SetResponder([&](const WireFrame& f) {
+    return ++n == 1 ? BuildFrame(f.sequence, 0x44, {}) : BuildFrame(f.sequence, 0xC4, {1});
+  });
+  EXPECT_EQ(link.GetPreviousRecord(record), kComOk);
+  EXPECT_EQ(record, (Bytes{1}));
+  // A record may be empty.
+  link.SetResponder([](const WireFrame& f) { return Bytes{0x01, f.sequence, 0x02, 0xC4, 0x04}; });
+  EXPECT_EQ(link.GetPreviousRecord(record), kComOk);
+  EXPECT_TRUE(record.empty());
+
+  MemoryLink damaged;
+  damaged.SetResponder([](const WireFrame& f) {
+    Bytes r = BuildFrame(f.sequence, 0xC4, {1, 2, 3});
+    r[4] ^= 0x01;
+    return r;
+  });
+  EXPECT_EQ(damaged.GetPreviousRecord(record), kComChecksumError);
+  ASSERT_EQ(damaged.Frames().size(), 2u) << "two attempts, no second pass";
+  EXPECT_EQ(damaged.Frames()[0].sequence, damaged.Frames()[1].sequence);
+  EXPECT_EQ(damaged.Sequence(), 0x22);
+  damaged.SetResponder(nullptr);
+  damaged.ClearRecord();
+  EXPECT_EQ(damaged.GetPreviousRecord(record), kComTimeout);
+  ASSERT_EQ(damaged.Frames().size(), 2u);
+  EXPECT_EQ(damaged.Frames()[1].sequence, 0x22);
+  EXPECT_EQ(damaged.Sequence(), 0x23);
+}
+
+}  // namespace
+}  // namespace skyh
