@@ -9,7 +9,9 @@
 #include <regex>
 #include <thread>
 
+#include "core/format.h"
 #include "core/ini_file.h"
+#include "core/time_util.h"
 #include "data/record_store.h"
 #include "demo_instrument.h"
 #include "records/scenario_list.h"
@@ -154,6 +156,33 @@ TEST_F(RetrieveCli, InterruptActsAsAbortAndKeepsTheRecords) {
   auto kept = Records(store);
   EXPECT_TRUE(std::equal(kept.begin(), kept.end(), all.begin()));
   EXPECT_EQ(CIniFile(test::CliIniPath(home)).GetString("head_1234", "last", ""), "");
+}
+
+TEST_F(RetrieveCli, AutoRunsOnScheduleAndATermSignalEndsItAfterTheRun) {
+  sim::BoxOptions slow;
+  slow.faults.answerDelayMs = 15;
+  DemoBox demo(slow, 1);
+  ASSERT_TRUE(demo.bridge.ok());
+  test::WriteCliIni(home, Ini(demo.bridge.Path(), "retrieve_limited=0\n[automatic]\nRecPeriod=0\nbasename=Auto\n"));
+  // Disabled in the INI: nothing runs without --enable.
+  CliRun off = test::RunCli(home, "auto --max-runs 1");
+  EXPECT_EQ(off.exitCode, 1);
+  EXPECT_NE(off.err.find("not enabled"), std::string::npos);
+
+  const int64_t start = (NowUtc() + 2) % 86400;
+  const std::string at = Sprintf("%02d:%02d:%02d", int(start / 3600), int(start / 60 % 60), int(start % 60));
+  CliRun run = test::RunCliWith(home, "auto --enable --period days --start " + at, [](int pid, const std::string& err) {
+    ASSERT_TRUE(test::WaitForText(err, "Received blocks: "));
+    kill(pid, SIGTERM);
+  });
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  // The run in progress was finished, not aborted, and its files written.
+  EXPECT_NE(run.out.find("Retrieve data OK."), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("Stopped after 1 run(s)."), std::string::npos) << run.err;
+  RecordStore store;
+  ASSERT_TRUE(store.LoadFromFile(home / "Documents/SkyHarvester/Auto.k8"));
+  EXPECT_EQ(static_cast<size_t>(store.Count()), demo.bridge.Box().memory().size());
+  EXPECT_FALSE(CIniFile(test::CliIniPath(home)).GetString("head_1234", "last", "").empty());
 }
 
 }  // namespace
