@@ -47,28 +47,31 @@ void LoadConfiguration(const std::string& iniPath, CConfiguration& c, DebugSetti
 }
 
 void SaveConfiguration(const std::string& iniPath, const CConfiguration& c) {
-  CIniFile ini(iniPath, true);
-  ini.WriteString("general", "configuration", c.configurationDirectory);
-  ini.WriteInt("automatic", "enable", c.automaticEnabled);
-  ini.WriteInt("automatic", "period", c.retrievalPeriod);
-  ini.WriteInt("automatic", "day", c.periodDays);
-  ini.WriteString("automatic", "ascii_path", c.outputDirectory);
-  ini.WriteInt("automatic", "RecPeriod", c.filesPeriod);
-  ini.WriteInt("automatic", "start", c.StartSeconds());
-  ini.WriteInt("automatic", "k8", c.createK8);
-  ini.WriteInt("automatic", "ascii", c.createAscii);
-  ini.WriteString("automatic", "basename", c.baseName);
-  ini.WriteInt("communication", "type", c.linkType);
-  ini.WriteString("communication", "port", c.port);
-  ini.WriteString("communication", "phone_number", c.phoneNumber);
-  ini.WriteInt("communication", "log", c.logEnabled);
-  ini.WriteInt("communication", "retrieve_missing", c.retrieveMissing);
-  ini.WriteInt("communication", "retrieve_limited", c.retrieveLimited);
-  ini.WriteInt("communication", "retrieve_max_days", c.retrieveMaxDays);
-  ini.WriteInt("communication", "retry", c.retryCount);
-  ini.WriteInt("communication", "AutoSetTime", c.autoSetTime);
-  ini.WriteInt("communication", "AutoSetTimeMax", c.autoSetTimeMax);
-  ini.WriteInt("communication", "ViewUnknown", c.viewUnknown);
+  auto n = [](int32_t v) { return std::to_string(v); };
+  // One rewrite of the file for the whole save, keys in this order.
+  CIniFile(iniPath, true).WriteStrings({
+      {"general", "configuration", c.configurationDirectory},
+      {"automatic", "enable", n(c.automaticEnabled)},
+      {"automatic", "period", n(c.retrievalPeriod)},
+      {"automatic", "day", n(c.periodDays)},
+      {"automatic", "ascii_path", c.outputDirectory},
+      {"automatic", "RecPeriod", n(c.filesPeriod)},
+      {"automatic", "start", n(c.StartSeconds())},
+      {"automatic", "k8", n(c.createK8)},
+      {"automatic", "ascii", n(c.createAscii)},
+      {"automatic", "basename", c.baseName},
+      {"communication", "type", n(c.linkType)},
+      {"communication", "port", c.port},
+      {"communication", "phone_number", c.phoneNumber},
+      {"communication", "log", n(c.logEnabled)},
+      {"communication", "retrieve_missing", n(c.retrieveMissing)},
+      {"communication", "retrieve_limited", n(c.retrieveLimited)},
+      {"communication", "retrieve_max_days", n(c.retrieveMaxDays)},
+      {"communication", "retry", n(c.retryCount)},
+      {"communication", "AutoSetTime", n(c.autoSetTime)},
+      {"communication", "AutoSetTimeMax", n(c.autoSetTimeMax)},
+      {"communication", "ViewUnknown", n(c.viewUnknown)},
+  });
 }
 
 }  // namespace skyh

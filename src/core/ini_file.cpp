@@ -158,23 +158,20 @@ std::vector<std::pair<std::string, std::string>> CIniFile::GetSection(const std:
   return out;
 }
 
-bool CIniFile::WriteString(const std::string& section, const std::string& key, const std::string& rawValue) {
-  if (path.empty()) return false;
-  std::lock_guard<std::recursive_mutex> guard(IniLock());
-  const std::string value = SanitiseValue(rawValue);
-  std::vector<RawLine> lines;
-  bool endsWithNewline = true;
-  ReadRaw(path, lines, endsWithNewline);
-  const bool crlf = !lines.empty() && lines.front().cr;
+namespace {
 
-  // Find the first section of that name and, in it, the key.
+// Sets one key in the file's lines: in place when it exists (keeping its own
+// spelling), at the end of its section, or in a new section at the end.
+void SetInLines(std::vector<RawLine>& lines, bool& endsWithNewline, const IniEntry& entry) {
+  const bool crlf = !lines.empty() && lines.front().cr;
+  const std::string value = SanitiseValue(entry.value);
   long sectionLine = -1, keyLine = -1, lastContent = -1;
   bool inSection = false;
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string name;
     if (SectionName(lines[i].text, name)) {
       if (inSection) break;
-      if (sectionLine < 0 && EqualsNoCase(name, section)) {
+      if (sectionLine < 0 && EqualsNoCase(name, entry.section)) {
         inSection = true;
         sectionLine = static_cast<long>(i);
         lastContent = static_cast<long>(i);
@@ -184,30 +181,44 @@ bool CIniFile::WriteString(const std::string& section, const std::string& key, c
     if (!inSection) continue;
     if (!TrimBlanks(lines[i].text).empty()) lastContent = static_cast<long>(i);
     std::string k, v;
-    if (KeyValue(lines[i].text, k, v) && EqualsNoCase(k, key)) {
+    if (KeyValue(lines[i].text, k, v) && EqualsNoCase(k, entry.key)) {
       keyLine = static_cast<long>(i);
       break;
     }
   }
 
   if (keyLine >= 0) {
-    // Keep the key's own spelling and indentation.
     std::string& text = lines[keyLine].text;
-    size_t eq = text.find('=');
-    text = text.substr(0, eq) + "=" + value;
-  } else if (sectionLine >= 0) {
-    lines.insert(lines.begin() + lastContent + 1, RawLine{key + "=" + value, crlf});
-  } else {
-    lines.push_back(RawLine{"[" + section + "]", crlf});
-    lines.push_back(RawLine{key + "=" + value, crlf});
-    endsWithNewline = true;
+    text = text.substr(0, text.find('=')) + "=" + value;
+    return;
   }
+  if (sectionLine >= 0) {
+    lines.insert(lines.begin() + lastContent + 1, RawLine{entry.key + "=" + value, crlf});
+  } else {
+    lines.push_back(RawLine{"[" + entry.section + "]", crlf});
+    lines.push_back(RawLine{entry.key + "=" + value, crlf});
+  }
+  endsWithNewline = true;
+}
+
+}  // namespace
+
+bool CIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  return WriteStrings({{section, key, value}});
+}
+
+bool CIniFile::WriteStrings(const std::vector<IniEntry>& entries) {
+  if (path.empty()) return false;
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  std::vector<RawLine> lines;
+  bool endsWithNewline = true;
+  ReadRaw(path, lines, endsWithNewline);
+  for (const IniEntry& entry : entries) SetInLines(lines, endsWithNewline, entry);
 
   std::string content;
   for (size_t i = 0; i < lines.size(); ++i) {
     content += lines[i].text;
-    bool last = i + 1 == lines.size();
-    if (!last || endsWithNewline || keyLine < 0) content += lines[i].cr ? "\r\n" : "\n";
+    if (i + 1 < lines.size() || endsWithNewline) content += lines[i].cr ? "\r\n" : "\n";
   }
   return WriteFileAtomically(path, content);
 }

@@ -14,6 +14,10 @@
 
 namespace skyh {
 
+struct IniEntry {
+  std::string section, key, value;
+};
+
 class CIniFile {
  public:
   // With `completeBareName`, a path without any folder part is placed in the
@@ -33,6 +37,8 @@ class CIniFile {
   // be written (the profile API does not report it; callers may ignore it).
   bool WriteString(const std::string& section, const std::string& key, const std::string& value);
   bool WriteInt(const std::string& section, const std::string& key, int32_t value);
+  // Several keys in one read and one atomic replace, in order.
+  bool WriteStrings(const std::vector<IniEntry>& entries);
 
   static constexpr size_t kMaxString = 259;
 

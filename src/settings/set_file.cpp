@@ -20,13 +20,11 @@ std::string ProposedSetFileName(const CSettingsItemList& items) {
 }
 
 bool SaveSetFile(const std::string& path, const CSettingsItemList& items) {
-  CIniFile file(path, false);
-  bool ok = true;
+  std::vector<IniEntry> entries;
   for (const auto& item : items) {
-    if (item->name().empty()) continue;
-    ok = file.WriteString(kSection, item->name(), item->GetValueText()) && ok;
+    if (!item->name().empty()) entries.push_back({kSection, item->name(), item->GetValueText()});
   }
-  return ok;
+  return CIniFile(path, false).WriteStrings(entries);
 }
 
 bool LoadSetFile(const std::string& path, CSettingsItemList& items) {
