@@ -54,7 +54,7 @@ int RunAuto(CliContext& ctx) {
   std::set<std::string> withValue = LinkOptionNames();
   withValue.insert(RetrievalOptionNames().begin(), RetrievalOptionNames().end());
   withValue.insert({"start", "period", "every-days", "max-runs"});
-  CliOptions options(ctx.args, withValue, {"enable"});
+  CliOptions options(ctx.args, withValue, {"enable", kClockNeedsSyncFlag});
   if (!options.Ok() || !options.Positional().empty()) {
     std::fprintf(stderr, "%s\nUsage: skyharvester-cli auto [options] (see --help)\n",
                  options.Ok() ? "unexpected argument" : options.Error().c_str());
@@ -162,7 +162,7 @@ const std::string kHelp = std::string(
     "  --period P               1h, 2h, 3h, 4h, 6h, 8h, 12h or days (default: automatic/period)\n"
     "  --every-days N           with --period days: every N days, 1..10 (default: automatic/day)\n"
     "  --max-runs N             stop after N runs\n") +
-    LinkOptionsHelp() + RetrievalOptionsHelp() +
+    LinkOptionsHelp() + RetrievalOptionsHelp() + ClockNeedsSyncHelp() +
     "\nExit code 0 when every run succeeded, 1 when one failed.\n";
 
 const CliCommandRegistrar registrar({"auto", "run the automatic retrieval schedule", kHelp.c_str(), RunAuto, 20});

@@ -36,6 +36,7 @@ int RunConfig(CliContext& ctx) {
   i("communication/retry", c.retryCount);
   i("communication/AutoSetTime", c.autoSetTime);
   i("communication/AutoSetTimeMax", c.autoSetTimeMax);
+  i("communication/AutoSetTimeNeedsSync", c.autoSetTimeNeedsSync);
   i("communication/ViewUnknown", c.viewUnknown);
   s("folders/application", ctx.paths.applicationFolder);
   s("folders/settings", ctx.paths.settingsFolder);

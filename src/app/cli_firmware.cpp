@@ -9,6 +9,7 @@
 #include "app/cli_commands.h"
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
+#include "app/cli_retrieval_common.h"
 #include "app/cli_session.h"
 #include "core/folders.h"
 #include "data/retrieval_workers.h"
@@ -102,7 +103,7 @@ int RunFirmware(CliContext& ctx) {
   }
   std::set<std::string> withValue = LinkOptionNames();
   withValue.insert({"assets", "files"});
-  CliOptions options(args, withValue, {"yes", "backup", "no-backup"});
+  CliOptions options(args, withValue, {"yes", "backup", "no-backup", kClockNeedsSyncFlag});
   if (!options.Ok() || options.Positional().size() != 1) {
     std::fprintf(stderr, "%s\nUsage: skyharvester-cli firmware FILE.phx [options] (see --help)\n",
                  options.Ok() ? (options.Positional().empty() ? "no firmware file" : "one firmware file only")
@@ -112,6 +113,7 @@ int RunFirmware(CliContext& ctx) {
   CConfiguration config = ctx.config;
   if (!ApplyLinkOptions(options, config)) return kExitError;
   if (options.Has("files")) config.outputDirectory = options.Value("files");
+  ApplyClockNeedsSync(options, config);
   config.outputDirectory = WithSlash(config.outputDirectory);
   const std::string path = options.Positional()[0];
   FirmwareUpdateOptions updateOptions;
@@ -176,6 +178,8 @@ const CliCommandRegistrar registrar(
      "                           or --no-backup the tool asks\n"
      "  --no-backup              update without asking for a backup\n"
      "  --files DIR              files folder for the backup (default: automatic/ascii_path)\n"
+     "  --clock-needs-sync       the backup sets the box's clock (AutoSetTime) only while the\n"
+     "                           computer's clock is synchronised (default: AutoSetTimeNeedsSync)\n"
      "  --link usb|serial|modem  link for this run (--type is the same; default: configured)\n"
      "  --port NAME              serial port for this run (default: configured)\n"
      "  --phone NUMBER           phone number for this run (default: configured)\n"

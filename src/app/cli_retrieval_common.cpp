@@ -27,6 +27,7 @@ const char* RetrievalOptionsHelp() {
 
 bool ApplyRetrievalOptions(const CliOptions& options, CConfiguration& config) {
   if (options.Has("files")) config.outputDirectory = options.Value("files");
+  ApplyClockNeedsSync(options, config);
   if (options.Has("missing")) {
     std::string v = ToLowerAscii(options.Value("missing"));
     if (v == "yes" || v == "1") config.retrieveMissing = 1;
@@ -47,6 +48,15 @@ bool ApplyRetrievalOptions(const CliOptions& options, CConfiguration& config) {
     if (days > 0) config.retrieveMaxDays = days;
   }
   return true;
+}
+
+const char* ClockNeedsSyncHelp() {
+  return "  --clock-needs-sync       set the box's clock (AutoSetTime) only while the computer's clock\n"
+         "                           is synchronised (default: AutoSetTimeNeedsSync)\n";
+}
+
+void ApplyClockNeedsSync(const CliOptions& options, CConfiguration& config) {
+  if (options.Has(kClockNeedsSyncFlag)) config.autoSetTimeNeedsSync = 1;
 }
 
 int64_t NowNanoseconds() {

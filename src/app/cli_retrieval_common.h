@@ -17,6 +17,12 @@ const std::set<std::string>& RetrievalOptionNames();  // files, missing, days
 const char* RetrievalOptionsHelp();
 bool ApplyRetrievalOptions(const CliOptions& options, CConfiguration& config);
 
+// The flag of every command that may run a retrieval: --clock-needs-sync
+// (communication/AutoSetTimeNeedsSync on for this run).
+constexpr const char* kClockNeedsSyncFlag = "clock-needs-sync";
+const char* ClockNeedsSyncHelp();
+void ApplyClockNeedsSync(const CliOptions& options, CConfiguration& config);
+
 // The wall clock in nanoseconds, to compare with file times.
 int64_t NowNanoseconds();
 // Output files in `folder` (not below, not the log) changed at or after `sinceNs`.

@@ -14,7 +14,7 @@ namespace {
 int RunRetrieve(CliContext& ctx) {
   std::set<std::string> withValue = LinkOptionNames();
   withValue.insert(RetrievalOptionNames().begin(), RetrievalOptionNames().end());
-  CliOptions options(ctx.args, withValue, {"export"});
+  CliOptions options(ctx.args, withValue, {"export", kClockNeedsSyncFlag});
   if (!options.Ok() || !options.Positional().empty()) {
     std::fprintf(stderr, "%s\nUsage: skyharvester-cli retrieve [options] (see --help)\n",
                  options.Ok() ? "unexpected argument" : options.Error().c_str());
@@ -50,7 +50,7 @@ const std::string kHelp = std::string(
      "automatic retrieval instead (automatic/k8, ascii, RecPeriod, basename).\n\n"
      "Options:\n"
      "  --export                 write the per-period K8/ASCII files instead of a snapshot\n") +
-    LinkOptionsHelp() + RetrievalOptionsHelp() +
+    LinkOptionsHelp() + RetrievalOptionsHelp() + ClockNeedsSyncHelp() +
     "\nProgress goes to stderr, the summary to stdout. Ctrl-C aborts like the Abort button:\n"
      "the records received so far are kept and saved. Exit code 0 success, 1 error, 2 aborted.\n";
 

@@ -43,6 +43,7 @@ void LoadConfiguration(const std::string& iniPath, CConfiguration& c, DebugSetti
   c.retryCount = ini.GetIntInRange("communication", "retry", 5, 1, 5);
   c.autoSetTime = ini.GetIntInRange("communication", "AutoSetTime", 0, 0, 1);
   c.autoSetTimeMax = ini.GetInt("communication", "AutoSetTimeMax", 10);
+  c.autoSetTimeNeedsSync = ini.GetIntInRange("communication", "AutoSetTimeNeedsSync", 0, 0, 1);
   c.viewUnknown = ini.GetIntInRange("communication", "ViewUnknown", 0, 0, 1);
 }
 
@@ -71,6 +72,7 @@ void SaveConfiguration(const std::string& iniPath, const CConfiguration& c) {
       {"communication", "AutoSetTime", n(c.autoSetTime)},
       {"communication", "AutoSetTimeMax", n(c.autoSetTimeMax)},
       {"communication", "ViewUnknown", n(c.viewUnknown)},
+      {"communication", "AutoSetTimeNeedsSync", n(c.autoSetTimeNeedsSync)},
   });
 }
 

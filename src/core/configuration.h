@@ -30,6 +30,7 @@ struct CConfiguration {
   int32_t retryCount = 5;               // communication/retry, 1..5
   int32_t autoSetTime = 0;              // communication/AutoSetTime
   int32_t autoSetTimeMax = 10;          // communication/AutoSetTimeMax
+  int32_t autoSetTimeNeedsSync = 0;     // communication/AutoSetTimeNeedsSync
   int32_t viewUnknown = 0;              // communication/ViewUnknown
 
   int32_t StartSeconds() const { return startHour * 3600 + startMinute * 60 + startSecond; }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/clock_sync.h"
 #include "core/format.h"
 #include "core/ini_file.h"
 #include "core/log_file.h"
@@ -64,6 +65,10 @@ bool Walk::CheckClock() {
   const int64_t difference = boxTime - pcTime;
   const int64_t bound = env.config.autoSetTimeMax;
   if (difference < -bound || difference > bound) {
+    if (env.config.autoSetTimeNeedsSync == 1 && !ComputerClockSynchronised()) {
+      LogLine("Computer clock not synchronised: the photometer's clock was left unchanged.\n");
+      return true;
+    }
     r = env.link.SetDateTime(pcTime);
     if (r != kComOk) {
       Report(env, Sprintf("Get Photometer date error: %d\n", r));

@@ -36,6 +36,7 @@ TEST(Configuration, MissingOrEmptyFileGivesEveryDefault) {
     EXPECT_EQ(c.retryCount, 5);
     EXPECT_EQ(c.autoSetTime, 0);
     EXPECT_EQ(c.autoSetTimeMax, 10);
+    EXPECT_EQ(c.autoSetTimeNeedsSync, 0);
     EXPECT_EQ(c.viewUnknown, 0);
     EXPECT_FALSE(d.expert);
     EXPECT_FALSE(d.disableCloseButton);
@@ -46,7 +47,7 @@ TEST(Configuration, OutOfRangeValuesFallBackPerKey) {
   test::TempDir dir;
   test::WriteFile(dir / "c.ini",
                   "[automatic]\nstart=86400\nperiod=6\n[communication]\ntype=3\nport=/dev/ttyS1\n"
-                  "retrieve_max_days=31\nretry=0\nAutoSetTimeMax=100000\nlog=1\n[debug]\nexpert=2\n"
+                  "retrieve_max_days=31\nretry=0\nAutoSetTimeMax=100000\nAutoSetTimeNeedsSync=2\nlog=1\n[debug]\nexpert=2\n"
                   "DisableCloseButton=1\n");
   CConfiguration c;
   DebugSettings d;
@@ -58,7 +59,11 @@ TEST(Configuration, OutOfRangeValuesFallBackPerKey) {
   EXPECT_EQ(c.retrieveMaxDays, 1);
   EXPECT_EQ(c.retryCount, 5);
   EXPECT_EQ(c.autoSetTimeMax, 100000);
+  EXPECT_EQ(c.autoSetTimeNeedsSync, 0);
   EXPECT_EQ(c.logEnabled, 1);
+  test::WriteFile(dir / "sync.ini", "[communication]\nAutoSetTimeNeedsSync=1\n");
+  LoadConfiguration(dir / "sync.ini", c);
+  EXPECT_EQ(c.autoSetTimeNeedsSync, 1);
   EXPECT_FALSE(d.expert);
   EXPECT_TRUE(d.disableCloseButton);
 
@@ -122,7 +127,8 @@ TEST(IniFile, SaveWritesEveryKeyInOrderAndUpdatesInPlace) {
       "[automatic]\nenable=0\nperiod=0\nday=1\nascii_path=/out/\nRecPeriod=0\nstart=3661\nk8=1\nascii=1\n"
       "basename=SP%VERS%_%HEAD%\n"
       "[communication]\ntype=0\nport=\nphone_number=\nlog=0\nretrieve_missing=1\nretrieve_limited=1\n"
-      "retrieve_max_days=1\nretry=5\nAutoSetTime=0\nAutoSetTimeMax=10\nViewUnknown=0\n";
+      "retrieve_max_days=1\nretry=5\nAutoSetTime=0\nAutoSetTimeMax=10\nViewUnknown=0\n"
+      "AutoSetTimeNeedsSync=0\n";
   EXPECT_EQ(test::ReadFile(path), expected);
 
   // Hand edits: a debug section, a foreign key, comments, odd spelling.

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "control_box.h"
+#include "core/clock_sync.h"
 #include "core/ini_file.h"
 #include "core/log_file.h"
 #include "core/text_util.h"
@@ -16,6 +17,7 @@
 #include "demo_instrument.h"
 #include "records/scenario_list.h"
 #include "support/box_link.h"
+#include "support/memory_link.h"
 #include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
@@ -75,7 +77,7 @@ class RetrievalTest : public ::testing::Test {
     m.SetSettings(sim::MakeDemoSettingsRecord(1234, newest));
     for (int i = count - 1; i >= 0; --i) m.Append(Record(newest - 3600 * i, static_cast<uint8_t>(i)));
   }
-  int Run(BoxLink& link, RetrievalOutcome* out = nullptr) {
+  int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
     RetrievalEnv env{link, config, ini, rec, rec, false};
     int status = Retrieve(env, store, out);
@@ -211,6 +213,48 @@ TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBound) {
     EXPECT_EQ(LogText().find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(offset))) !=
                   std::string::npos,
               set);
+  }
+}
+
+bool g_synchronised = false;
+bool FakeClockSync() { return g_synchronised; }
+
+TEST_F(RetrievalTest, ClockNeedsSyncLeavesTheBoxAloneWhileTheComputerClockIsUnsynchronised) {
+  SetClockSyncFunctionForTesting(&FakeClockSync);
+  config.autoSetTime = 1;
+  config.autoSetTimeMax = 10;
+  const std::string why = "Computer clock not synchronised: the photometer's clock was left unchanged.";
+  // {guard on, clock synchronised, box clock set}
+  for (auto [guard, synchronised, set] : {std::tuple{1, false, false}, std::tuple{1, true, true},
+                                          std::tuple{0, false, true}}) {
+    config.autoSetTimeNeedsSync = guard;
+    g_synchronised = synchronised;
+    sim::BoxOptions options;
+    options.clockOffsetSeconds = -7200;  // a computer booted with the time of its last shutdown
+    BoxLink link(options, [] { return kNow; });
+    Fill(link, 3, kNow - 60);
+    const size_t logBefore = LogText().size();
+    ASSERT_EQ(Run(link), kRetrievalFinished) << guard << synchronised;
+    EXPECT_EQ(store.Count(), 3);
+    EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : -7200) << guard << synchronised;
+    EXPECT_EQ(link.Frames(0x42).size(), set ? 1u : 0u);
+    const std::string logged = LogText().substr(logBefore);
+    EXPECT_EQ(logged.find(why) != std::string::npos, !set) << logged;
+  }
+  SetClockSyncFunctionForTesting(nullptr);
+}
+
+TEST_F(RetrievalTest, AShortOrImpossibleBoxDateSetsNothing) {
+  config.autoSetTime = 1;
+  for (const std::vector<uint8_t>& date : {std::vector<uint8_t>{25, 3, 7}, std::vector<uint8_t>{25, 2, 30, 10, 0, 0}}) {
+    test::MemoryLink link;
+    link.SetResponder([&](const test::WireFrame& f) {
+      if (f.command == 0x41) return test::BuildFrame(f.sequence, 0x41, date);
+      return test::BuildFrame(f.sequence, f.command, {});
+    });
+    ASSERT_EQ(Run(link), kRetrievalError);
+    EXPECT_TRUE(rec.Saw("Get Photometer date error: 1\n"));
+    for (const auto& f : link.Frames()) EXPECT_NE(f.command, 0x42) << "no clock set from a damaged date";
   }
 }
 
