@@ -13,6 +13,11 @@ void CCom::DiscardReceived() {
   }
 }
 
+void CCom::MarkOpened() {
+  connected = 1;
+  echoState_ = EchoState::kUnknown;
+}
+
 uint16_t CCom::ReadFromQueue(ByteQueue& queue, uint8_t* buffer, uint32_t timeoutMs) {
   if (!queue.WaitForData(timeoutMs, Clock())) return 0;
   // The signal may be left over from bytes already taken.

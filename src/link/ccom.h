@@ -56,6 +56,11 @@ class CCom {
   // new sequence number. The default drains Read(…, 0); a link with a
   // cheaper way (clearing its receive queue) may override it.
   virtual void DiscardReceived();
+  // Bits per second at which a request is still on its way after Write has
+  // returned (a serial line behind the driver's buffer); 0 when Write
+  // returns only once the bytes are gone. The request's line time is added
+  // to its reply time-out.
+  virtual uint32_t LineBitRate() { return 0; }
 
   std::string GetLastErrorText() const { return lastError; }
   bool IsConnected() const { return connected != 0; }
@@ -71,7 +76,8 @@ class CCom {
   ComResult SendCommand(uint8_t command, const uint8_t* data, uint16_t length,
                         uint32_t timeoutMs, uint8_t retries);
   // Reads and decodes until the reply to `command` arrives (0), a checksum
-  // error is found (1) or the time-out passes (2).
+  // error is found (1) or the time-out passes (2). The time-out counts from
+  // the last byte of a frame that may answer `command`, up to an overall cap.
   ComResult WaitReply(uint8_t command, uint32_t timeoutMs);
   // Queues each character of `text`, adding it to the frame checksum;
   // false when a write forced by a full queue failed.
@@ -129,6 +135,9 @@ class CCom {
   // Read for links whose receive thread fills a ByteQueue: waits on the
   // queue, then hands back everything queued (at most kLinkChunkBytes).
   uint16_t ReadFromQueue(ByteQueue& queue, uint8_t* buffer, uint32_t timeoutMs);
+  // What an Open sets once the transport is open: connected, and nothing
+  // known about the line any more (it may be another one now).
+  void MarkOpened();
 
   // ---- protocol state ----
   uint16_t txCrc = 0;
@@ -152,15 +161,21 @@ class CCom {
                         uint32_t timeoutMs, uint8_t retries);
   void AdvanceSequence();
   bool IsEchoOfRequest(uint8_t receivedSequence, uint16_t count) const;
+  ComResult WaitReply(uint8_t command, uint32_t timeoutMs, bool replyCarriesData);
+  // Learns whether the line echoes, unless that is known since the last Open.
+  ComResult KnowEcho();
   ComResult ReadReplyPayload(uint8_t command, uint32_t timeoutMs, uint8_t retries,
                              std::vector<uint8_t>& out);
   ComResult RecordStepExchange(std::vector<uint8_t>& record);
 
   MonotonicClock* clock_ = nullptr;
   // Whether the line hands our frames back (a half-duplex adapter), learnt
-  // from the replies: an echo comes before the answer.
+  // from the replies of commands whose reply carries data: an echo comes
+  // before the answer. Forgotten on every Open.
   enum class EchoState : uint8_t { kUnknown, kNone, kEchoes };
   EchoState echoState_ = EchoState::kUnknown;
+  // Bytes handed to Write since the current attempt began.
+  uint32_t writtenBytes_ = 0;
   // The request frame on the wire now, to recognise its echo.
   uint8_t requestSequence_ = 0;
   uint8_t requestCommand_ = 0;

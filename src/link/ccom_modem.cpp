@@ -77,7 +77,7 @@ bool CComModem::Open() {
     return false;
   }
   Pause(kPauseMs);
-  connected = 1;
+  MarkOpened();
   return true;
 }
 

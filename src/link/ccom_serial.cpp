@@ -43,7 +43,7 @@ bool CComSerial::Open() {
   if (connected) return true;
   if (!CheckPortName() || !OpenPortAndStartReceiving()) return false;
   port.SetRts(true);
-  connected = 1;
+  MarkOpened();
   return true;
 }
 

@@ -19,6 +19,8 @@ class CComSerial : public CCom {
   uint32_t GetDefaultTimeout() override { return 3000; }
   std::string GetDescription() override;
   void DiscardReceived() override;
+  // The driver takes a request at once; it then needs its line time.
+  uint32_t LineBitRate() override { return port.BaudRate(); }
 
   void SetPortName(const std::string& name) { portName = name; }
   const std::string& GetPortName() const { return portName; }

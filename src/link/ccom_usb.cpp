@@ -23,7 +23,7 @@ bool CComUsb::Open() {
     lastError = "Can't find USB device";
     return false;
   }
-  connected = 1;
+  MarkOpened();
   return true;
 }
 

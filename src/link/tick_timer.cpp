@@ -22,4 +22,9 @@ bool TickTimer::Expired(uint32_t limitMs) {
   return true;
 }
 
+void TickTimer::Restart() {
+  startMs_ = clock_.NowMs();
+  ticksAtReset_ = 0;
+}
+
 }  // namespace skyh

@@ -21,6 +21,8 @@ class TickTimer {
   // False while ElapsedMs() < limitMs; otherwise restarts the count from 0
   // and returns true.
   bool Expired(uint32_t limitMs);
+  // Counts again from now, as if just constructed.
+  void Restart();
 
  private:
   uint64_t TicksSoFar() const;

@@ -26,6 +26,14 @@ constexpr uint8_t kCmdVerifyBootBlock = 0x29;     // ")"
 // means "a record follows".
 constexpr uint8_t kReplyFlag = 0x80;
 
+// Commands whose reply always carries data, so that a frame identical to
+// the request can never be their reply. The others may be answered with
+// the request's own bytes (an acknowledgement, or "no record").
+constexpr bool ReplyCarriesData(uint8_t command) {
+  return command == kCmdGetDateTime || command == kCmdGetSettings || command == kCmdGetFirmwareVersion ||
+         command == kCmdGetBootInfo;
+}
+
 constexpr uint32_t kLastRecordTimeoutMs = 5000;
 constexpr uint32_t kEraseCodeTimeoutMs = 20000;
 constexpr uint32_t kVerifyApplicationTimeoutMs = 20000;

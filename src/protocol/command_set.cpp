@@ -17,9 +17,17 @@ ComResult CCom::ReadReplyPayload(uint8_t command, uint32_t timeoutMs, uint8_t re
 ComResult CCom::GetDateTime(int64_t& time) {
   ComResult result = SendCommand(kCmdGetDateTime, nullptr, 0, 0, 1);
   if (result != kComOk) return result;
-  // A short reply reads as zeros: the buffer is cleared before each wait.
+  // A short or impossible date is a damaged reply: read as zeros or carried
+  // into the next month, it would look like a clock to be set.
+  if (ReplyPayloadLength() < 6) return kComChecksumError;
   const uint8_t* p = ReplyPayload();
-  time = FieldsToTime(p[0] + 2000, p[1], p[2], p[3], p[4], p[5]);
+  DateTimeFields f{p[0] + 2000, p[1], p[2], p[3], p[4], p[5]};
+  const int64_t t = FieldsToTime(f);
+  DateTimeFields back;
+  if (t == kInvalidTime || !TimeToFields(t, back) || back.year != f.year || back.month != f.month ||
+      back.day != f.day || back.hour != f.hour || back.minute != f.minute || back.second != f.second)
+    return kComChecksumError;
+  time = t;
   return kComOk;
 }
 
@@ -76,6 +84,8 @@ ComResult CCom::GetFirmwareVersion(uint8_t& major, uint8_t& minor, uint8_t& patc
   major = minor = patch = 0xFF;
   ComResult result = SendCommand(kCmdGetFirmwareVersion, nullptr, 0, timeoutMs, 1);
   if (result != kComOk) return result;
+  // Fewer than two bytes would read as version 0.0.
+  if (ReplyPayloadLength() < 2) return kComChecksumError;
   const uint8_t* p = ReplyPayload();
   major = p[0];
   minor = p[1];

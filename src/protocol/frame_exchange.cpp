@@ -20,6 +20,17 @@ void FormatHexByte(uint8_t value, char out[3]) {
   out[2] = '\0';
 }
 
+// Time `bytes` need on a line of `bitRate` bits per second, 8N1.
+constexpr uint32_t LineTimeMs(uint64_t bytes, uint32_t bitRate) {
+  return bitRate == 0 ? 0 : static_cast<uint32_t>((bytes * 10 * 1000 + bitRate - 1) / bitRate);
+}
+
+// A reply whose bytes keep coming keeps its wait alive, but not for ever:
+// the largest record as hexadecimal text needs 34 s at 9600 baud, and half
+// as much again is allowed for a box that sends it with pauses.
+constexpr uint32_t kLongestReplyFrameBytes = 10 + 2u * kMaxReplyBytes;
+constexpr uint32_t kReplyStreamCapMs = LineTimeMs(kLongestReplyFrameBytes, 9600) * 3 / 2;
+
 }  // namespace
 
 // Queues one byte; a byte that fills the queue sends the queue at once.
@@ -44,6 +55,7 @@ bool CCom::FlushTx() {
   uint8_t block[kLinkChunkBytes];
   uint16_t n = txQueue.GetBlock(block, sizeof block);
   if (n == 0) return true;
+  writtenBytes_ += n;
   return Write(block, n);
 }
 
@@ -84,17 +96,34 @@ ComResult CCom::RunAttempts(uint8_t command, const uint8_t* data, uint16_t lengt
                             uint32_t timeoutMs, uint8_t retries) {
   ComResult result = kComTimeout;
   for (unsigned attempt = 0; attempt <= retries; ++attempt) {
+    writtenBytes_ = 0;
     if (!SendFrame(command, data, length)) return kComWriteFailed;
-    result = WaitReply(command, timeoutMs);
+    // On a serial line a long request (a code block) is still leaving while
+    // the wait begins: its line time must not count against the box.
+    const uint32_t lineMs = LineTimeMs(writtenBytes_, LineBitRate());
+    result = WaitReply(command, timeoutMs + lineMs, ReplyCarriesData(command));
     if (result == kComOk) break;
   }
   AdvanceSequence();
   return result;
 }
 
+// A command that may be answered with its own request bytes can only be
+// told from the line's echo of it once the line's behaviour is known; a
+// command whose reply carries data teaches it.
+ComResult CCom::KnowEcho() {
+  if (echoState_ != EchoState::kUnknown) return kComOk;
+  uint8_t major, minor, patch;
+  return GetFirmwareVersion(major, minor, patch, 0);
+}
+
 ComResult CCom::SendCommand(uint8_t command, const uint8_t* data, uint16_t length,
                             uint32_t timeoutMs, uint8_t retries) {
   if (timeoutMs == 0) timeoutMs = GetDefaultTimeout();
+  if (!ReplyCarriesData(command)) {
+    ComResult learnt = KnowEcho();
+    if (learnt != kComOk) return learnt;
+  }
   // A reply that came after its time-out must not answer this command. A
   // retry keeps the sequence number, so its late reply is still valid.
   DiscardReceived();
@@ -107,23 +136,30 @@ bool CCom::IsEchoOfRequest(uint8_t receivedSequence, uint16_t count) const {
   return std::equal(requestPayload_.begin(), requestPayload_.end(), replyBuffer + 1);
 }
 
-// A half-duplex adapter hands our own frame back; it passes the checksum and
-// would be taken for an empty reply. But the box may also answer a command
-// with exactly the request's bytes (same sequence, command byte, payload),
-// so a frame identical to the request is only skipped as an echo when the
-// line is known to echo, or when another frame for the command follows it.
-// On a line not yet classified, a lone identical frame is the answer.
 ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs) {
-  TickTimer timer(Clock());
+  return WaitReply(command, timeoutMs, ReplyCarriesData(command));
+}
+
+// A half-duplex adapter hands our own frame back; it passes the checksum.
+// A frame identical to the request is therefore never the reply of a
+// command whose reply carries data (it teaches that the line echoes when
+// the reply follows it). For the other commands it is the reply only on a
+// line known not to echo, or as the second such frame on an echoing one.
+ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs, bool replyCarriesData) {
+  TickTimer sinceStart(Clock());
+  // Restarted whenever bytes of a frame that may answer us arrive, so that
+  // a long reply on a slow line is not cut off while it is coming in.
+  TickTimer quiet(Clock());
+  const uint32_t capMs = timeoutMs + kReplyStreamCapMs;
   std::memset(replyBuffer, 0, sizeof replyBuffer);
   ReplyParser parser(replyBuffer, kMaxReplyBytes);
   uint8_t chunk[kLinkChunkBytes];
-  bool firstOfOurs = true;
-  bool heldIdentical = false;
+  bool echoSeen = false;
   for (;;) {
     uint16_t n = Read(chunk, timeoutMs);
     if (n > sizeof chunk) n = sizeof chunk;
     receivedBytes += n;
+    bool ours = false;
     size_t pos = 0;
     while (pos < n) {
       size_t used = 0;
@@ -132,32 +168,26 @@ ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs) {
       if (r == ReplyParser::kBadChecksum) return kComChecksumError;
       // Someone else's frame is skipped; whatever follows it is still parsed.
       if (r != ReplyParser::kComplete || (replyBuffer[0] & 0x7F) != command) continue;
+      ours = true;
       bool identical = !parser.EndedByEot() && IsEchoOfRequest(parser.Sequence(), parser.Count());
-      if (identical && echoState_ != EchoState::kNone && !heldIdentical) {
-        heldIdentical = true;
-        firstOfOurs = false;
-        continue;
+      if (identical) {
+        bool isReply = !replyCarriesData && (echoState_ == EchoState::kNone ||
+                                             (echoState_ == EchoState::kEchoes && echoSeen));
+        if (!isReply) {
+          echoSeen = true;
+          continue;
+        }
       }
-      if (heldIdentical) {
-        echoState_ = EchoState::kEchoes;
-      } else if (firstOfOurs) {
-        echoState_ = EchoState::kNone;
-      }
+      echoState_ = echoSeen ? EchoState::kEchoes : EchoState::kNone;
       replyLength = parser.Count();
       return kComOk;
     }
+    if (!ours && n > 0 && parser.InFrame())
+      ours = !parser.HasCommandByte() || (replyBuffer[0] & 0x7F) == command;
+    if (ours) quiet.Restart();
     // Tested on every pass, so that a stream of foreign frames cannot keep
     // the wait alive.
-    if (timer.Expired(timeoutMs)) break;
-  }
-  if (heldIdentical && echoState_ == EchoState::kUnknown) {
-    // Nothing followed it: it was the answer. Later bytes may have been
-    // decoded over it, so it is rebuilt from the request.
-    std::memset(replyBuffer, 0, sizeof replyBuffer);
-    replyBuffer[0] = requestCommand_;
-    std::copy(requestPayload_.begin(), requestPayload_.end(), replyBuffer + 1);
-    replyLength = static_cast<uint16_t>(requestPayload_.size() + 1);
-    return kComOk;
+    if (quiet.Expired(timeoutMs) || sinceStart.ElapsedMs() >= capMs) break;
   }
   return kComTimeout;
 }
@@ -188,6 +218,8 @@ ComResult CCom::SendBootloaderWake() {
 // returned at once: a second pass would step the box past the record that
 // pass 0 asked for, and it would be lost.
 ComResult CCom::RecordStepExchange(std::vector<uint8_t>& record) {
+  // "No record" is the request's own bytes.
+  if (ComResult learnt = KnowEcho(); learnt != kComOk) return learnt;
   for (int pass = 0; pass < 2; ++pass) {
     DiscardReceived();
     ComResult result = RunAttempts(kCmdGetPreviousRecord, nullptr, 0, GetDefaultTimeout(), 1);

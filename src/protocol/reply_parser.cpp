@@ -41,6 +41,7 @@ ReplyParser::Result ReplyParser::Feed(const uint8_t* bytes, size_t n, size_t* co
       case kSoh:
         flags_ = kFlagSoh;
         dropping_ = false;
+        ended_ = false;
         break;
       case kStx:
         // A new frame starts clean: bytes past its payload read as zero,
@@ -69,6 +70,7 @@ ReplyParser::Result ReplyParser::Feed(const uint8_t* bytes, size_t n, size_t* co
           buffer_[count_ + 1] = 0;
           if (consumed) *consumed = i + 1;
           endedByEot_ = false;
+          ended_ = true;
           return received == crc_ ? kComplete : kBadChecksum;
         }
         break;

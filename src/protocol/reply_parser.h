@@ -38,6 +38,10 @@ class ReplyParser {
   uint16_t Crc() const { return crc_; }
   // The last complete frame ended with EOT, so no checksum was tested.
   bool EndedByEot() const { return endedByEot_; }
+  // Between a frame's SOH and its end: its bytes are still arriving.
+  bool InFrame() const { return (flags_ & kFlagSoh) != 0 && !ended_ && !dropping_; }
+  // The frame in progress has its command byte (buffer[0]).
+  bool HasCommandByte() const { return (flags_ & kFlagStx) != 0 && count_ >= 1; }
 
  private:
   bool Store(uint8_t value);
@@ -52,6 +56,7 @@ class ReplyParser {
   bool dropping_ = false;  // after an overflow, until the next SOH
   uint8_t sequence_ = 0;
   bool endedByEot_ = false;
+  bool ended_ = false;  // the frame since the last SOH has ended
   uint32_t dirty_ = 0;  // bytes of buffer_ written since the last clean start
 };
 

@@ -62,7 +62,7 @@ class BoxLink : public CCom {
       lastError = openError;
       return false;
     }
-    connected = 1;
+    MarkOpened();
     ++opens;
     box.Reopen();
     return true;

@@ -190,7 +190,7 @@ bool MemoryLink::Open() {
     lastError = openError_;
     return false;
   }
-  connected = 1;
+  MarkOpened();
   return true;
 }
 
