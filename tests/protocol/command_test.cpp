@@ -155,6 +155,34 @@ TEST(CommandSet, FirmwareVersionDateTimeAndWriteSettingsPayloads) {
   EXPECT_EQ(link.Frames().back().payload, (Bytes{0x00, 0x02, 0xAA, 0xBB, 0xCC}));
 }
 
+TEST(CommandSet, ShortOrImpossibleDateAndShortVersionAreErrors) {
+  MemoryLink link;
+  const int64_t kept = 12345;
+  for (const Bytes& date : {Bytes{25, 3, 7, 14, 5}, Bytes{25}, Bytes{25, 13, 7, 14, 5, 9}, Bytes{25, 2, 29, 0, 0, 0},
+                            Bytes{25, 4, 31, 0, 0, 0}, Bytes{25, 3, 0, 0, 0, 0}, Bytes{25, 3, 7, 24, 0, 0},
+                            Bytes{25, 3, 7, 14, 60, 0}, Bytes{25, 3, 7, 14, 5, 60}}) {
+    SCOPED_TRACE(::testing::PrintToString(date));
+    AnswerWith(link, date);
+    int64_t t = kept;
+    EXPECT_EQ(link.GetDateTime(t), kComChecksumError);
+    EXPECT_EQ(t, kept) << "untouched on error";
+  }
+  // Leap day, and more than six bytes: the first six count.
+  AnswerWith(link, {24, 2, 29, 23, 59, 59, 0xAA});
+  int64_t t = 0;
+  ASSERT_EQ(link.GetDateTime(t), kComOk);
+  EXPECT_EQ(t, FieldsToTime(2024, 2, 29, 23, 59, 59));
+
+  uint8_t major = 0, minor = 0, patch = 0;
+  AnswerWith(link, {0x07});
+  EXPECT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComChecksumError);
+  EXPECT_EQ(major * 0x10000 + minor * 0x100 + patch, 0xFFFFFF);
+  // An empty reply equals the request: never a version, only an echo.
+  AnswerWith(link, {}, kCmdGetFirmwareVersion);
+  EXPECT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComTimeout);
+  EXPECT_EQ(major * 0x10000 + minor * 0x100 + patch, 0xFFFFFF);
+}
+
 TEST(CommandSet, BootInfoOfEachLength) {
   MemoryLink link;
   BootInfo zero, full, shortKey;
@@ -207,6 +235,7 @@ TEST(CommandSet, CodesTimeOutsAndAttempts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryLink link;
+    LearnNoEcho(link);
     uint64_t start = link.Manual().NowMs();
     EXPECT_EQ(c.run(link), kComTimeout);
     ASSERT_EQ(link.Frames().size(), c.attempts);

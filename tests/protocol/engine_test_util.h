@@ -32,4 +32,14 @@ inline void Reply(MemoryLink& link, Bytes reply) {
   link.SetResponder([reply](const WireFrame&) { return reply; });
 }
 
+// What the first data command after an Open does: the line is learnt not to
+// echo (a version reply). The record of what was written is cleared.
+inline void LearnNoEcho(MemoryLink& link) {
+  AnswerWith(link, {2, 1, 0});
+  uint8_t major, minor, patch;
+  link.GetFirmwareVersion(major, minor, patch, 0);
+  link.SetResponder(nullptr);
+  link.ClearRecord();
+}
+
 }  // namespace skyh::test

@@ -1,6 +1,10 @@
 // Faults of the plain exchange rules that the engine avoids.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/engine_test_util.h"
@@ -83,20 +87,166 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
   EXPECT_EQ(link.GetSettings(got), kComTimeout);
   EXPECT_EQ(got, (Bytes{0x55}));
 
-  // Without echo, a lone acknowledgement equal to the request is the answer
-  // once the wait is over, and at once after a reply has shown there is no echo.
+  // Without echo, an acknowledgement equal to the request is the answer once
+  // a data command has shown that the line does not echo: on a fresh line
+  // the version is asked first, and nothing waits for a time-out.
   MemoryLink plain;
   plain.SetResponder([](const WireFrame& f) {
-    if (f.command == kCmdGetDateTime) return BuildFrame(f.sequence, f.command, {25, 3, 7, 14, 5, 9});
+    if (f.command == kCmdGetFirmwareVersion) return BuildFrame(f.sequence, f.command, {2, 1, 0});
     return BuildFrame(f.sequence, f.command, f.payload);
   });
-  EXPECT_EQ(plain.ResetBoard(), kComOk);
-  EXPECT_EQ(plain.Frames().size(), 1u);
-  int64_t t = 0;
-  ASSERT_EQ(plain.GetDateTime(t), kComOk);
+  ASSERT_TRUE(plain.Open());
   start = plain.Manual().NowMs();
+  EXPECT_EQ(plain.ResetBoard(), kComOk);
+  ASSERT_EQ(plain.Frames().size(), 2u);
+  EXPECT_EQ(plain.Frames()[0].command, kCmdGetFirmwareVersion);
+  EXPECT_EQ(plain.Frames()[1].command, kCmdResetBoard);
   EXPECT_EQ(plain.EndSession(), kComOk);
+  EXPECT_EQ(plain.Frames().size(), 3u) << "learnt once per Open";
   EXPECT_EQ(plain.Manual().NowMs(), start);
+}
+
+// Every command of the set, on a link that learnt nothing yet.
+std::vector<std::pair<const char*, std::function<ComResult(MemoryLink&)>>> EveryCommand() {
+  static const uint8_t kCode[4] = {0x00, 0x01, 0x00, 0xEE};
+  static const uint8_t kSettings[8] = {};
+  static Bytes out;
+  static int64_t time;
+  static uint8_t a, b, c;
+  static uint16_t block;
+  static int32_t keyLength;
+  return {
+      {"GetDateTime", [](MemoryLink& l) { return l.GetDateTime(time); }},
+      {"SetDateTime", [](MemoryLink& l) { return l.SetDateTime(1741356309); }},
+      {"GetLastRecord", [](MemoryLink& l) { return l.GetLastRecord(out); }},
+      {"GetPreviousRecord", [](MemoryLink& l) { return l.GetPreviousRecord(out); }},
+      {"RepeatRecord", [](MemoryLink& l) { return l.RepeatRecord(out); }},
+      {"GetSettings", [](MemoryLink& l) { return l.GetSettings(out); }},
+      {"WriteSettings", [](MemoryLink& l) { return l.WriteSettings(kSettings, 2, 4); }},
+      {"EndSession", [](MemoryLink& l) { return l.EndSession(); }},
+      {"ResetBoard", [](MemoryLink& l) { return l.ResetBoard(); }},
+      {"ClearFlash", [](MemoryLink& l) { return l.ClearFlash(); }},
+      {"GetFirmwareVersion", [](MemoryLink& l) { return l.GetFirmwareVersion(a, b, c, 0); }},
+      {"GetBootInfo", [](MemoryLink& l) { return l.GetBootInfo(a, block, b, out, keyLength); }},
+      {"EraseCode", [](MemoryLink& l) { return l.EraseCode(); }},
+      {"WriteCode", [](MemoryLink& l) { return l.WriteCode(kCode, 4); }},
+      {"WriteChecksum", [](MemoryLink& l) { return l.WriteChecksum(); }},
+      {"VerifyApplication", [](MemoryLink& l) { return l.VerifyApplication(); }},
+      {"VerifyBootBlock", [](MemoryLink& l) { return l.VerifyBootBlock(); }},
+  };
+}
+
+TEST(MendedFaults, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
+  for (const auto& [name, run] : EveryCommand()) {
+    SCOPED_TRACE(name);
+    MemoryLink link;
+    link.SetEcho(true);  // the adapter answers, the box does not
+    ASSERT_TRUE(link.Open());
+    EXPECT_NE(run(link), kComOk);
+    EXPECT_NE(run(link), kComOk) << "and again";
+  }
+
+  // What a live box on a plain line taught is forgotten when the link is
+  // opened again: the line may now be an echoing one with a dead box.
+  MemoryLink link;
+  AnswerWith(link, {2, 1, 0});
+  ASSERT_TRUE(link.Open());
+  ASSERT_EQ(link.ClearFlash(), kComOk);
+  link.Close();
+  link.SetResponder(nullptr);
+  link.SetEcho(true);
+  ASSERT_TRUE(link.Open());
+  EXPECT_EQ(link.EndSession(), kComTimeout);
+  EXPECT_EQ(link.ClearFlash(), kComTimeout);
+}
+
+TEST(MendedFaults, LiveBoxBehindAnEchoingLineAnswersEveryCommand) {
+  for (const auto& [name, run] : EveryCommand()) {
+    SCOPED_TRACE(name);
+    MemoryLink link;
+    link.SetEcho(true);
+    // Acknowledgements and "no record" carry the request's own bytes.
+    link.SetResponder([](const WireFrame& f) {
+      switch (f.command) {
+        case kCmdGetDateTime: return BuildFrame(f.sequence, f.command, {25, 3, 7, 14, 5, 9});
+        case kCmdGetFirmwareVersion: return BuildFrame(f.sequence, f.command, {2, 1, 0});
+        case kCmdGetBootInfo: return BuildFrame(f.sequence, f.command, {0});
+        case kCmdGetSettings: return BuildFrame(f.sequence, f.command, {0x7C, 1});
+        case kCmdGetLastRecord:
+        case kCmdRepeatRecord: return BuildFrame(f.sequence, f.command | 0x80, {0x10, 0x20});
+        default: return BuildFrame(f.sequence, f.command, f.payload);
+      }
+    });
+    ASSERT_TRUE(link.Open());
+    const uint64_t start = link.Manual().NowMs();
+    const ComResult expected = std::string(name) == "GetPreviousRecord" ? kComNoRecord : kComOk;
+    EXPECT_EQ(run(link), expected);
+    if (expected == kComOk) EXPECT_EQ(link.Manual().NowMs(), start) << "no wait for a time-out";
+  }
+}
+
+TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
+  // A 2000-byte record at 9600 baud: 4012 bytes, 4.2 s, longer than the
+  // 3 s time-out, in pieces as the line delivers them.
+  const Bytes record = Pattern(2000, 6);
+  auto slowly = [&](MemoryLink& l, const WireFrame& f, uint64_t gapMs) {
+    Bytes frame = BuildFrame(f.sequence, 0xC4, record);
+    for (size_t at = 0, i = 1; at < frame.size(); at += 96, ++i)
+      l.ReceiveAfter(i * gapMs, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 96)));
+  };
+  MemoryLink link;
+  LearnNoEcho(link);
+  link.SetWriteHook([&](MemoryLink& l, const uint8_t*, uint16_t) {
+    if (l.PendingDeliveries() == 0) slowly(l, WireFrame{false, link.Sequence()}, 100);
+  });
+  Bytes got;
+  ASSERT_EQ(link.GetPreviousRecord(got), kComOk);
+  EXPECT_EQ(got, record);
+  EXPECT_EQ(link.Frames().size(), 1u) << "no second attempt";
+
+  // A pause longer than the time-out inside the frame still ends the wait.
+  MemoryLink paused;
+  LearnNoEcho(paused);
+  Bytes frame = BuildFrame(paused.Sequence(), kCmdRepeatRecord | 0x80, record);
+  paused.ReceiveAfter(100, Bytes(frame.begin(), frame.begin() + 1000));
+  paused.ReceiveAfter(3500, Bytes(frame.begin() + 1000, frame.end()));
+  EXPECT_EQ(paused.RepeatRecord(got), kComTimeout);
+
+  // Bytes of an endless frame for this command keep it alive only up to the cap.
+  MemoryLink endless;
+  LearnNoEcho(endless);
+  Bytes head = {0x01, endless.Sequence(), 0x02, kCmdRepeatRecord | 0x80};
+  endless.ReceiveAfter(10, head);
+  for (int i = 1; i <= 1000; ++i) endless.ReceiveAfter(10 + 100u * i, Bytes(20, '7'));  // 100 s of digits
+  const uint64_t start = endless.Manual().NowMs();
+  EXPECT_EQ(endless.RepeatRecord(got), kComTimeout);
+  const uint64_t took = endless.Manual().NowMs() - start;
+  EXPECT_GE(took, 40000u) << "two attempts, each beyond the largest record's 34 s";
+  EXPECT_LE(took, 2 * (3000u + 52000u + 3000u));
+}
+
+TEST(MendedFaults, ALongRequestsLineTimeDoesNotCountAgainstItsReply) {
+  // A 2048-byte code block is 4112 bytes, 4.3 s at 9600 baud; the box
+  // answers 1 s after the last byte has arrived.
+  Bytes payload(2048 + 3, 0x5A);
+  for (uint32_t bitRate : {9600u, 0u}) {
+    MemoryLink link;
+    link.SetLineBitRate(bitRate);
+    LearnNoEcho(link);
+    link.SetResponder([&](const WireFrame& f) {
+      link.ReceiveAfter(4284 + 1000, BuildFrame(f.sequence, f.command | 0x80, {}));
+      return Bytes{};
+    });
+    const ComResult result = link.WriteCode(payload.data(), static_cast<uint16_t>(payload.size()));
+    if (bitRate == 9600) {
+      EXPECT_EQ(result, kComOk);
+      EXPECT_EQ(link.Frames().size(), 1u);
+    } else {
+      // A link whose Write returns once the bytes are gone gets no extra
+      // time: the first attempt is over before the answer.
+      EXPECT_GE(link.Frames().size(), 2u);
+    }
+  }
 }
 
 TEST(MendedFaults, LateReplyIsNotTakenForTheNextCommandsReply) {

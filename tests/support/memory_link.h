@@ -86,6 +86,9 @@ class MemoryLink : public CCom {
   }
   void FailOpen(const std::string& message) { openError_ = message; }
   void SetDefaultTimeout(uint32_t ms) { defaultTimeoutMs_ = ms; }
+  // A serial line behind the link: a request is still leaving after Write.
+  void SetLineBitRate(uint32_t bitRate) { lineBitRate_ = bitRate; }
+  uint32_t LineBitRate() override { return lineBitRate_; }
 
   ManualClock& Manual() { return manualClock_; }
   // Real time and blocking waits, for a peer on another thread.
@@ -120,6 +123,7 @@ class MemoryLink : public CCom {
   std::function<bool(size_t)> failWrite_;
   std::string openError_;
   uint32_t defaultTimeoutMs_ = 3000;
+  uint32_t lineBitRate_ = 0;
 };
 
 }  // namespace skyh::test
