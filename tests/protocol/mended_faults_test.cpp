@@ -16,6 +16,7 @@ using namespace test;
 
 TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
   MemoryLink link;
+  LearnNoEcho(link);
   const Bytes largest = Pattern(kMaxRecordBytes, 3);
   const Bytes next = Pattern(200, 9);
   link.SetResponder([&](const WireFrame& f) {
@@ -31,6 +32,7 @@ TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
 
 TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
   MemoryLink link;
+  LearnNoEcho(link);
   // A reply cut short, then SOH, sequence, STX and EOT with nothing decoded:
   // the command byte of the cut reply is still in the buffer.
   const Bytes bareEot = {0x01, 0x21, 0x02, 0xC3, '7', 0x01, 0x21, 0x02, 0x04};
@@ -53,6 +55,7 @@ TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
 
 TEST(MendedFaults, StreamOfForeignFramesCannotOutliveTheTimeOut) {
   MemoryLink link;
+  LearnNoEcho(link);
   const Bytes foreign = BuildFrame(0x30, kCmdGetDateTime, {1, 2, 3, 4, 5, 6});
   for (int i = 1; i <= 150; ++i) link.ReceiveAfter(200u * i, foreign);  // 30 s of chatter
   uint64_t start = link.Manual().NowMs();
@@ -251,6 +254,7 @@ TEST(MendedFaults, ALongRequestsLineTimeDoesNotCountAgainstItsReply) {
 
 TEST(MendedFaults, LateReplyIsNotTakenForTheNextCommandsReply) {
   MemoryLink link;
+  LearnNoEcho(link);
   const Bytes r1 = Pattern(40, 1), r2 = Pattern(40, 2);
   int step = 0;
   link.SetResponder([&](const WireFrame& f) { return BuildFrame(f.sequence, 0xC4, ++step == 1 ? r1 : r2); });
@@ -266,6 +270,7 @@ TEST(MendedFaults, LateReplyIsNotTakenForTheNextCommandsReply) {
 
 TEST(MendedFaults, LateReplyStillAnswersTheRetryOnTheSameNumber) {
   MemoryLink link;
+  LearnNoEcho(link);
   const Bytes r1 = Pattern(30, 5);
   bool answered = false;
   // The box answers the first frame just after its time-out and ignores the retry.

@@ -125,6 +125,7 @@ TEST(ReplyWait, DamagedDigitFailsEveryAttemptAtOnce) {
 
 TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
   MemoryLink link;
+  LearnNoEcho(link);
   Bytes record{5};
   uint64_t start = link.Manual().NowMs();
   EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
@@ -141,6 +142,7 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
   // Longer than the largest record: dropped, but a good frame after it is read.
   const Bytes huge(kMaxRecordBytes + 1, 0x3C);
   MemoryLink big;
+  LearnNoEcho(big);
   AnswerWith(big, huge, 0xC6);
   record.clear();
   EXPECT_EQ(big.RepeatRecord(record), kComTimeout);
@@ -157,12 +159,13 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
 // box is not stepped past a record that was asked for.
 TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   MemoryLink link;
+  LearnNoEcho(link);  // takes 0x21
   AnswerWith(link, {0x99}, 0x44);
   Bytes record{7};
   EXPECT_EQ(link.GetPreviousRecord(record), kComNoRecord);
   ASSERT_EQ(link.Frames().size(), 2u);
-  EXPECT_EQ(link.Frames()[0].bytes, BuildFrame(0x21, kCmdGetPreviousRecord, {}));
-  EXPECT_EQ(link.Frames()[1].sequence, 0x22);
+  EXPECT_EQ(link.Frames()[0].bytes, BuildFrame(0x22, kCmdGetPreviousRecord, {}));
+  EXPECT_EQ(link.Frames()[1].sequence, 0x23);
   EXPECT_EQ(record, (Bytes{7}));
   // The second pass may still find a record.
   int n = 0;
@@ -177,6 +180,7 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   EXPECT_TRUE(record.empty());
 
   MemoryLink damaged;
+  LearnNoEcho(damaged);  // takes 0x21
   damaged.SetResponder([](const WireFrame& f) {
     Bytes r = BuildFrame(f.sequence, 0xC4, {1, 2, 3});
     r[4] ^= 0x01;
@@ -185,13 +189,13 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   EXPECT_EQ(damaged.GetPreviousRecord(record), kComChecksumError);
   ASSERT_EQ(damaged.Frames().size(), 2u) << "two attempts, no second pass";
   EXPECT_EQ(damaged.Frames()[0].sequence, damaged.Frames()[1].sequence);
-  EXPECT_EQ(damaged.Sequence(), 0x22);
+  EXPECT_EQ(damaged.Sequence(), 0x23);
   damaged.SetResponder(nullptr);
   damaged.ClearRecord();
   EXPECT_EQ(damaged.GetPreviousRecord(record), kComTimeout);
   ASSERT_EQ(damaged.Frames().size(), 2u);
-  EXPECT_EQ(damaged.Frames()[1].sequence, 0x22);
-  EXPECT_EQ(damaged.Sequence(), 0x23);
+  EXPECT_EQ(damaged.Frames()[1].sequence, 0x23);
+  EXPECT_EQ(damaged.Sequence(), 0x24);
 }
 
 }  // namespace
