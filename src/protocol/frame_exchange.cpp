@@ -178,7 +178,10 @@ ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs, bool replyCarries
           continue;
         }
       }
-      echoState_ = echoSeen ? EchoState::kEchoes : EchoState::kNone;
+      // An echo followed by the reply proves an echoing line; a reply alone
+      // only counts until something is known (an echo may have been lost).
+      if (echoSeen) echoState_ = EchoState::kEchoes;
+      else if (echoState_ == EchoState::kUnknown) echoState_ = EchoState::kNone;
       replyLength = parser.Count();
       return kComOk;
     }

@@ -221,6 +221,7 @@ bool FakeClockSync() { return g_synchronised; }
 
 TEST_F(RetrievalTest, ClockNeedsSyncLeavesTheBoxAloneWhileTheComputerClockIsUnsynchronised) {
   SetClockSyncFunctionForTesting(&FakeClockSync);
+  config.retrieveMissing = 0;
   config.autoSetTime = 1;
   config.autoSetTimeMax = 10;
   const std::string why = "Computer clock not synchronised: the photometer's clock was left unchanged.";

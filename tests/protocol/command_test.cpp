@@ -86,6 +86,7 @@ TEST(FrameSend, SequenceNumbersRetriesAndWriteFailures) {
 
 TEST(FrameSend, LongFrameLeavesInAFullQueueWriteAndTheRest) {
   MemoryLink link;
+  LearnNoEcho(link);
   AnswerWith(link, {}, kCmdWriteCode);
   Bytes payload(2051, 0xFF);
   payload[100] = 0x5A;

@@ -184,7 +184,9 @@ TEST(MendedFaults, LiveBoxBehindAnEchoingLineAnswersEveryCommand) {
     const uint64_t start = link.Manual().NowMs();
     const ComResult expected = std::string(name) == "GetPreviousRecord" ? kComNoRecord : kComOk;
     EXPECT_EQ(run(link), expected);
-    if (expected == kComOk) EXPECT_EQ(link.Manual().NowMs(), start) << "no wait for a time-out";
+    if (expected == kComOk) {
+      EXPECT_EQ(link.Manual().NowMs(), start) << "no wait for a time-out";
+    }
   }
 }
 
@@ -192,15 +194,15 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
   // A 2000-byte record at 9600 baud: 4012 bytes, 4.2 s, longer than the
   // 3 s time-out, in pieces as the line delivers them.
   const Bytes record = Pattern(2000, 6);
-  auto slowly = [&](MemoryLink& l, const WireFrame& f, uint64_t gapMs) {
-    Bytes frame = BuildFrame(f.sequence, 0xC4, record);
+  auto slowly = [&](MemoryLink& l, uint8_t sequence, uint64_t gapMs) {
+    Bytes frame = BuildFrame(sequence, 0xC4, record);
     for (size_t at = 0, i = 1; at < frame.size(); at += 96, ++i)
       l.ReceiveAfter(i * gapMs, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 96)));
   };
   MemoryLink link;
   LearnNoEcho(link);
   link.SetWriteHook([&](MemoryLink& l, const uint8_t*, uint16_t) {
-    if (l.PendingDeliveries() == 0) slowly(l, WireFrame{false, link.Sequence()}, 100);
+    if (l.PendingDeliveries() == 0) slowly(l, link.Sequence(), 100);
   });
   Bytes got;
   ASSERT_EQ(link.GetPreviousRecord(got), kComOk);

@@ -81,6 +81,7 @@ TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
 
 TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
   MemoryLink link;
+  LearnNoEcho(link);
   Reply(link, {0x01, 0x30, 0x02, 0xCB, 0x04});
   uint64_t start = link.Manual().NowMs();
   EXPECT_EQ(link.EndSession(), kComOk);
