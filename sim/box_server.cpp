@@ -122,18 +122,23 @@ void BoxServer::UseDescriptors(int in, int out) {
 
 void BoxServer::Deliver(const uint8_t* data, size_t size) {
   if (trace) trace(true, data, size);
+  std::lock_guard<std::mutex> guard(boxLock_);
   box_.Receive(data, size);
 }
 
 void BoxServer::Flush() {
-  std::vector<uint8_t> out = box_.TakeOutput();
+  std::vector<uint8_t> out;
+  {
+    std::lock_guard<std::mutex> guard(boxLock_);
+    out = box_.TakeOutput();
+  }
   if (out.empty() || writeFd_ < 0) return;
   if (trace) trace(false, out.data(), out.size());
   WriteAll(writeFd_, out.data(), out.size());
 }
 
 int BoxServer::PollTimeoutMs() const {
-  const int64_t due = box_.NextOutputDueMs();
+  const int64_t due = NextOutputDueMs();
   if (due < 0) return kMaxWaitMs;
   const int64_t wait = due - SteadyMs();
   return wait <= 0 ? 0 : static_cast<int>(std::min<int64_t>(wait, kMaxWaitMs));
@@ -151,7 +156,17 @@ void BoxServer::HandleInotify() {
       p += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
     }
   }
-  if (opened) box_.Reopen();
+  if (opened) Reopen();
+}
+
+int64_t BoxServer::NextOutputDueMs() const {
+  std::lock_guard<std::mutex> guard(boxLock_);
+  return box_.NextOutputDueMs();
+}
+
+void BoxServer::Reopen() {
+  std::lock_guard<std::mutex> guard(boxLock_);
+  box_.Reopen();
 }
 
 void BoxServer::Run(const std::atomic<bool>& stop) {
@@ -195,7 +210,7 @@ void BoxServer::RunTcp(const std::atomic<bool>& stop) {
         client_ = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client_ >= 0) {
           writeFd_ = client_;
-          box_.Reopen();
+          Reopen();
         }
       }
       continue;
@@ -223,7 +238,7 @@ void BoxServer::RunDescriptors(const std::atomic<bool>& stop) {
   while (!stop.load()) {
     if (!inputOpen) {
       // Input ended: let the last answers go out, then stop.
-      if (box_.NextOutputDueMs() < 0) break;
+      if (NextOutputDueMs() < 0) break;
       pollfd none{-1, 0, 0};
       ::poll(&none, 1, PollTimeoutMs());
       Flush();

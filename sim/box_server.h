@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "control_box.h"
@@ -32,10 +33,27 @@ class BoxServer {
   // Serves until `stop` is set (checked at least every 50 ms) or the input ends.
   void Run(const std::atomic<bool>& stop);
 
+  // The box as another thread may look at it while Run serves: the server
+  // does not touch the box while a view lives. Keep a view only as long as
+  // the look takes (an exchange made meanwhile would wait for it).
+  class View {
+   public:
+    View(std::mutex& lock, const ControlBox& box) : guard_(lock), box_(box) {}
+    const ControlBox* operator->() const { return &box_; }
+    const ControlBox& operator*() const { return box_; }
+
+   private:
+    std::unique_lock<std::mutex> guard_;
+    const ControlBox& box_;
+  };
+  View Inspect() const { return View(boxLock_, box_); }
+
  private:
   void Deliver(const uint8_t* data, size_t size);
   void Flush();
   int PollTimeoutMs() const;
+  int64_t NextOutputDueMs() const;
+  void Reopen();
   void HandleInotify();
   void RunPseudoTerminal(const std::atomic<bool>& stop);
   void RunTcp(const std::atomic<bool>& stop);
@@ -43,6 +61,8 @@ class BoxServer {
 
   enum class Mode { None, Pty, Tcp, Fds } mode_ = Mode::None;
   ControlBox& box_;
+  // Held by the serving thread whenever it uses box_.
+  mutable std::mutex boxLock_;
   int master_ = -1, inotify_ = -1, listen_ = -1, client_ = -1, in_ = -1, out_ = -1;
   int writeFd_ = -1;
 };

@@ -40,6 +40,12 @@ std::string ShowLineEnds(const std::string& text) {
 
 }  // namespace
 
+bool CComModem::IsValidPhoneNumber(const std::string& number) {
+  size_t start = !number.empty() && number[0] == '+' ? 1 : 0;
+  if (start == number.size()) return false;
+  return number.find_first_not_of("0123456789*#,", start) == std::string::npos;
+}
+
 void CComModem::Pause(uint32_t ms) {
   std::mutex m;
   std::condition_variable never;
@@ -60,7 +66,13 @@ bool CComModem::Open() {
     lastError = "Error Phone number is empty";
     return false;
   }
-  if (!OpenPortAndStartReceiving()) return false;
+  if (!IsValidPhoneNumber(phoneNumber)) {
+    // Anything else would reach the modem as part of its command line.
+    lastError = Sprintf("Error Phone number \"%s\" is invalid: only digits, *, # and , after an optional +",
+                        ShowLineEnds(phoneNumber));
+    return false;
+  }
+  if (!OpenPort() || !StartReceiving()) return false;
   port.SetDtr(true);
   port.SetRts(true);
 

@@ -17,6 +17,8 @@ class CComModem : public CComSerial {
 
   void SetPhoneNumber(const std::string& number) { phoneNumber = number; }
   const std::string& GetPhoneNumber() const { return phoneNumber; }
+  // An optional leading "+", then at least one of "0123456789*#,".
+  static bool IsValidPhoneNumber(const std::string& number);
 
   // Writes `command` and waits for a line holding `expected`, with `retries`
   // further attempts. `reply` gets the last attempt's lines with CR and LF

@@ -20,9 +20,10 @@ bool CComSerial::CheckPortName() {
   return false;
 }
 
-bool CComSerial::OpenPortAndStartReceiving() {
+bool CComSerial::OpenPort() {
   if (!port.Open(portName)) {
     lastError = Sprintf("Error can't open port \"%s\"", portName);
+    if (port.OpenFailedBusy()) lastError += ": it is busy (in use by another program)";
     return false;
   }
   if (!port.Configure(9600, 8, 0, 0)) {
@@ -30,6 +31,10 @@ bool CComSerial::OpenPortAndStartReceiving() {
     port.Close();
     return false;
   }
+  return true;
+}
+
+bool CComSerial::StartReceiving() {
   if (!port.StartReceiveThread()) {
     port.Close();
     lastError = "Error can't start receive thread";
@@ -41,8 +46,12 @@ bool CComSerial::OpenPortAndStartReceiving() {
 bool CComSerial::Open() {
   lastError.clear();
   if (connected) return true;
-  if (!CheckPortName() || !OpenPortAndStartReceiving()) return false;
+  if (!CheckPortName() || !OpenPort()) return false;
+  // DTR stays low: some adapters power or reset the box from it. Both lines
+  // are set before anything can be received.
+  port.SetDtr(false);
   port.SetRts(true);
+  if (!StartReceiving()) return false;
   MarkOpened();
   return true;
 }

@@ -27,9 +27,11 @@ class CComSerial : public CCom {
   SerialPort& Port() { return port; }
 
  protected:
-  // The messages shared with the modem link.
+  // The steps and messages shared with the modem link.
   bool CheckPortName();
-  bool OpenPortAndStartReceiving();
+  // Opens and configures the port; closed again on failure.
+  bool OpenPort();
+  bool StartReceiving();
 
   SerialPort port;
   std::string portName;

@@ -1,5 +1,7 @@
 #include "link/ccom_usb.h"
 
+#include "core/log_file.h"
+
 namespace skyh {
 
 CComUsb::CComUsb() = default;
@@ -20,7 +22,12 @@ bool CComUsb::Open() {
   lastError.clear();
   if (connected) return true;
   if (!device.Open()) {
-    lastError = "Can't find USB device";
+    switch (device.OpenResult()) {
+      case UsbOpen::Refused: lastError = kAccessRefusedText; break;
+      case UsbOpen::Busy: lastError = "USB device found but it is in use by another program"; break;
+      default: lastError = "Can't find USB device"; break;
+    }
+    if (!device.OpenReason().empty()) LogLine("USB device: %s\n", device.OpenReason());
     return false;
   }
   MarkOpened();

@@ -13,6 +13,10 @@ class CComUsb : public CCom {
  public:
   // A write that the device does not take within this time fails.
   static constexpr uint32_t kWriteTimeoutMs = 5000;
+  // The usual cause is a machine without the packaged udev rule.
+  static constexpr const char* kAccessRefusedText =
+      "USB device found but access was refused: install the udev rule 70-skyharvester.rules "
+      "in /etc/udev/rules.d and plug the device in again";
 
   CComUsb();
   // Over another transport (tests stand a fake device in).

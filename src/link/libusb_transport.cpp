@@ -2,17 +2,35 @@
 
 #include <chrono>
 
+#include "core/format.h"
+
 namespace skyh {
 namespace {
 
 constexpr int kInterface = 0;
-// How long Close waits for a cancelled transfer before giving it up.
-constexpr uint32_t kCloseGraceMs = 1000;
+// How long Close waits for a cancelled transfer to end, in all.
+constexpr uint32_t kCancelEndMs = 10000;
+
+std::string Describe(const char* call, int rc) {
+  return Sprintf("%s: %s (%s)", call, libusb_error_name(rc), libusb_strerror(rc));
+}
+
+UsbOpen Classify(int rc) {
+  switch (rc) {
+    case LIBUSB_ERROR_ACCESS: return UsbOpen::Refused;
+    case LIBUSB_ERROR_BUSY: return UsbOpen::Busy;
+    case LIBUSB_ERROR_NO_DEVICE: return UsbOpen::NotFound;
+    default: return UsbOpen::Failed;
+  }
+}
 
 }  // namespace
 
 LibUsbTransport::~LibUsbTransport() {
   Close();
+  // A transfer that never ended still belongs to libusb: freeing it, its
+  // handle or the context would let libusb write into freed memory.
+  if (!completed) return;
   if (transfer != nullptr) libusb_free_transfer(transfer);
   if (context != nullptr) libusb_exit(context);
 }
@@ -45,15 +63,27 @@ bool LibUsbTransport::IsPresent(uint16_t vendorId, uint16_t productId) {
   return found;
 }
 
-bool LibUsbTransport::Open(uint16_t vendorId, uint16_t productId) {
-  if (handle != nullptr) return true;
-  if (!EnsureContext()) return false;
+UsbOpen LibUsbTransport::Open(uint16_t vendorId, uint16_t productId, std::string& reason) {
+  reason.clear();
+  if (handle != nullptr) return UsbOpen::Opened;
+  if (!EnsureContext()) {
+    reason = "libusb_init failed";
+    return UsbOpen::Failed;
+  }
   libusb_device** list = nullptr;
-  if (libusb_get_device_list(context, &list) < 0) return false;
+  if (int rc = int(libusb_get_device_list(context, &list)); rc < 0) {
+    reason = Describe("libusb_get_device_list", rc);
+    return UsbOpen::Failed;
+  }
   libusb_device* device = FindDevice(list, vendorId, productId);
-  if (device != nullptr && libusb_open(device, &handle) != 0) handle = nullptr;
+  int opened = device != nullptr ? libusb_open(device, &handle) : LIBUSB_ERROR_NO_DEVICE;
   libusb_free_device_list(list, 1);
-  if (handle == nullptr) return false;
+  if (device == nullptr) return UsbOpen::NotFound;
+  if (opened != 0) {
+    handle = nullptr;
+    reason = Describe("libusb_open", opened);
+    return Classify(opened);
+  }
   int claimed = libusb_claim_interface(handle, kInterface);
   if (claimed == LIBUSB_ERROR_BUSY &&
       libusb_kernel_driver_active(handle, kInterface) == 1 &&
@@ -62,25 +92,32 @@ bool LibUsbTransport::Open(uint16_t vendorId, uint16_t productId) {
     claimed = libusb_claim_interface(handle, kInterface);
   }
   if (claimed != 0) {
+    reason = Describe("libusb_claim_interface", claimed);
     libusb_close(handle);
     handle = nullptr;
-    return false;
+    return Classify(claimed);
   }
   claimedInterface = kInterface;
-  return true;
+  return UsbOpen::Opened;
+}
+
+bool LibUsbTransport::EndCancelled() {
+  if (completed) return true;
+  Cancel();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCancelEndMs);
+  while (!completed && std::chrono::steady_clock::now() < deadline) {
+    int ignored = 0;
+    Wait(100, ignored);
+  }
+  return completed != 0;
 }
 
 void LibUsbTransport::Close() {
   if (handle == nullptr) return;
-  if (!completed) {
-    Cancel();
-    int ignored = 0;
-    if (Wait(kCloseGraceMs, ignored) == UsbWait::TimedOut) {
-      // libusb still owns it; freeing it now would be a use after free.
-      transfer = nullptr;
-      completed = 1;
-    }
-  }
+  // The handle is let go only once its transfer has ended; one that never
+  // does keeps the handle (a later Submit is refused rather than run
+  // alongside it, so its callback cannot land in another transfer).
+  if (!EndCancelled()) return;
   if (claimedInterface >= 0) libusb_release_interface(handle, claimedInterface);
   claimedInterface = -1;
   libusb_close(handle);

@@ -14,7 +14,7 @@ class LibUsbTransport : public UsbTransport {
   LibUsbTransport& operator=(const LibUsbTransport&) = delete;
 
   bool IsPresent(uint16_t vendorId, uint16_t productId) override;
-  bool Open(uint16_t vendorId, uint16_t productId) override;
+  UsbOpen Open(uint16_t vendorId, uint16_t productId, std::string& reason) override;
   void Close() override;
   bool Submit(uint8_t endpoint, uint8_t* buffer, int length) override;
   UsbWait Wait(uint32_t timeoutMs, int& transferred) override;
@@ -23,6 +23,8 @@ class LibUsbTransport : public UsbTransport {
  private:
   static void LIBUSB_CALL OnTransferDone(libusb_transfer* transfer);
   bool EnsureContext();
+  // Waits for a cancelled transfer to end; true when it did.
+  bool EndCancelled();
   libusb_device* FindDevice(libusb_device** list, uint16_t vendorId, uint16_t productId);
 
   libusb_context* context = nullptr;

@@ -63,11 +63,16 @@ std::string SerialPort::DevicePathFor(const std::string& portName) {
 
 bool SerialPort::Open(const std::string& portName) {
   if (handle >= 0) return true;
+  openBusy = false;
   devicePath = DevicePathFor(portName);
   // Non-blocking: the open must not wait for a carrier, and the receive
   // thread and Write wait through poll() instead.
   int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    // EBUSY: another program holds the port with TIOCEXCL.
+    openBusy = errno == EBUSY;
+    return false;
+  }
   if (!::isatty(fd)) {
     ::close(fd);
     return false;
@@ -76,6 +81,7 @@ bool SerialPort::Open(const std::string& portName) {
   // that asks (other instances, and root, which TIOCEXCL does not stop);
   // TIOCEXCL keeps out unprivileged programs that do not ask.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    openBusy = errno == EWOULDBLOCK;
     ::close(fd);
     return false;
   }
@@ -232,15 +238,17 @@ bool SerialPort::Close() {
   return true;
 }
 
-bool SerialPort::SetModemLine(int bit, bool on) {
+bool SerialPort::SetModemLine(ModemLine line, bool on) {
   if (handle < 0) return false;
+  if (lineControl) return lineControl(line, on);
+  int bit = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
   if (::ioctl(handle, on ? TIOCMBIS : TIOCMBIC, &bit) == 0) return true;
   // Pseudo-terminals have no modem lines.
   return errno == ENOTTY || errno == EINVAL;
 }
 
-bool SerialPort::SetRts(bool on) { return SetModemLine(TIOCM_RTS, on); }
+bool SerialPort::SetRts(bool on) { return SetModemLine(ModemLine::Rts, on); }
 
-bool SerialPort::SetDtr(bool on) { return SetModemLine(TIOCM_DTR, on); }
+bool SerialPort::SetDtr(bool on) { return SetModemLine(ModemLine::Dtr, on); }
 
 }  // namespace skyh

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,8 +14,13 @@
 
 namespace skyh {
 
+enum class ModemLine { Dtr, Rts };
+
 class SerialPort {
  public:
+  // Sets one modem line of the open port; true on success.
+  using ModemLineControl = std::function<bool(ModemLine line, bool on)>;
+
   SerialPort();
   ~SerialPort();
   SerialPort(const SerialPort&) = delete;
@@ -23,6 +29,8 @@ class SerialPort {
   // Opens the port for exclusive use and purges both directions. A name
   // without a "/" is looked up under /dev.
   bool Open(const std::string& portName);
+  // After a failed Open: another program holds the port.
+  bool OpenFailedBusy() const { return openBusy; }
   // parity 0 = none, 1 = odd, 2 = even; stopBits 0 = one, 2 = two.
   bool Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
   bool Purge();
@@ -36,6 +44,8 @@ class SerialPort {
   // Modem lines. A line a pseudo-terminal lacks is not an error.
   bool SetRts(bool on);
   bool SetDtr(bool on);
+  // Replaces the ioctl behind SetRts and SetDtr (tests watch the calls).
+  void SetModemLineControl(ModemLineControl control) { lineControl = std::move(control); }
 
   bool IsOpen() const { return handle >= 0; }
   bool ReceiveThreadRunning() const { return threadRunning.load(); }
@@ -54,11 +64,13 @@ class SerialPort {
 
  private:
   void ReceiveLoop();
-  bool SetModemLine(int bit, bool on);
+  bool SetModemLine(ModemLine line, bool on);
 
   std::string devicePath;
   uint32_t baudRate = 9600;
   int handle = -1;
+  bool openBusy = false;
+  ModemLineControl lineControl;
   int stopEvent = -1;  // eventfd that wakes the receive thread for Close
   std::thread receiveThread;
   std::atomic<bool> threadRunning{false};

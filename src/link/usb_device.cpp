@@ -17,20 +17,32 @@ bool UsbDevice::IsPresent() { return transport->IsPresent(kVendorId, kProductId)
 
 bool UsbDevice::Open() {
   if (isOpen) return true;
-  isOpen = transport->Open(kVendorId, kProductId);
-  inFlight = false;
+  openReason.clear();
+  // A transfer left from before the last Close must end first.
+  if (!Settle()) {
+    openResult = UsbOpen::Failed;
+    openReason = "a cancelled transfer has not ended yet";
+    return false;
+  }
+  openResult = transport->Open(kVendorId, kProductId, openReason);
+  isOpen = openResult == UsbOpen::Opened;
+  transportOpen = transportOpen || isOpen;
   return isOpen;
 }
 
 void UsbDevice::Close() {
-  if (!isOpen) return;
+  isOpen = false;
+  if (!transportOpen) return;
   if (inFlight) {
     transport->Cancel();
-    Settle();
+    for (int i = 0; i < kCloseWaits && !Settle(); ++i) {
+    }
+    // Still running: the device may yet write into ioBuffer and call back
+    // into the transport, so both are kept until it has ended.
+    if (inFlight) return;
   }
   transport->Close();
-  inFlight = false;
-  isOpen = false;
+  transportOpen = false;
 }
 
 bool UsbDevice::Settle() {

@@ -5,6 +5,7 @@
 // so a stalled pipe can neither block the caller nor overlap two transfers.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "link/usb_transport.h"
@@ -17,8 +18,10 @@ class UsbDevice {
   static constexpr uint16_t kProductId = 0xF586;
   static constexpr uint8_t kOutPipe = 0x02;
   static constexpr uint8_t kInPipe = 0x82;
-  // How long a cancelled transfer may take to end.
+  // How long a cancelled transfer may take to end before the caller's
+  // transfer fails; Close waits up to kCloseWaits such periods.
   static constexpr uint32_t kCancelGraceMs = 1000;
+  static constexpr int kCloseWaits = 10;
 
   // On libusb.
   UsbDevice();
@@ -30,6 +33,11 @@ class UsbDevice {
   // Enumerates each time, so plugging and unplugging show.
   bool IsPresent();
   bool Open();
+  // After a failed Open: what went wrong, and the system's words for it.
+  UsbOpen OpenResult() const { return openResult; }
+  const std::string& OpenReason() const { return openReason; }
+  // Cancels a transfer in flight and waits for it to end before letting go
+  // of the device; one that does not end keeps the device until it has.
   void Close();
   bool IsOpen() const { return isOpen; }
 
@@ -48,6 +56,9 @@ class UsbDevice {
   std::vector<uint8_t> ioBuffer;
   bool isOpen = false;
   bool inFlight = false;
+  bool transportOpen = false;
+  UsbOpen openResult = UsbOpen::NotFound;
+  std::string openReason;
 };
 
 }  // namespace skyh

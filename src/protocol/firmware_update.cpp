@@ -299,9 +299,18 @@ int CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
     if (opened) {
       link.SendBootloaderWake();
       uint8_t major, minor, patch;
-      if (link.GetFirmwareVersion(major, minor, patch, 100) == kComOk) {
+      ComResult polled = link.GetFirmwareVersion(major, minor, patch, 100);
+      if (polled == kComOk) {
         SetCurrentPosition(0);
         return kUpdateSuccess;
+      }
+      // A USB box leaves the bus while it reboots and comes back as a new
+      // device: the handle opened before stays dead and its writes fail, so
+      // the link is closed and opened afresh for the next poll. A line that
+      // merely stays silent is kept (closing a modem link hangs up the call).
+      if (polled == kComWriteFailed) {
+        link.Close();
+        opened = false;
       }
     }
     if (elapsed >= maxMs) return kUpdateError;

@@ -70,15 +70,15 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
   test::WriteFile(home.dir / "edited.set",
                   "[Settings]\r\nSiteName=Pic du Midi\r\nGain=9\r\nHeaterOn=YES\r\nAutoStart=no\r\n"
                   "Password=newpw\r\nMeasureInterval=5000\r\n");
-  const std::vector<uint8_t> before = bridge.Box().memory().settings();
+  const std::vector<uint8_t> before = bridge.Box()->memory().settings();
   test::CliRun preview = home.Run("settings load " + home.Arg("edited.set"));
   EXPECT_TRUE(Has(preview.out, "SiteName             Pic du Midi")) << preview.out;
-  EXPECT_EQ(bridge.Box().memory().settings(), before) << "nothing sent without --send";
+  EXPECT_EQ(bridge.Box()->memory().settings(), before) << "nothing sent without --send";
 
   test::CliRun load = home.Run("settings load " + home.Arg("edited.set") + " --send");
   EXPECT_EQ(load.exitCode, 0) << load.err;
   EXPECT_TRUE(Has(load.err, "Write settings\nPlease wait...\nWriting settings...\nWrite settings OK.\n")) << load.err;
-  const std::vector<uint8_t> after = bridge.Box().memory().settings();
+  const std::vector<uint8_t> after = bridge.Box()->memory().settings();
   EXPECT_EQ(ValueOf(after, "SITE"), "Pic du Midi");
   EXPECT_EQ(ValueOf(after, "GAIN"), "9");
   EXPECT_EQ(ValueOf(after, "HEAT"), "yes");
@@ -92,11 +92,11 @@ TEST(SettingsCliE2E, SavedSettingsEditedAndLoadedWithSendAreTheBoxsSettings) {
   sim::BoxMemory memory;
   memory.SetSettings(sim::MakeDemoSettingsRecord(42, 0));
   ASSERT_TRUE(memory.SaveK8(home.dir / "site.k8"));
-  const int commands = bridge.Box().counters().commands;
+  const int commands = bridge.Box()->counters().commands;
   save = home.Run("settings save " + home.Arg("") + " --from " + home.Arg("site.k8"));
   EXPECT_EQ(save.out, home.dir / "Settings_0042.set\n") << save.err;
   EXPECT_TRUE(Has(test::ReadFile(home.dir / "Settings_0042.set"), "InstrumentNumber=42\n"));
-  EXPECT_EQ(bridge.Box().counters().commands, commands);
+  EXPECT_EQ(bridge.Box()->counters().commands, commands);
   test::CliRun missing = home.Run("settings load " + home.Arg("nothing.set") + " --send");
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_TRUE(Has(missing.err, "Can't read " + home.dir / "nothing.set")) << missing.err;
@@ -106,37 +106,37 @@ TEST(BoxCliE2E, ClockResetAndClearFlash) {
   test::SimPtyBridge bridge({}, DemoBox);
   ASSERT_TRUE(bridge.ok());
   CliHome home(bridge.Path());
-  const size_t records = bridge.Box().memory().size();
+  const size_t records = bridge.Box()->memory().size();
   ASSERT_GT(records, 0u);
 
   test::CliRun no = home.Run("clear-flash");  // no terminal to answer: nothing done
   EXPECT_EQ(no.exitCode, 2);
   EXPECT_TRUE(Has(no.err, "Do you want to clear the internal flash memory?")) << no.err;
-  EXPECT_EQ(bridge.Box().counters().commands, 0);
+  EXPECT_EQ(bridge.Box()->counters().commands, 0);
   for (const char* bad : {"time set 2025-02-30 10:00:00", "time set 2025-03-07", "time set --system 2025-03-07 10:00:00"}) {
     test::CliRun run = home.Run(bad);
     EXPECT_EQ(run.exitCode, 1) << bad;
     EXPECT_FALSE(run.err.empty()) << bad;
   }
-  EXPECT_EQ(bridge.Box().counters().commands, 0) << "nothing sent for bad input";
+  EXPECT_EQ(bridge.Box()->counters().commands, 0) << "nothing sent for bad input";
 
   test::CliRun set = home.Run("time set 2025-03-07 14:05:09");
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_TRUE(Has(set.err, "Set time/date ok")) << set.err;
   const int64_t expected = FieldsToTime(2025, 3, 7, 14, 5, 9) - NowUtc();
-  EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), static_cast<double>(expected), 2.0);
+  EXPECT_NEAR(static_cast<double>(bridge.Box()->clockOffsetSeconds()), static_cast<double>(expected), 2.0);
   test::CliRun get = home.Run("time get");
   EXPECT_EQ(get.out.substr(0, 17), "2025-03-07 14:05:") << get.out << get.err;
   EXPECT_EQ(home.Run("time set --system").exitCode, 0);
-  EXPECT_NEAR(static_cast<double>(bridge.Box().clockOffsetSeconds()), 0.0, 2.0);
+  EXPECT_NEAR(static_cast<double>(bridge.Box()->clockOffsetSeconds()), 0.0, 2.0);
 
   test::CliRun reset = home.Run("reset --yes");
   EXPECT_EQ(reset.out, "Reset board success\n") << reset.err;
-  EXPECT_EQ(bridge.Box().memory().size(), records);
+  EXPECT_EQ(bridge.Box()->memory().size(), records);
   test::CliRun clear = home.Run("clear-flash --yes");
   EXPECT_EQ(clear.exitCode, 0) << clear.err;
   EXPECT_EQ(clear.out, "Clear flash memory success\n");
-  EXPECT_EQ(bridge.Box().memory().size(), 0u);
+  EXPECT_EQ(bridge.Box()->memory().size(), 0u);
 
   test::CliRun noBox = home.Run("time get --port /dev/nonexistent-tty");
   EXPECT_EQ(noBox.exitCode, 1);

@@ -13,7 +13,7 @@ using test::SimPtyBridge;
 TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   SimPtyBridge bridge({}, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
   ASSERT_TRUE(bridge.ok());
-  const sim::ControlBox& box = bridge.Box();
+  auto box = [&bridge] { return bridge.Box(); };
   CComSerial link;
   link.SetPortName(bridge.Path());
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
@@ -28,21 +28,21 @@ TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
 
   std::vector<uint8_t> settings;
   ASSERT_EQ(link.GetSettings(settings), kComOk);
-  EXPECT_EQ(settings, box.memory().settings());
+  EXPECT_EQ(settings, box()->memory().settings());
   std::vector<uint8_t> area(40, 0);
   area[4] = 0xA1;
   area[6] = 0xC3;
   ASSERT_EQ(link.WriteSettings(area.data(), 4, 3), kComOk);
-  EXPECT_EQ(box.memory().settings()[13 + 4], 0xA1);  // offsets from the settings area
-  EXPECT_EQ(box.memory().settings()[13 + 6], 0xC3);
+  EXPECT_EQ(box()->memory().settings()[13 + 4], 0xA1);  // offsets from the settings area
+  EXPECT_EQ(box()->memory().settings()[13 + 6], 0xC3);
 
   std::vector<uint8_t> record, repeated;
   ASSERT_EQ(link.GetLastRecord(record), kComOk);
-  EXPECT_EQ(record, box.memory().records()[4]);
+  EXPECT_EQ(record, box()->memory().records()[4]);
   ASSERT_EQ(link.RepeatRecord(repeated), kComOk);
   EXPECT_EQ(repeated, record);
   ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
-  EXPECT_EQ(record, box.memory().records()[3]);
+  EXPECT_EQ(record, box()->memory().records()[3]);
 
   uint8_t major = 0, minor = 0, patch = 0, mode = 9, bootVersion = 0;
   ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComOk);
@@ -56,18 +56,18 @@ TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   EXPECT_EQ(link.EndSession(), kComOk);
   EXPECT_EQ(link.ResetBoard(), kComOk);
   ASSERT_EQ(link.ClearFlash(), kComOk);
-  EXPECT_EQ(box.memory().size(), 0u);
+  EXPECT_EQ(box()->memory().size(), 0u);
   EXPECT_EQ(link.GetLastRecord(record), kComOk);  // an empty memory answers no bytes
   EXPECT_TRUE(record.empty());
-  EXPECT_EQ(box.counters().commands, 14);  // one frame per command
-  EXPECT_EQ(box.counters().retransmissions, 0);
+  EXPECT_EQ(box()->counters().commands, 14);  // one frame per command
+  EXPECT_EQ(box()->counters().retransmissions, 0);
   EXPECT_TRUE(link.Close());
 }
 
 TEST(SerialLinkE2e, WalksAThousandRecordsAcrossAReconnect) {
   SimPtyBridge bridge({}, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 1000); });
   ASSERT_TRUE(bridge.ok());
-  const auto& expected = bridge.Box().memory().records();
+  const auto expected = bridge.Box()->memory().records();
   CComSerial link;
   link.SetPortName(bridge.Path());
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
@@ -88,7 +88,7 @@ TEST(SerialLinkE2e, WalksAThousandRecordsAcrossAReconnect) {
   EXPECT_EQ(result, kComNoRecord);
   ASSERT_EQ(got.size(), 1000u);
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[999 - i]) << "record " << i;
-  EXPECT_EQ(bridge.Box().counters().retransmissions, 0);
+  EXPECT_EQ(bridge.Box()->counters().retransmissions, 0);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(FirmwareCliE2E, BacksUpThenUpdatesABootLoaderOfVersionZero) {
   for (auto& e : std::filesystem::directory_iterator(files)) snapshots += e.path().extension() == ".k8";
   EXPECT_EQ(snapshots, 1u);
   // The tool has ended: the box is idle and can be looked at.
-  EXPECT_EQ(bridge.Box().firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(bridge.Box()->firmware(), (sim::FirmwareVersion{2, 5, 0}));
 }
 
 TEST(FirmwareCliE2E, RefusesBadFilesFailedBackupsAndUnansweredQuestions) {
@@ -83,7 +83,7 @@ TEST(FirmwareCliE2E, RefusesBadFilesFailedBackupsAndUnansweredQuestions) {
   CliRun backup = Firmware(fixture, "update.phx", bridge.Path(), "--backup --files '" + fixture.dir / "b/" + "'");
   EXPECT_EQ(backup.exitCode, 1);
   EXPECT_NE(backup.err.find("Backup failed"), std::string::npos) << backup.err;
-  EXPECT_EQ(bridge.Box().firmware(), (sim::FirmwareVersion{2, 1, 0}));
+  EXPECT_EQ(bridge.Box()->firmware(), (sim::FirmwareVersion{2, 1, 0}));
 }
 
 }  // namespace

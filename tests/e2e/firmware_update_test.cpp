@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "core/log_file.h"
+#include "link/ccom_usb.h"
 #include "protocol/firmware_update.h"
 #include "support/box_link.h"
+#include "support/fake_usb_transport.h"
 #include "protocol/firmware_recorders.h"
 #include "support/temp_dir.h"
 
@@ -193,6 +195,46 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
   };
   EXPECT_EQ(stopped.update.RunUpdate(), kUpdateAborted);
   EXPECT_FALSE(stopped.progress.Saw("Please wait while rebooting (99s)\n"));
+}
+
+// Over USB the rebooting box leaves the bus shortly after the wait has opened
+// the link, and comes back as a new device when it is up again.
+TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
+  FirmwareFixture fixture;
+  ManualClock clock;
+  sim::BoxOptions options = Box(true, 2);
+  options.boot.rebootMs = 20000;  // longer than any one exchange's time-out
+  sim::ControlBox box(options, [&clock] { return static_cast<int64_t>(clock.NowMs()); });
+  auto dev = std::make_shared<test::FakeUsbDevice>();
+  dev->clock = &clock;
+  int opensBeforeReboot = -1;
+  dev->onHostBytes = [&](const uint8_t* data, size_t length) {
+    box.Receive(data, length);
+    dev->Send(box.TakeAllOutput());
+    if (box.rebooting() && opensBeforeReboot < 0) opensBeforeReboot = dev->opens;
+  };
+  dev->beforeUse = [&] {
+    if (opensBeforeReboot < 0) return;
+    if (box.rebooting() && dev->present && dev->opens > opensBeforeReboot) dev->Unplug();
+    if (!box.rebooting() && !dev->present) dev->Plug();
+  };
+  CComUsb link(std::make_unique<test::FakeUsbTransport>(dev));
+  link.SetClock(&clock);
+  RecordingProgress progress;
+  ScriptedPrompt prompt;
+  RecordingView view;
+  CFirmwareUpdate update(link, progress, prompt, view, fixture.Options());
+  update.SetFile(fixture.phx);
+
+  EXPECT_EQ(update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(progress.texts.back(), "Update: SUCCESS");
+  EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(dev->generation, 1) << "the box did leave the bus once";
+  EXPECT_GT(dev->opens, opensBeforeReboot + 1) << "opened again after coming back";
+  EXPECT_TRUE(progress.Saw("Please wait while rebooting (139s)\n"));
+  EXPECT_FALSE(progress.Saw("Please wait while rebooting (100s)\n")) << "answered as soon as it was back";
+  EXPECT_EQ(dev->overlapped, 0);
+  EXPECT_FALSE(link.IsConnected());
 }
 
 TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {

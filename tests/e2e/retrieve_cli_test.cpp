@@ -75,7 +75,7 @@ TEST_F(RetrieveCli, RetrievesEveryRecordThenNothingNew) {
   test::WriteCliIni(home, Ini(demo.bridge.Path(), "retrieve_limited=0\n"));
   CliRun run = test::RunCli(home, "retrieve");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const size_t count = demo.bridge.Box().memory().size();
+  const size_t count = demo.bridge.Box()->memory().size();
   EXPECT_NE(run.out.find("Records: " + std::to_string(count)), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Retrieve data OK. Saved to\"" + Files() + "\" directory."), std::string::npos);
 
@@ -83,10 +83,10 @@ TEST_F(RetrieveCli, RetrievesEveryRecordThenNothingNew) {
   ASSERT_EQ(snapshots.size(), 1u);
   RecordStore store;
   ASSERT_TRUE(store.LoadFromFile(snapshots[0]));
-  EXPECT_TRUE(Records(store) == NewestFirst(demo.bridge.Box()));
+  EXPECT_TRUE(Records(store) == NewestFirst(*demo.bridge.Box()));
   ASSERT_NE(store.Header(), nullptr);
   EXPECT_EQ(std::vector<uint8_t>(store.Header()->raw(), store.Header()->raw() + store.Header()->length()),
-            demo.bridge.Box().memory().settings());
+            demo.bridge.Box()->memory().settings());
   const std::string last = CIniFile(test::CliIniPath(home)).GetString("head_1234", "last", "");
   EXPECT_FALSE(last.empty());
 
@@ -119,7 +119,7 @@ TEST_F(RetrieveCli, ExportWritesDailyFilesAndOptionsOverrideTheIni) {
     ASSERT_TRUE(s.LoadFromFile(f));
     total += s.Count();
   }
-  EXPECT_EQ(total, demo.bridge.Box().memory().size());
+  EXPECT_EQ(total, demo.bridge.Box()->memory().size());
   EXPECT_FALSE(K8Files(home / "out", "Site_1234[0-9]{8}\\.SUN").empty());
 
   // A port that does not exist: the link's error, exit code 1, no files.
@@ -150,9 +150,9 @@ TEST_F(RetrieveCli, InterruptActsAsAbortAndKeepsTheRecords) {
   RecordStore store;
   ASSERT_TRUE(store.LoadFromFile(snapshots[0]));
   EXPECT_GT(store.Count(), 0);
-  EXPECT_LT(static_cast<size_t>(store.Count()), demo.bridge.Box().memory().size());
+  EXPECT_LT(static_cast<size_t>(store.Count()), demo.bridge.Box()->memory().size());
   // Kept records are the newest ones, in the box's order.
-  auto all = NewestFirst(demo.bridge.Box());
+  auto all = NewestFirst(*demo.bridge.Box());
   auto kept = Records(store);
   EXPECT_TRUE(std::equal(kept.begin(), kept.end(), all.begin()));
   EXPECT_EQ(CIniFile(test::CliIniPath(home)).GetString("head_1234", "last", ""), "");
@@ -181,7 +181,7 @@ TEST_F(RetrieveCli, AutoRunsOnScheduleAndATermSignalEndsItAfterTheRun) {
   EXPECT_NE(run.err.find("Stopped after 1 run(s)."), std::string::npos) << run.err;
   RecordStore store;
   ASSERT_TRUE(store.LoadFromFile(home / "Documents/SkyHarvester/Auto.k8"));
-  EXPECT_EQ(static_cast<size_t>(store.Count()), demo.bridge.Box().memory().size());
+  EXPECT_EQ(static_cast<size_t>(store.Count()), demo.bridge.Box()->memory().size());
   EXPECT_FALSE(CIniFile(test::CliIniPath(home)).GetString("head_1234", "last", "").empty());
 }
 

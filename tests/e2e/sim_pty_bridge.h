@@ -22,9 +22,9 @@ class SimPtyBridge {
 
   bool ok() const { return !path.empty(); }
   const std::string& Path() const { return path; }
-  // The box, to look at between exchanges: the server changes it only while
-  // it answers the host.
-  const sim::ControlBox& Box() const { return box; }
+  // The box, locked against the serving thread while the view lives:
+  // `bridge.Box()->counters()` within one expression.
+  sim::BoxServer::View Box() const { return server.Inspect(); }
 
  private:
   sim::ControlBox box;

@@ -28,6 +28,23 @@ TEST(CComModem, ChecksComeBeforeThePortIsTouched) {
   link.SetPhoneNumber("123");
   EXPECT_FALSE(link.Open());
   EXPECT_EQ(link.GetLastErrorText(), "Error can't open port \"ttyDOESNOTEXIST7\"");
+
+  // A number that would carry a command (or anything but a dial string)
+  // never reaches the modem.
+  link.SetPortName(peer.SlavePath());
+  for (const char* bad : {"12;ATH", "+", "1+2", "++12", " 123", "123\rATH0", "12W3", "12-34"}) {
+    SCOPED_TRACE(bad);
+    link.SetPhoneNumber(bad);
+    EXPECT_FALSE(link.Open());
+    EXPECT_EQ(link.GetLastErrorText().rfind("Error Phone number \"", 0), 0u) << link.GetLastErrorText();
+    EXPECT_NE(link.GetLastErrorText().find("is invalid"), std::string::npos);
+    EXPECT_EQ(link.GetLastErrorText().find('\r'), std::string::npos);
+    EXPECT_FALSE(link.Port().IsOpen());
+  }
+  EXPECT_EQ(peer.Read(1, 0).size(), 0u);
+  for (const char* good : {"0612345678", "+33,612*#", "#31#0612", ","}) {
+    EXPECT_TRUE(CComModem::IsValidPhoneNumber(good)) << good;
+  }
 }
 
 TEST(CComModem, SilentModemIsGivenUpAfterSixAttempts) {

@@ -1,5 +1,8 @@
 // The serial port and the serial link over pseudo-terminals.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -83,19 +86,82 @@ TEST(CComSerial, OpenErrorsCarryTheirTexts) {
   EXPECT_EQ(link.GetLastErrorText(), "Error can't open port \"ttyDOESNOTEXIST7\"");
   EXPECT_EQ(link.GetDescription(), "ttyDOESNOTEXIST7: Disconnected");
 
+  EXPECT_FALSE(link.Port().OpenFailedBusy());
+
+  // A port held by another program says so.
   PtyPeer peer;
+  const std::string busy = "Error can't open port \"" + peer.SlavePath() + "\": it is busy (in use by another program)";
   SerialPort elsewhere;
   ASSERT_TRUE(elsewhere.Open(peer.SlavePath()));
   link.SetPortName(peer.SlavePath());
   EXPECT_FALSE(link.Open());
-  EXPECT_EQ(link.GetLastErrorText(), "Error can't open port \"" + peer.SlavePath() + "\"");
-
+  EXPECT_TRUE(link.Port().OpenFailedBusy());
+  EXPECT_EQ(link.GetLastErrorText(), busy);
   elsewhere.Close();
+
+  // Another program's lock on the device, without an exclusive terminal.
+  int other = ::open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(link.Open());
+  EXPECT_EQ(link.GetLastErrorText(), busy);
+  ::close(other);
+
+  // A program that made the terminal exclusive (root passes that check, so
+  // it is only seen by an ordinary user).
+  if (::geteuid() != 0) {
+    other = ::open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+    EXPECT_FALSE(link.Open());
+    EXPECT_EQ(link.GetLastErrorText(), busy);
+    ::ioctl(other, TIOCNXCL);
+    ::close(other);
+  }
+
   EXPECT_TRUE(link.Open());
   EXPECT_EQ(link.GetLastErrorText(), "");
   EXPECT_EQ(link.GetDescription(), peer.SlavePath() + ": Connected");
   EXPECT_TRUE(link.Close());
   EXPECT_EQ(link.GetDescription(), peer.SlavePath() + ": Disconnected");
+}
+
+TEST(CComSerial, OpenLowersDtrAndRaisesRtsBeforeTheReceiveThreadStarts) {
+  PtyPeer peer;
+  CComSerial link;
+  link.SetPortName(peer.SlavePath());
+  struct Call {
+    ModemLine line;
+    bool on;
+    bool receiving;
+  };
+  std::vector<Call> calls;
+  bool linesWork = true;
+  link.Port().SetModemLineControl([&](ModemLine line, bool on) {
+    calls.push_back({line, on, link.Port().ReceiveThreadRunning()});
+    return linesWork;
+  });
+  ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_TRUE(calls[0].line == ModemLine::Dtr && !calls[0].on && !calls[0].receiving);
+  EXPECT_TRUE(calls[1].line == ModemLine::Rts && calls[1].on && !calls[1].receiving);
+  EXPECT_TRUE(link.Port().ReceiveThreadRunning());
+
+  // Lines the port cannot set do not fail the open.
+  EXPECT_TRUE(link.Close());
+  calls.clear();
+  linesWork = false;
+  ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+  EXPECT_EQ(calls.size(), 2u);
+
+  // The real ioctls on a pseudo-terminal (which has no modem lines): the
+  // open works and bytes flow.
+  EXPECT_TRUE(link.Close());
+  link.Port().SetModemLineControl(nullptr);
+  ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
+  ASSERT_TRUE(peer.Write("ok"));
+  uint64_t seen = 0;
+  EXPECT_TRUE(WaitQueued(link.Port(), seen, 2));
 }
 
 TEST(CComSerial, ReadHandsOutQueuedBytesAtOnceAndWaitsOtherwise) {

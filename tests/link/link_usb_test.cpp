@@ -1,11 +1,15 @@
 // The USB device layer over a fake transport: time-outs, cancels, failures.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "control_box.h"
+#include "core/log_file.h"
 #include "link/ccom_usb.h"
 #include "link/libusb_transport.h"
 #include "link/usb_device.h"
 #include "support/fake_usb_transport.h"
+#include "support/temp_dir.h"
 #include "support/umockdev_run.h"
 
 namespace skyh {
@@ -58,10 +62,40 @@ TEST(UsbDevice, ReadsInPiecesAndStalledOrFailedWritesFailWithoutOverlap) {
   EXPECT_EQ(usb.dev->overlapped, 0);
   EXPECT_EQ(usb.dev->fromHost, std::vector<uint8_t>({1, 2, 3}));
 
-  // Closing with a transfer in flight cancels it first.
+  // Closing with a transfer in flight cancels it and lets go of the device
+  // only once the transfer has ended.
   usb.dev->stallOut = true;
   usb.dev->cancelSlowWaits = 5;
   EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
+  EXPECT_TRUE(usb.dev->inFlight);
+  usb.device.Close();
+  EXPECT_FALSE(usb.dev->inFlight);
+  EXPECT_EQ(usb.dev->closedInFlight, 0);
+  EXPECT_FALSE(usb.dev->open);
+}
+
+TEST(UsbDevice, ATransferThatNeverEndsKeepsTheDeviceUntilItHas) {
+  FakeUsb usb;
+  ASSERT_TRUE(usb.device.Open());
+  const uint8_t frame[] = {1, 2, 3};
+  usb.dev->stallOut = true;
+  usb.dev->cancelSlowWaits = 1000000;
+  EXPECT_FALSE(usb.device.Write(frame, 3, 5000));
+  usb.device.Close();
+  EXPECT_FALSE(usb.device.IsOpen());
+  EXPECT_TRUE(usb.dev->inFlight);
+  EXPECT_EQ(usb.dev->closedInFlight, 0);
+  EXPECT_TRUE(usb.dev->open) << "the transport still holds the transfer";
+  EXPECT_FALSE(usb.device.Open()) << "no new transfer on top of the old one";
+  EXPECT_EQ(usb.device.OpenResult(), UsbOpen::Failed);
+
+  // Once it has ended, the device opens and transfers run again.
+  usb.dev->slowWaitsLeft = 0;
+  usb.dev->stallOut = false;
+  ASSERT_TRUE(usb.device.Open());
+  EXPECT_TRUE(usb.device.Write(frame, 3, 5000));
+  EXPECT_EQ(usb.dev->overlapped, 0);
+  EXPECT_EQ(usb.dev->fromHost, std::vector<uint8_t>({1, 2, 3}));
   usb.device.Close();
   EXPECT_FALSE(usb.dev->open);
 }
@@ -91,8 +125,30 @@ TEST(CComUsb, DescriptionFollowsPluggingAndOpenFailsWithItsText) {
   usb.dev->openFails = true;
   EXPECT_FALSE(usb.link.Open());
   EXPECT_EQ(usb.link.GetLastErrorText(), "Can't find USB device");
-
   usb.dev->openFails = false;
+
+  // Present but not ours to use: the message says why, the log has
+  // libusb's words.
+  test::TempDir logDir;
+  SetLog(new CLogFile(logDir / "SkyHarvester.log", true));
+  GetLog()->Start(true);
+  usb.dev->openRefused = true;
+  EXPECT_FALSE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(),
+            "USB device found but access was refused: install the udev rule 70-skyharvester.rules "
+            "in /etc/udev/rules.d and plug the device in again");
+  usb.dev->openRefused = false;
+  usb.dev->openBusy = true;
+  EXPECT_FALSE(usb.link.Open());
+  EXPECT_EQ(usb.link.GetLastErrorText(), "USB device found but it is in use by another program");
+  usb.dev->openBusy = false;
+  const std::string log = test::ReadFile(logDir / "SkyHarvester.log");
+  SetLog(nullptr);
+  EXPECT_NE(log.find("USB device: libusb_open: LIBUSB_ERROR_ACCESS"), std::string::npos) << log;
+  EXPECT_NE(log.find("USB device: libusb_claim_interface: LIBUSB_ERROR_BUSY"), std::string::npos) << log;
+  EXPECT_TRUE(std::filesystem::exists(std::string(SKYH_SOURCE_DIR) + "/packaging/70-skyharvester.rules"))
+      << "the rule the message names";
+
   EXPECT_TRUE(usb.link.Open());
   EXPECT_EQ(usb.link.GetLastErrorText(), "");
   EXPECT_EQ(usb.link.GetDescription(), "Device found: Connected");

@@ -5,20 +5,40 @@
 namespace skyh::test {
 
 bool FakeUsbTransport::IsPresent(uint16_t vendorId, uint16_t productId) {
+  BeforeUse();
   return dev->present && vendorId == 0x04DE && productId == 0xF586;
 }
 
-bool FakeUsbTransport::Open(uint16_t vendorId, uint16_t productId) {
-  if (!IsPresent(vendorId, productId) || dev->openFails) return false;
+UsbOpen FakeUsbTransport::Open(uint16_t vendorId, uint16_t productId, std::string& reason) {
+  reason.clear();
+  if (!IsPresent(vendorId, productId)) return UsbOpen::NotFound;
+  if (dev->openRefused) {
+    reason = "libusb_open: LIBUSB_ERROR_ACCESS (Access denied (insufficient permissions))";
+    return UsbOpen::Refused;
+  }
+  if (dev->openBusy) {
+    reason = "libusb_claim_interface: LIBUSB_ERROR_BUSY (Resource busy)";
+    return UsbOpen::Busy;
+  }
+  if (dev->openFails) {
+    reason = "libusb_open: LIBUSB_ERROR_IO (Input/Output Error)";
+    return UsbOpen::Failed;
+  }
   dev->open = true;
+  openedGeneration = dev->generation;
   ++dev->opens;
-  return true;
+  return UsbOpen::Opened;
 }
 
-void FakeUsbTransport::Close() { dev->open = false; }
+void FakeUsbTransport::Close() {
+  if (dev->inFlight) ++dev->closedInFlight;
+  dev->open = false;
+}
 
 bool FakeUsbTransport::Submit(uint8_t endpoint, uint8_t* buffer, int length) {
-  if (!dev->open) return false;
+  BeforeUse();
+  // A handle from before the device was last pulled out is dead.
+  if (!dev->open || openedGeneration != dev->generation) return false;
   if (dev->inFlight) {
     ++dev->overlapped;
     return false;
@@ -41,7 +61,8 @@ bool FakeUsbTransport::Submit(uint8_t endpoint, uint8_t* buffer, int length) {
   return true;
 }
 
-UsbWait FakeUsbTransport::Wait(uint32_t, int& transferred) {
+UsbWait FakeUsbTransport::Wait(uint32_t timeoutMs, int& transferred) {
+  BeforeUse();
   transferred = 0;
   if (!dev->inFlight) return UsbWait::Failed;
   if (dev->endpoint == 0x02 && dev->outDone) {
@@ -61,12 +82,12 @@ UsbWait FakeUsbTransport::Wait(uint32_t, int& transferred) {
   if (dev->cancelled) {
     if (dev->slowWaitsLeft > 0) {
       --dev->slowWaitsLeft;
-      return UsbWait::TimedOut;
+      return TimedOut(timeoutMs);
     }
     dev->inFlight = false;
     return UsbWait::Failed;
   }
-  return UsbWait::TimedOut;
+  return TimedOut(timeoutMs);
 }
 
 void FakeUsbTransport::Cancel() {
