@@ -31,17 +31,17 @@ TEST(ClockSyncCliE2E, TheGuardFollowsTheKernelAndTimeSetAlwaysSends) {
   test::CliRun guarded = test::RunCli(home, "retrieve --clock-needs-sync");
   ASSERT_EQ(guarded.exitCode, 0) << guarded.err;
   if (synchronised) {
-    EXPECT_LE(std::llabs(bridge.Box().clockOffsetSeconds()), 2);
+    EXPECT_LE(std::llabs(bridge.Box()->clockOffsetSeconds()), 2);
     EXPECT_FALSE(Has(test::ReadFile(logPath), why));
   } else {
-    EXPECT_EQ(bridge.Box().clockOffsetSeconds(), 7200);
+    EXPECT_EQ(bridge.Box()->clockOffsetSeconds(), 7200);
     EXPECT_TRUE(Has(test::ReadFile(logPath), why)) << test::ReadFile(logPath);
   }
 
   // Off (the default): the clock is set as before.
   test::CliRun plain = test::RunCli(home, "retrieve");
   ASSERT_EQ(plain.exitCode, 0) << plain.err;
-  EXPECT_LE(std::llabs(bridge.Box().clockOffsetSeconds()), 2);
+  EXPECT_LE(std::llabs(bridge.Box()->clockOffsetSeconds()), 2);
 
   // The key reads like the option; an explicit time set always goes out.
   test::WriteCliIni(home, "[communication]\ntype=1\nport=" + bridge.Path() + "\nAutoSetTimeNeedsSync=1\n");
@@ -49,7 +49,7 @@ TEST(ClockSyncCliE2E, TheGuardFollowsTheKernelAndTimeSetAlwaysSends) {
   EXPECT_TRUE(Has(show.out, "communication/AutoSetTimeNeedsSync = 1\n")) << show.out;
   test::CliRun set = test::RunCli(home, "time set 2030-01-02 03:04:05");
   EXPECT_EQ(set.exitCode, 0) << set.err;
-  EXPECT_GT(bridge.Box().clockOffsetSeconds(), 86400);
+  EXPECT_GT(bridge.Box()->clockOffsetSeconds(), 86400);
 }
 
 }  // namespace

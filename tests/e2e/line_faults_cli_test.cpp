@@ -79,7 +79,7 @@ TEST_F(LineFaultsCli, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
   EXPECT_NE(retrieve.exitCode, 0);
   EXPECT_FALSE(Has(retrieve.out, "Retrieve data OK")) << retrieve.out;
   EXPECT_TRUE(Has(retrieve.out + retrieve.err, "Get settings error: 2")) << retrieve.out << retrieve.err;
-  EXPECT_EQ(bridge.Box().memory().size(), 5u);
+  EXPECT_EQ(bridge.Box()->memory().size(), 5u);
 }
 
 TEST_F(LineFaultsCli, LiveBoxBehindAnEchoingLineGivesEveryRecordOnce) {
@@ -96,15 +96,15 @@ TEST_F(LineFaultsCli, LiveBoxBehindAnEchoingLineGivesEveryRecordOnce) {
   WriteIni(home, bridge.Path());
   test::CliRun run = test::RunCli(home, "retrieve");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const size_t count = bridge.Box().memory().size();
+  const size_t count = bridge.Box()->memory().size();
   EXPECT_TRUE(Has(run.out, "Records: " + std::to_string(count) + " ")) << run.out;
-  EXPECT_TRUE(Snapshot(home) == NewestFirst(bridge.Box()));
+  EXPECT_TRUE(Snapshot(home) == NewestFirst(*bridge.Box()));
 
   // The box's own commands too, each learning the line anew.
   test::CliRun clear = test::RunCli(home, "clear-flash --yes");
   EXPECT_EQ(clear.exitCode, 0) << clear.err;
   EXPECT_EQ(clear.out, "Clear flash memory success\n");
-  EXPECT_EQ(bridge.Box().memory().size(), 0u);
+  EXPECT_EQ(bridge.Box()->memory().size(), 0u);
 }
 
 TEST_F(LineFaultsCli, A2000ByteRecordSecondFromTheTopArrivesAt9600Baud) {
@@ -128,7 +128,7 @@ TEST_F(LineFaultsCli, A2000ByteRecordSecondFromTheTopArrivesAt9600Baud) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(Has(run.out, "Records: 4 ")) << run.out;
   const Records got = Snapshot(home);
-  EXPECT_TRUE(got == NewestFirst(bridge.Box()));
+  EXPECT_TRUE(got == NewestFirst(*bridge.Box()));
   ASSERT_EQ(got.size(), 4u);
   EXPECT_GT(got[1].size(), 2000u);
 }
@@ -152,7 +152,7 @@ TEST_F(LineFaultsCli, FirmwareUpdateWith2048ByteBlocksAt9600BaudSucceeds) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(Has(run.err, "Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS")) << run.err;
   EXPECT_FALSE(Has(run.err, "Write checksum error")) << run.err;
-  EXPECT_EQ(bridge.Box().firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(bridge.Box()->firmware(), (sim::FirmwareVersion{2, 5, 0}));
 }
 
 }  // namespace
