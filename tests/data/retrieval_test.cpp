@@ -83,6 +83,11 @@ class RetrievalTest : public ::testing::Test {
     return status;
   }
   std::string Last() { return CIniFile(ini).GetString("head_1234", "last", ""); }
+  std::string LastCrc() { return CIniFile(ini).GetString("head_1234", "last_crc", ""); }
+  // A "last" as a program that keeps no fingerprint leaves it.
+  void SetLast(const std::string& value) {
+    CIniFile(ini).WriteStrings({{"head_1234", "last", value}, {"head_1234", "last_crc", ""}});
+  }
   std::string LogText() { return test::ReadFile(dir / "SkyHarvester.log"); }
   // Bytes of the box's records, newest first.
   static std::vector<std::vector<uint8_t>> NewestFirst(const BoxLink& link) {
@@ -137,7 +142,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   {
     BoxLink link;
     Fill(link, 48, newest);
-    CIniFile(ini).WriteString("head_1234", "last", "25/12/05 01:30:00");
+    SetLast("25/12/05 01:30:00");
     ASSERT_EQ(Run(link), kRetrievalFinished);
     // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
     ASSERT_EQ(store.Count(), 10);
@@ -154,7 +159,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   {
     BoxLink link;
     Fill(link, 48, newest);
-    CIniFile(ini).WriteString("head_1234", "last", "25/13/01 12:00:00");
+    SetLast("25/13/01 12:00:00");
     config.retrieveLimited = 1;
     config.retrieveMaxDays = 1;
     ASSERT_EQ(Run(link), kRetrievalFinished);
@@ -163,10 +168,10 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     EXPECT_EQ(store.At(24)->time(), newest - 86400);
 
     // Both points: the later one ends the walk.
-    CIniFile(ini).WriteString("head_1234", "last", "25/12/04 20:00:00");
+    SetLast("25/12/04 20:00:00");
     ASSERT_EQ(Run(link), kRetrievalFinished);
     EXPECT_EQ(store.Count(), 15);
-    CIniFile(ini).WriteString("head_1234", "last", "25/12/03 20:00:00");
+    SetLast("25/12/03 20:00:00");
     ASSERT_EQ(Run(link), kRetrievalFinished);
     EXPECT_EQ(store.Count(), 25);
   }
@@ -194,6 +199,55 @@ TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   EXPECT_EQ(store.Count(), 0);
   EXPECT_NE(store.Header(), nullptr);
+}
+
+TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerprint) {
+  const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
+  BoxLink link;
+  Fill(link, 5, t);
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  const std::vector<uint8_t> newest = link.box.memory().records().back();
+  EXPECT_EQ(Last(), "25/12/05 10:00:00");
+  EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(newest.data(), newest.size())));
+
+  // Two more records within the same second, after that retrieval: both come,
+  // and the walk ends at the record it had.
+  link.box.memory().Append(Record(t, 0x61));
+  link.box.memory().Append(Record(t, 0x62));
+  RetrievalOutcome out;
+  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  auto all = NewestFirst(link);
+  EXPECT_EQ(Stored(), std::vector<std::vector<uint8_t>>(all.begin(), all.begin() + 3));
+  EXPECT_TRUE(out.endedAtStopRecord);
+  EXPECT_EQ(Last(), "25/12/05 10:00:00");
+  EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(all[0].data(), all[0].size())));  // written last
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+
+  // An older record ends the walk even when the fingerprinted one is gone.
+  SetLast("25/12/05 10:00:00");
+  CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
+  link.box.memory().Append(Record(t + 60, 0x63));
+  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 5);  // 10:01, the three of 10:00, then 09:00
+  EXPECT_EQ(store.At(4)->time(), t - 3600);
+
+  // Without a fingerprint, as before: the first record stamped "last" ends it.
+  SetLast("25/12/05 10:01:00");
+  link.box.memory().Append(Record(t + 60, 0x64));
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+  EXPECT_EQ(store.Count(), 0);
+
+  // A day limit later than "last" ends the walk as before, fingerprint or not.
+  BoxLink daily;
+  Fill(daily, 30, t);
+  SetLast(FormatLastTime(t - 28 * 3600));
+  CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
+  config.retrieveLimited = 1;
+  config.retrieveMaxDays = 1;
+  ASSERT_EQ(Run(daily), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 25);  // down to the record of the limit itself
 }
 
 TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBound) {
@@ -240,7 +294,7 @@ TEST_F(RetrievalTest, SilentBoxAfterRetriesEndsInErrorAndKeepsTheRecords) {
   link.filter = [&](std::vector<uint8_t>& bytes) {
     if (link.opens > 1) bytes.clear();
   };
-  CIniFile(ini).WriteString("head_1234", "last", "20/01/01 00:00:00");
+  SetLast("20/01/01 00:00:00");
   ASSERT_EQ(Run(link), kRetrievalError);
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 1 / 2 )\nReconnect"));
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 2 / 2 )\nReconnect"));
@@ -271,7 +325,7 @@ TEST_F(RetrievalTest, FutureStampsNeverBecomeLast) {
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 
   // A stored "last" in the future is ignored: all records come again.
-  CIniFile(ini).WriteString("head_1234", "last", FormatLastTime(kNow + 5 * 86400));
+  SetLast(FormatLastTime(kNow + 5 * 86400));
   ASSERT_EQ(Run(link), kRetrievalFinished);
   EXPECT_EQ(store.Count(), 6);
   EXPECT_NE(LogText().find("lies in the future, ignored"), std::string::npos);
