@@ -402,6 +402,61 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 }
 
+TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) {
+  config.filesPeriod = kPeriodNone;
+  config.baseName = "X";
+  BoxLink link;
+  Fill(link, 3, kNow - 3600);
+  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  link.box.memory().Append(Record(kNow - 3600, 0x71));  // same second as "last"
+  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  RecordStore k8;
+  ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
+  EXPECT_EQ(k8.Count(), 4);
+  EXPECT_EQ(k8.RemoveDuplicates(), 0);
+  const std::string ascii = test::ReadFile(dir / "out/X.---");
+  EXPECT_EQ(std::count(ascii.begin(), ascii.end(), '\n'), 4);
+}
+
+TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIsAnError) {
+  BoxLink link;
+  Fill(link, 4, kNow - 60);
+  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  // The snapshot cannot be written: "last" stays, so the next run takes the records again.
+  config.outputDirectory = dir / "blocked";
+  test::WriteFile(dir / "blocked", "not a folder");
+  env.config = config;
+  WorkerResult r = RunInteractiveRetrieval(env);
+  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_FALSE(r.filesWritten);
+  EXPECT_EQ(r.text, "Retrieve data OK. Can't save to\"" + config.outputDirectory + "\" directory.");
+  EXPECT_EQ(Last(), "");
+
+  // The settings folder cannot be written: the run says so.
+  config.outputDirectory = dir / "out/";
+  const std::string unwritable = dir / "no-such-folder/SkyHarvester.ini";
+  for (bool automatic : {false, true}) {
+    RetrievalWorkerEnv bad{link, lock, config, unwritable, store, rec, rec, 0};
+    r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
+    EXPECT_EQ(r.status, kRetrievalFinished);
+    EXPECT_TRUE(r.filesWritten);
+    ASSERT_EQ(r.problems.size(), 1u) << automatic;
+    EXPECT_EQ(r.problems[0], "Can't write \"last\" to \"" + unwritable + "\"\n");
+  }
+  EXPECT_NE(LogText().find("Can't write \"last\" to"), std::string::npos);
+  // The walk on its own, when it writes "last" itself: an error.
+  link.Open();
+  RetrievalEnv direct{link, config, unwritable, rec, rec, false};
+  EXPECT_EQ(Retrieve(direct, store), kRetrievalError);
+  link.Close();
+  EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
+
+  env.config = config;
+  r = RunInteractiveRetrieval(env);
+  EXPECT_TRUE(r.filesWritten && r.problems.empty());
+  EXPECT_EQ(Last(), FormatLastTime(kNow - 60));
+}
+
 TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
