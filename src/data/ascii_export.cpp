@@ -37,6 +37,10 @@ struct FileLines {
 // `window` bytes. A file that cannot be read has nothing to repair.
 bool PrepareAppend(const std::string& name, size_t window, std::vector<std::string>& last) {
   last.clear();
+  std::error_code error;
+  const auto status = std::filesystem::status(name, error);
+  if (!std::filesystem::exists(status)) return true;
+  if (!std::filesystem::is_regular_file(status)) return false;  // a folder or a pipe is no file to append to
   FILE* file = std::fopen(name.c_str(), "rb");
   if (!file) return true;
   bool ok = std::fseek(file, 0, SEEK_END) == 0;

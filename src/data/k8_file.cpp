@@ -146,11 +146,12 @@ std::string K8DamageText(const std::string& path, size_t at, int32_t records, si
 bool WriteK8File(const std::string& path, const std::string& image, size_t headerSize, bool append,
                  std::string* notice) {
   if (!append) return WriteFileAtomically(path, image);
-  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-    std::fclose(probe);
-    return AppendK8File(path, image, headerSize, notice);
-  }
-  return WriteNewFile(path, image);
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) return WriteNewFile(path, image);
+  // Opening a pipe would wait for a writer; a folder holds no records.
+  if (!std::filesystem::is_regular_file(status)) return false;
+  return AppendK8File(path, image, headerSize, notice);
 }
 
 }  // namespace skyh

@@ -52,8 +52,8 @@ class Walk {
   bool TakeReply();
   void Finish(RetrievalOutcome& out);
   bool Believable(int64_t t) const { return t <= NowUtc() + kFutureTolerance; }
-  bool EndsWalk(int64_t t, const std::vector<uint8_t>& bytes) const;
-  void SeeNewest(int64_t t, const std::vector<uint8_t>& bytes);
+  bool EndsWalk(const CRecord& record) const;
+  void SeeNewest(const CRecord& record);
 
   RetrievalEnv& env;
   RecordStore& mainStore;
@@ -123,17 +123,19 @@ void Walk::FindStopPointFromLast() {
 // with it, unless the fingerprint of the newest record of the last
 // retrieval is known: then only that record does, and the records written
 // after it within the same second are taken too.
-bool Walk::EndsWalk(int64_t t, const std::vector<uint8_t>& bytes) const {
+bool Walk::EndsWalk(const CRecord& record) const {
+  const int64_t t = record.time();
   if (t <= 0 || t > stopTime) return false;
   if (t < stopTime || !lastFingerprint) return true;
-  return RecordFingerprint(bytes.data(), bytes.size()) == *lastFingerprint;
+  return RecordFingerprint(record.raw(), record.length()) == *lastFingerprint;
 }
 
 // The first record met with the latest time is the one written last.
-void Walk::SeeNewest(int64_t t, const std::vector<uint8_t>& bytes) {
+void Walk::SeeNewest(const CRecord& record) {
+  const int64_t t = record.time();
   if (t <= newest || !Believable(t)) return;
   newest = t;
-  newestFingerprint = RecordFingerprint(bytes.data(), bytes.size());
+  newestFingerprint = RecordFingerprint(record.raw(), record.length());
 }
 
 int Walk::Empty() {
@@ -149,11 +151,11 @@ bool Walk::TakeReply() {
   auto decodeAndAdd = [&]() -> int {
     CRecord record;
     if (!record.Decode(collected.scenarioKey, reply.data(), reply.size())) return -1;
-    if (EndsWalk(record.time(), reply)) {
+    if (EndsWalk(record)) {
       done = true;
       endedAtStopRecord = true;
     } else {
-      SeeNewest(record.time(), reply);
+      SeeNewest(record);
     }
     collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
     lastAdded = reply;
@@ -211,10 +213,10 @@ int Walk::Run(RetrievalOutcome& out) {
     }
   }
   out.stopTime = stopTime;
-  if (EndsWalk(last.time(), reply)) return Empty();
+  if (EndsWalk(last)) return Empty();
   collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
   lastAdded = reply;
-  SeeNewest(last.time(), reply);
+  SeeNewest(last);
 
   env.progress.SetText("Get previous record");
   status = kRetrievalFinished;

@@ -1,6 +1,7 @@
 #include "data/ascii_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -147,6 +148,9 @@ TEST_F(AsciiExportTest, UnsafeTypeNamesAndFailedFiles) {
   std::filesystem::create_directory(dir / "P.MEAS");
   EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), FileNaming{"P", kPeriodNone}), 1);
   EXPECT_EQ(ExportAsciiByPeriod(store, dir / "x/y", FileNaming{"P", kPeriodNone}), 1);
+  ASSERT_EQ(mkfifo((dir / "Q.MEAS").c_str(), 0600), 0);  // not waited on
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), FileNaming{"Q", kPeriodNone}), 1);
+  EXPECT_EQ(ReadFile(dir / "Q.STAT"), "2\r\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "data/record_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <random>
@@ -133,6 +134,9 @@ TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
   std::filesystem::create_directory(dir / "b.k8");
   EXPECT_FALSE(store.SaveToFile(dir / "b.k8", false));
   EXPECT_FALSE(store.SaveToFile(dir / "b.k8", true));
+  // A pipe is not waited on.
+  ASSERT_EQ(mkfifo((dir / "c.k8").c_str(), 0600), 0);
+  EXPECT_FALSE(store.SaveToFile(dir / "c.k8", true));
 }
 
 TEST_F(RecordStoreTest, DuplicatesAndOrder) {
