@@ -252,6 +252,26 @@ TEST_F(RetrieveCli, LastWaitsForTheSnapshotAndAReadOnlySettingsFolderIsAnError) 
   EXPECT_FALSE(CIniFile(test::CliIniPath(home)).GetString("head_1234", "last", "").empty());
 }
 
+TEST_F(RetrieveCli, ARecordWrittenLaterInTheSecondOfLastIsExported) {
+  DemoBox demo;
+  ASSERT_TRUE(demo.bridge.ok());
+  test::WriteCliIni(home, Ini(demo.bridge.Path(), "retrieve_limited=0\n[automatic]\nRecPeriod=0\nbasename=All\n"));
+  CliRun run = test::RunCli(home, "retrieve --export");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(CIniFile(test::CliIniPath(home)).GetString("head_1234", "last_crc", "").empty());
+
+  // The box stores one more record within the second of the newest one.
+  std::vector<uint8_t> late = demo.bridge.Box().memory().records().back();
+  late[7] ^= 0xFF;
+  demo.bridge.BoxBetweenRuns().memory().Append(late);
+  run = test::RunCli(home, "retrieve --export");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  RecordStore all;
+  ASSERT_TRUE(all.LoadFromFile(Files() + "All.k8"));
+  ASSERT_EQ(static_cast<size_t>(all.Count()), demo.bridge.Box().memory().size());
+  EXPECT_TRUE(Records(all).back() == late);
+}
+
 TEST_F(RetrieveCli, InterruptActsAsAbortAndKeepsTheRecords) {
   sim::BoxOptions slow;
   slow.faults.answerDelayMs = 15;  // about 70 records a second

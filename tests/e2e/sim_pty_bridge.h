@@ -25,6 +25,8 @@ class SimPtyBridge {
   // The box, to look at between exchanges: the server changes it only while
   // it answers the host.
   const sim::ControlBox& Box() const { return box; }
+  // The box to change while no tool is connected (the server is idle then).
+  sim::ControlBox& BoxBetweenRuns() { return box; }
 
  private:
   sim::ControlBox box;
