@@ -66,7 +66,8 @@ bool PrepareAppend(const std::string& name, size_t window, std::vector<std::stri
     // One byte more than the window shows where the first whole line starts.
     const size_t from = end > window + 1 ? end - window - 1 : 0;
     tail.resize(end - from);
-    ok = std::fseek(file, static_cast<long>(from), SEEK_SET) == 0 && std::fread(tail.data(), 1, tail.size(), file) == tail.size();
+    ok = std::fseek(file, static_cast<long>(from), SEEK_SET) == 0 &&
+         std::fread(tail.data(), 1, tail.size(), file) == tail.size();
     if (ok) {
       std::vector<std::string> lines = LinesOf(tail);
       if (from > 0 && !lines.empty()) lines.erase(lines.begin());  // may have started mid-line
@@ -77,7 +78,6 @@ bool PrepareAppend(const std::string& name, size_t window, std::vector<std::stri
   if (!ok) return false;
   if (end < static_cast<size_t>(size)) {
     LogLine("\"%s\" ended in an incomplete line; cut back from %ld to %zu bytes\n", name.c_str(), size, end);
-    std::error_code error;
     std::filesystem::resize_file(name, end, error);
     if (error) return false;
   }

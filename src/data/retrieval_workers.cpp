@@ -64,12 +64,13 @@ bool BeginRun(RetrievalWorkerEnv& env, CommunicationLockHolder& holder, WorkerRe
 // The frame both workers share: lock, open, retrieve, pause, what the
 // worker writes (`conclude` sets the texts and files), end of session.
 template <typename Conclude>
-WorkerResult RunWorker(RetrievalWorkerEnv& env, bool deferLast, Conclude conclude) {
+WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   WorkerResult result;
   CommunicationLockHolder holder(env.lock, CommunicationLock::kWorkerWaitMs);
   if (!BeginRun(env, holder, result)) return result;
 
-  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, deferLast};
+  // "last" waits for the files: the conclusion moves it.
+  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, true};
   result.status = Retrieve(renv, env.store, &result.outcome);
   Pause(env.pauseMs);
   if (result.status == kRetrievalError) result.text = "Retrieve data error.";
@@ -83,7 +84,7 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, bool deferLast, Conclude conclud
 }  // namespace
 
 WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
-  return RunWorker(env, true, [&](WorkerResult& result) {
+  return RunWorker(env, [&](WorkerResult& result) {
     const std::string& folder = env.config.outputDirectory;
     result.filesWritten = SaveK8Snapshot(env.store, folder, env.config.baseName, &result.problems) == 0;
     result.text = std::string(result.status == kRetrievalFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
@@ -95,7 +96,7 @@ WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
 }
 
 WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
-  return RunWorker(env, true, [&](WorkerResult& result) {
+  return RunWorker(env, [&](WorkerResult& result) {
     if (result.status == kRetrievalAborted) {
       result.text = "Retrieve data aborted.";
       return;
