@@ -1,5 +1,7 @@
 // Any bytes as a K8 data file: load what is loadable, never read outside the
-// buffer, and what was loaded saves back to bytes that load the same.
+// buffer, and what was loaded saves back to bytes that load the same. What
+// lies behind the loaded part is told apart (clean, torn, damaged) without
+// reading outside the buffer either.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,9 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t end = skyh::WalkK8Buffer(data, size, nullptr);
   Check(end <= size);
 
+  const skyh::K8End tail = skyh::ClassifyK8End(data, size, end);
+  Check((tail == skyh::K8End::kClean) == (end == size));
+  // A torn end is less than one record.
+  Check(tail != skyh::K8End::kTorn || size - end < 0x3FFF);
+
   skyh::RecordStore store;
-  bool ok = store.LoadFromBuffer(data, size);
+  skyh::K8Unread unread;
+  bool ok = store.LoadFromBuffer(data, size, &unread);
   Check(ok == (end > 0));
+  Check(unread.bytes == 0 || (unread.at == end && unread.at + unread.bytes == size));
   Check(store.TotalSize() <= end);
   int unknown = 0;
   for (int32_t i = 0; i < store.Count(); ++i) {

@@ -36,17 +36,21 @@ class BoxServer {
   // The box as another thread may look at it while Run serves: the server
   // does not touch the box while a view lives. Keep a view only as long as
   // the look takes (an exchange made meanwhile would wait for it).
-  class View {
+  template <typename Box>
+  class LockedView {
    public:
-    View(std::mutex& lock, const ControlBox& box) : guard_(lock), box_(box) {}
-    const ControlBox* operator->() const { return &box_; }
-    const ControlBox& operator*() const { return box_; }
+    LockedView(std::mutex& lock, Box& box) : guard_(lock), box_(box) {}
+    Box* operator->() const { return &box_; }
+    Box& operator*() const { return box_; }
 
    private:
     std::unique_lock<std::mutex> guard_;
-    const ControlBox& box_;
+    Box& box_;
   };
+  using View = LockedView<const ControlBox>;
   View Inspect() const { return View(boxLock_, box_); }
+  // The same, for a test that changes the box between two host sessions.
+  LockedView<ControlBox> Change() { return LockedView<ControlBox>(boxLock_, box_); }
 
  private:
   void Deliver(const uint8_t* data, size_t size);

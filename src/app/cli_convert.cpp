@@ -26,6 +26,10 @@ int RunConvert(CliContext& ctx) {
         std::fprintf(stderr, "Error, can't open %s\n", input.c_str());
         ++failed;
         break;
+      case ConvertResult::kDamaged:  // written as far as read; the damage is reported already
+        std::printf("%s -> %s.* (incomplete)\n", input.c_str(), BatchBaseName(input).c_str());
+        ++failed;
+        break;
       case ConvertResult::kCannotWrite:
         std::fprintf(stderr, "Error, can't write the ASCII files of %s\n", input.c_str());
         ++failed;
@@ -44,7 +48,9 @@ const CliCommandRegistrar registrar(
      "no layout go to \".---\"). Existing files of those names are replaced. The\n"
      "layouts come from ScnList.dat in the configuration directory.\n\n"
      "Prints \"FILE -> BASE.*\" for each file converted.\n"
-     "Exit code: 0 every file converted, 1 some file could not be read or written.\n",
+     "A damaged data file is converted up to the damage, which is reported on stderr\n"
+     "(\"damaged at byte N: M records read, K bytes not read\").\n"
+     "Exit code: 0 every file converted, 1 some file could not be read or written, or was damaged.\n",
      RunConvert, 30});
 
 }  // namespace

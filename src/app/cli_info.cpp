@@ -4,7 +4,9 @@
 
 #include "app/cli_session.h"
 #include "core/format.h"
+#include "core/log_file.h"
 #include "data/instrument_info.h"
+#include "data/k8_file.h"
 #include "data/record_store.h"
 
 namespace skyh::cli {
@@ -19,8 +21,16 @@ int RunInfo(CliContext& ctx) {
   }
   const std::string& path = options.Positional()[0];
   RecordStore store;
-  if (!store.LoadFromFile(path)) {
-    std::fprintf(stderr, "Error, can't open %s\n", path.c_str());
+  K8Unread unread;
+  const bool loaded = store.LoadFromFile(path, &unread);
+  // The description stops where the parse stopped; say so.
+  std::string damage;
+  if (unread.bytes > 0) {
+    damage = K8DamageText(path, unread.at, store.Count(), unread.bytes);
+    LogLine("%s", damage);
+  }
+  if (!loaded) {
+    std::fprintf(stderr, "%sError, can't open %s\n", damage.c_str(), path.c_str());
     return kExitError;
   }
   std::printf("File: %s\n", path.c_str());
@@ -55,6 +65,10 @@ int RunInfo(CliContext& ctx) {
   std::printf("Unknown records: %d\n", store.UnknownCount());
   std::printf("First time: %s\n", first < 0 ? "none" : (FormatUtc(first) + " UTC").c_str());
   std::printf("Last time: %s\n", last < 0 ? "none" : (FormatUtc(last) + " UTC").c_str());
+  if (!damage.empty()) {
+    std::fprintf(stderr, "%s", damage.c_str());
+    return kExitError;
+  }
   return kExitOk;
 }
 
@@ -66,7 +80,9 @@ const CliCommandRegistrar registrar(
      "instrument number and position), the number of records of each record\n"
      "type with its layout's name, the number of records no layout describes,\n"
      "and the first and last time stamp (UTC).\n\n"
-     "Exit code: 0 success, 1 the file cannot be read or is not a data file.\n",
+     "A damaged file is described up to the damage, which is reported on stderr\n"
+     "(\"damaged at byte N: M records read, K bytes not read\").\n\n"
+     "Exit code: 0 success, 1 the file cannot be read, is not a data file or is damaged.\n",
      RunInfo, 40});
 
 }  // namespace

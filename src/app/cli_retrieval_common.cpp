@@ -107,11 +107,12 @@ void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const
     }
   }
   for (const std::string& f : files) std::printf("Written: %s\n", f.c_str());
+  for (const std::string& p : result.problems) std::fprintf(stderr, "%s", p.c_str());
 }
 
 int RunExitCode(const WorkerResult& result) {
   if (result.status == kRetrievalAborted) return kExitAborted;
-  if (result.status == kRetrievalFinished && result.filesWritten) return kExitOk;
+  if (result.status == kRetrievalFinished && result.filesWritten && result.problems.empty()) return kExitOk;
   return kExitError;
 }
 

@@ -31,10 +31,11 @@ std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t si
 // Counters of the walk share one updating line.
 TerminalProgressOptions RetrievalProgressOptions();
 
-// Prints the outcome of one run on stdout.
+// Prints the outcome of one run on stdout, its problems on stderr.
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files);
 
-// Exit code of a run: 0 finished with every file written, 1 error, 2 aborted.
+// Exit code of a run: 0 finished with every file written and no problem, 1
+// error, 2 aborted.
 int RunExitCode(const WorkerResult& result);
 
 }  // namespace skyh::cli

@@ -45,14 +45,18 @@ const std::string kHelp = std::string(
      "Usage: skyharvester-cli retrieve [options]\n\n"
      "Does what the window's \"Get records\" does with the configuration in SkyHarvester.ini:\n"
      "checks the box's clock (AutoSetTime), reads its settings, walks its records from the\n"
-     "newest back to the stop point, writes the \"last\" key and a K8 snapshot of the records\n"
-     "into the files folder. With --export it writes the per-period K8 and ASCII files of\n"
-     "automatic retrieval instead (automatic/k8, ascii, RecPeriod, basename).\n\n"
+     "newest back to the stop point, writes a K8 snapshot of the records into the files folder\n"
+     "and then the \"last\" key. With --export it writes the per-period K8 and ASCII files of\n"
+     "automatic retrieval instead (automatic/k8, ascii, RecPeriod, basename). Records already\n"
+     "at the end of a file are not appended again; a K8 file damaged other than by a cut-off\n"
+     "end is moved aside (NAME.damaged-<UTC time>) and started afresh.\n\n"
      "Options:\n"
      "  --export                 write the per-period K8/ASCII files instead of a snapshot\n") +
     LinkOptionsHelp() + RetrievalOptionsHelp() + ClockNeedsSyncHelp() +
     "\nProgress goes to stderr, the summary to stdout. Ctrl-C aborts like the Abort button:\n"
-     "the records received so far are kept and saved. Exit code 0 success, 1 error, 2 aborted.\n";
+     "the records received so far are kept and saved. Exit code 0 success, 1 error (also when a\n"
+     "file could not be written, a damaged file was moved aside or \"last\" could not be\n"
+     "written), 2 aborted.\n";
 
 const CliCommandRegistrar registrar(
     {"retrieve", "retrieve the records from the control box", kHelp.c_str(), RunRetrieve, 10});

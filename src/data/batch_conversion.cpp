@@ -1,9 +1,12 @@
 #include "data/batch_conversion.h"
 
+#include <cstdio>
+
 #include "core/log_file.h"
 #include "core/text_util.h"
 #include "data/ascii_export.h"
 #include "data/file_naming.h"
+#include "data/k8_file.h"
 #include "data/record_store.h"
 
 namespace skyh {
@@ -35,7 +38,15 @@ int RunBatchConversion(const std::vector<std::string>& arguments, const std::str
 
 ConvertResult ConvertDataFile(const std::string& input) {
   RecordStore store;
-  if (!store.LoadFromFile(input)) {
+  K8Unread unread;
+  const bool loaded = store.LoadFromFile(input, &unread);
+  if (unread.bytes > 0) {
+    // What was read is still converted, but nobody is to take it for the whole file.
+    const std::string text = K8DamageText(input, unread.at, store.Count(), unread.bytes);
+    LogLine("%s", text);
+    std::fprintf(stderr, "%s", text.c_str());
+  }
+  if (!loaded) {
     LogLine("Error, can't open %s\n", input.c_str());
     return ConvertResult::kCannotOpen;
   }
@@ -43,7 +54,7 @@ ConvertResult ConvertDataFile(const std::string& input) {
     LogLine("Error, can't write the ASCII files of %s\n", input.c_str());
     return ConvertResult::kCannotWrite;
   }
-  return ConvertResult::kConverted;
+  return unread.bytes > 0 ? ConvertResult::kDamaged : ConvertResult::kConverted;
 }
 
 }  // namespace skyh

@@ -11,8 +11,10 @@ namespace skyh {
 int RunBatchConversion(const std::vector<std::string>& arguments, const std::string& commandLine);
 
 // One data file to ASCII files beside it (base name below), with the log
-// lines of the batch mode on failure.
-enum class ConvertResult { kConverted, kCannotOpen, kCannotWrite };
+// lines of the batch mode on failure. A file whose parse stopped short of its
+// end is converted as far as it was read and reported on stderr and in the
+// log ("damaged at byte ..."): kDamaged, a failure for the callers.
+enum class ConvertResult { kConverted, kCannotOpen, kCannotWrite, kDamaged };
 ConvertResult ConvertDataFile(const std::string& input);
 
 // The output base name: the input with its file name lower-cased and cut

@@ -54,4 +54,15 @@ std::vector<ExportFile> SplitByPeriod(const RecordStore& store, const std::strin
   return files;
 }
 
+size_t AlreadyAtEnd(const std::vector<std::string_view>& written, const std::vector<std::string_view>& next) {
+  const size_t most = std::min(written.size(), next.size());
+  for (size_t k = most; k > 0; --k) {
+    if (next[k - 1] != written.back()) continue;
+    if (std::equal(next.begin(), next.begin() + static_cast<std::ptrdiff_t>(k),
+                   written.end() - static_cast<std::ptrdiff_t>(k)))
+      return k;
+  }
+  return 0;
+}
+
 }  // namespace skyh

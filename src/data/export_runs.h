@@ -3,6 +3,7 @@
 // split of a store into files by the name of each record's period.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/file_naming.h"
@@ -24,5 +25,10 @@ struct ExportFile {
 // their names first appear. Writing each list once gives the same bytes as
 // appending run after run. The "Retrieval date" moment is taken once.
 std::vector<ExportFile> SplitByPeriod(const RecordStore& store, const std::string& folder, const FileNaming& naming);
+
+// How many of `next` (records or lines, in the order they are to be appended)
+// already end `written`: the longest run that both ends `written` and starts
+// `next`. A run that wrote them and then failed elsewhere left them there.
+size_t AlreadyAtEnd(const std::vector<std::string_view>& written, const std::vector<std::string_view>& next);
 
 }  // namespace skyh

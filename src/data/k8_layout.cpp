@@ -21,4 +21,19 @@ size_t WalkK8Buffer(const uint8_t* data, size_t size,
   return p;
 }
 
+K8End ClassifyK8End(const uint8_t* data, size_t size, size_t end) {
+  if (end >= size) return K8End::kClean;
+  if (data[0] != kHeaderType) return K8End::kDamaged;
+  const size_t remaining = size - end;
+  if (remaining < 3) return K8End::kTorn;
+  const size_t declared = RecordLengthField(data + end + 1);
+  // A length that fits but whose copy at the end differs is no torn write.
+  if (declared < 3 || declared <= remaining) return K8End::kDamaged;
+  // The last bytes look like a record's end (marker, then a length that
+  // starts inside the rest): complete records follow the bad length.
+  const size_t lastLength = RecordLengthField(data + size - 2);
+  if (data[size - 3] == kEndMarker && lastLength >= 3 && lastLength <= remaining) return K8End::kDamaged;
+  return K8End::kTorn;
+}
+
 }  // namespace skyh

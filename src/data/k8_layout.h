@@ -8,6 +8,7 @@
 namespace skyh {
 
 constexpr uint8_t kHeaderType = 0x7C;  // "|"
+constexpr uint8_t kEndMarker = 0xFE;   // before a record's trailing length
 
 // Low 14 bits of the little-endian length field at p.
 inline uint16_t RecordLengthField(const uint8_t* p) {
@@ -25,5 +26,16 @@ size_t ConsistentRecordLength(const uint8_t* data, size_t size, size_t offset);
 // the last complete record (0 when there is no intact header).
 size_t WalkK8Buffer(const uint8_t* data, size_t size,
                     const std::function<void(size_t offset, size_t length)>& visit);
+
+// What lies behind `end`, the end of the last complete record.
+enum class K8End {
+  kClean,    // nothing
+  kTorn,     // one record cut short by the end of the buffer, as a write cut off leaves it
+  kDamaged,  // anything else: a broken length in the middle, or not a K8 buffer at all
+};
+// Torn only when the record at `end` declares a length that runs past the end
+// of the buffer (or too few bytes remain to hold a length) and the buffer
+// does not end like a record: a bad length with records behind it is damage.
+K8End ClassifyK8End(const uint8_t* data, size_t size, size_t end);
 
 }  // namespace skyh

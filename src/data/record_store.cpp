@@ -151,26 +151,27 @@ std::string RecordStore::FileImage(bool withHeader) const {
   return image;
 }
 
-bool RecordStore::SaveToFile(const std::string& filePath, bool append) const {
+bool RecordStore::SaveToFile(const std::string& filePath, bool append, std::string* notice) const {
   std::string image;
   try {
     image = FileImage(true);
   } catch (...) {
     return false;
   }
-  return WriteK8File(filePath, image, header ? header->length() : 0, append);
+  return WriteK8File(filePath, image, header ? header->length() : 0, append, notice);
 }
 
-bool RecordStore::LoadFromFile(const std::string& filePath) {
+bool RecordStore::LoadFromFile(const std::string& filePath, K8Unread* unread) {
   path = filePath;
   scenarioKey.clear();
   unknownCount = 0;
+  if (unread) *unread = K8Unread{};
   std::string buffer;
   if (!ReadBinaryFile(filePath, buffer)) return false;
-  return LoadFromBuffer(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  return LoadFromBuffer(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size(), unread);
 }
 
-bool RecordStore::LoadFromBuffer(const uint8_t* data, size_t size) {
+bool RecordStore::LoadFromBuffer(const uint8_t* data, size_t size, K8Unread* unread) {
   bool first = true;
   size_t end = WalkK8Buffer(data, size, [&](size_t offset, size_t length) {
     auto n = static_cast<uint16_t>(length);
@@ -183,6 +184,10 @@ bool RecordStore::LoadFromBuffer(const uint8_t* data, size_t size) {
     }
     AddCopy(data + offset, n);
   });
+  if (unread) {
+    *unread = K8Unread{};
+    if (end < size && data[0] == kHeaderType) *unread = K8Unread{end, size - end};
+  }
   return end > 0;
 }
 

@@ -12,6 +12,13 @@
 
 namespace skyh {
 
+// Where a load stopped short of the end of a K8 file: the parse ends at the
+// first inconsistent length and the rest is not read.
+struct K8Unread {
+  size_t at = 0;     // offset of the first byte not read
+  size_t bytes = 0;  // how many; 0 when the whole file was read
+};
+
 class RecordStore {
  public:
   RecordStore();
@@ -48,13 +55,15 @@ class RecordStore {
   void Reverse();
 
   // A new file (or no append) is replaced as a whole; appending adds the
-  // records behind those already there, without a second header.
-  bool SaveToFile(const std::string& filePath, bool append) const;
+  // records behind those already there, without a second header (WriteK8File
+  // tells how a damaged file is met; `notice` receives what was done then).
+  bool SaveToFile(const std::string& filePath, bool append, std::string* notice = nullptr) const;
   // Fills a cleared store; false when the file cannot be read or is not a
-  // data file.
-  bool LoadFromFile(const std::string& filePath);
+  // data file. `unread` (when given) tells what a file beginning with "|"
+  // left unread.
+  bool LoadFromFile(const std::string& filePath, K8Unread* unread = nullptr);
   // The parse of LoadFromFile on bytes in memory.
-  bool LoadFromBuffer(const uint8_t* data, size_t size);
+  bool LoadFromBuffer(const uint8_t* data, size_t size, K8Unread* unread = nullptr);
   void AssignFrom(const RecordStore& other);
 
   // The raw bytes of the header (if any) and of every record in store order.

@@ -1,5 +1,8 @@
 #include "data/retrieval.h"
 
+#include <zlib.h>
+
+#include <cctype>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -25,6 +28,17 @@ void Report(RetrievalEnv& env, const std::string& text) {
 
 std::string LastSection(const std::string& head) { return "head_" + head; }
 
+// Eight hexadecimal digits, as WriteLastKey writes them.
+std::optional<uint32_t> ParseFingerprint(const std::string& text) {
+  if (text.size() != 8) return std::nullopt;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    value = value << 4 | static_cast<uint32_t>(HexDigitValue(c));
+  }
+  return value;
+}
+
 class Walk {
  public:
   Walk(RetrievalEnv& env, RecordStore& mainStore) : env(env), mainStore(mainStore) { timer.emplace(env.link.Clock()); }
@@ -39,13 +53,20 @@ class Walk {
   bool TakeReply();
   void Finish(RetrievalOutcome& out);
   bool Believable(int64_t t) const { return t <= NowUtc() + kFutureTolerance; }
+  bool EndsWalk(const CRecord& record) const;
+  void SeeNewest(const CRecord& record);
 
   RetrievalEnv& env;
   RecordStore& mainStore;
   RecordStore collected;
   std::optional<TickTimer> timer;
   int64_t stopTime = 0;
+  // Of the record that was newest at the last retrieval, when the stop
+  // point is "last".
+  std::optional<uint32_t> lastFingerprint;
   int64_t newest = 0;
+  uint32_t newestFingerprint = 0;
+  bool endedAtStopRecord = false;
   int status = kRetrievalFinished;
   bool done = false;
   ComResult result = kComOk;
@@ -98,6 +119,28 @@ void Walk::FindStopPointFromLast() {
     return;
   }
   stopTime = t;
+  const std::string fingerprint = ini.GetString(LastSection(collected.headNumber), "last_crc", "");
+  lastFingerprint = ParseFingerprint(fingerprint);
+  if (!lastFingerprint && !fingerprint.empty()) LogLine("Can't convert last_crc \"%s\"\n", fingerprint);
+}
+
+// Records older than the stop point end the walk, and so do those stamped
+// with it, unless the fingerprint of the newest record of the last
+// retrieval is known: then only that record does, and the records written
+// after it within the same second are taken too.
+bool Walk::EndsWalk(const CRecord& record) const {
+  const int64_t t = record.time();
+  if (t <= 0 || t > stopTime) return false;
+  if (t < stopTime || !lastFingerprint) return true;
+  return RecordFingerprint(record.raw(), record.length()) == *lastFingerprint;
+}
+
+// The first record met with the latest time is the one written last.
+void Walk::SeeNewest(const CRecord& record) {
+  const int64_t t = record.time();
+  if (t <= newest || !Believable(t)) return;
+  newest = t;
+  newestFingerprint = RecordFingerprint(record.raw(), record.length());
 }
 
 int Walk::Empty() {
@@ -113,9 +156,11 @@ bool Walk::TakeReply() {
   auto decodeAndAdd = [&]() -> int {
     CRecord record;
     if (!record.Decode(collected.scenarioKey, reply.data(), reply.size())) return -1;
-    if (record.time() > 0) {
-      if (record.time() <= stopTime) done = true;
-      else if (record.time() > newest && Believable(record.time())) newest = record.time();
+    if (EndsWalk(record)) {
+      done = true;
+      endedAtStopRecord = true;
+    } else {
+      SeeNewest(record);
     }
     collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
     lastAdded = reply;
@@ -167,13 +212,16 @@ int Walk::Run(RetrievalOutcome& out) {
   }
   if (env.config.retrieveLimited == 1) {
     const int64_t limit = last.time() - int64_t(env.config.retrieveMaxDays) * 86400;
-    if (stopTime < limit) stopTime = limit;
+    if (stopTime < limit) {
+      stopTime = limit;
+      lastFingerprint.reset();
+    }
   }
   out.stopTime = stopTime;
-  if (last.time() > 0 && last.time() <= stopTime) return Empty();
+  if (EndsWalk(last)) return Empty();
   collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
   lastAdded = reply;
-  if (Believable(last.time())) newest = last.time() > 0 ? last.time() : 0;
+  SeeNewest(last);
 
   env.progress.SetText("Get previous record");
   status = kRetrievalFinished;
@@ -230,6 +278,7 @@ int Walk::Run(RetrievalOutcome& out) {
     mainStore.AssignFrom(collected);
     mainStore.headNumber = collected.headNumber;
   }
+  out.endedAtStopRecord = endedAtStopRecord;
   return status;
 }
 
@@ -240,8 +289,12 @@ void Walk::Finish(RetrievalOutcome& out) {
   LogLine("%d records received correctly (%ld in %.1lfs: %.1lf o/s)\n", collected.Count(),
           static_cast<long>(env.link.ReceivedBytes()), seconds, rate);
   out.newest = newest;
+  out.newestFingerprint = newestFingerprint;
   out.lastDue = newest != 0 && !collected.headNumber.empty();
-  if (out.lastDue && !env.deferLast) WriteLastKey(env.iniPath, collected.headNumber, newest);
+  if (out.lastDue && !env.deferLast && !WriteLastKey(env.iniPath, collected.headNumber, newest, newestFingerprint)) {
+    Report(env, LastNotWrittenText(env.iniPath));
+    status = kRetrievalError;
+  }
 }
 
 }  // namespace
@@ -268,10 +321,20 @@ int64_t ParseLastTime(const std::string& text) {
   return FieldsToTime(y + 2000, mo, d, h, mi, s);
 }
 
-void WriteLastKey(const std::string& iniPath, const std::string& headNumber, int64_t newest) {
-  if (headNumber.empty() || newest <= 0) return;
+bool WriteLastKey(const std::string& iniPath, const std::string& headNumber, int64_t newest, uint32_t fingerprint) {
+  if (headNumber.empty() || newest <= 0) return true;
   CIniFile ini(iniPath, true);
-  ini.WriteString(LastSection(headNumber), "last", FormatLastTime(newest));
+  const std::string section = LastSection(headNumber);
+  // One replace of the file: the two keys never disagree.
+  return ini.WriteStrings({{section, "last", FormatLastTime(newest)}, {section, "last_crc", Sprintf("%08X", fingerprint)}});
+}
+
+uint32_t RecordFingerprint(const uint8_t* bytes, size_t length) {
+  return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), bytes, static_cast<uInt>(length)));
+}
+
+std::string LastNotWrittenText(const std::string& iniPath) {
+  return Sprintf("Can't write \"last\" to \"%s\"\n", CIniFile(iniPath, true).Path());
 }
 
 int Retrieve(RetrievalEnv& env, RecordStore& mainStore, RetrievalOutcome* outcome) {

@@ -20,14 +20,18 @@ struct RetrievalEnv {
   std::string iniPath;           // holds the per-instrument "last" keys
   IProgressSink& progress;
   IStatusLine& status;
-  // The automatic worker writes "last" itself once its exports succeeded.
+  // The workers write "last" themselves once their files are written.
   bool deferLast = false;
 };
 
 struct RetrievalOutcome {
   int status = kRetrievalFinished;
-  int64_t stopTime = 0;      // records stamped at or before it were known already
+  int64_t stopTime = 0;      // where the walk was to end
+  // The store's last record is the one that ended the walk: known already
+  // (or beyond the day limit), so no export writes it again.
+  bool endedAtStopRecord = false;
   int64_t newest = 0;        // what "last" becomes
+  uint32_t newestFingerprint = 0;  // and "last_crc"
   std::string headNumber;    // of the retrieved instrument; empty without parameter file
   bool lastDue = false;      // a finished walk whose "last" is to be written
   int32_t records = 0;
@@ -38,8 +42,16 @@ struct RetrievalOutcome {
 // its end; before that, failures leave `mainStore` untouched.
 int Retrieve(RetrievalEnv& env, RecordStore& mainStore, RetrievalOutcome* outcome = nullptr);
 
-// "last" of section "head_" + head, as "%02d/%02d/%02d %02d:%02d:%02d".
-void WriteLastKey(const std::string& iniPath, const std::string& headNumber, int64_t newest);
+// "last" of section "head_" + head, as "%02d/%02d/%02d %02d:%02d:%02d", and
+// beside it "last_crc", the fingerprint of the record that was newest then:
+// a record stamped "last" ends the next walk only when its fingerprint
+// matches, so records written later in the same second are not missed.
+// False (after logging why) when the file could not be written.
+bool WriteLastKey(const std::string& iniPath, const std::string& headNumber, int64_t newest, uint32_t fingerprint);
+// CRC-32 of a record's bytes, as "last_crc" holds it ("%08X").
+uint32_t RecordFingerprint(const uint8_t* bytes, size_t length);
+// The text shown and logged when "last" could not be written.
+std::string LastNotWrittenText(const std::string& iniPath);
 std::string FormatLastTime(int64_t time);
 // kInvalidTime when the text is not a valid "last" value.
 int64_t ParseLastTime(const std::string& text);

@@ -22,16 +22,22 @@ void StopCommunication(RetrievalWorkerEnv& env, int status) {
   CloseMedia(env.link);
 }
 
-// The records a run adds: those after the stop point (or without time).
-void CopyNewRecords(const RecordStore& from, int64_t stopTime, RecordStore& to) {
+// The records a run adds: all but the one that ended the walk.
+void CopyNewRecords(const RecordStore& from, const RetrievalOutcome& outcome, RecordStore& to) {
   if (const CRecord* header = from.Header()) to.SetHeader(header->raw(), header->length());
   to.scenarioKey = from.scenarioKey;
   to.headNumber = from.headNumber;
-  for (int32_t i = 0; i < from.Count(); ++i) {
-    const CRecord* r = from.At(i);
-    if (r->time() > 0 && r->time() <= stopTime) continue;
-    to.AddCopy(r->raw(), r->length());
-  }
+  const int32_t count = outcome.endedAtStopRecord && from.Count() > 0 ? from.Count() - 1 : from.Count();
+  for (int32_t i = 0; i < count; ++i) to.AddCopy(from.At(i)->raw(), from.At(i)->length());
+}
+
+// "last" follows a finished run once its files are written.
+void MoveLast(RetrievalWorkerEnv& env, WorkerResult& result) {
+  const RetrievalOutcome& o = result.outcome;
+  if (!o.lastDue || WriteLastKey(env.iniPath, o.headNumber, o.newest, o.newestFingerprint)) return;
+  const std::string text = LastNotWrittenText(env.iniPath);
+  LogLine("%s", text);
+  result.problems.push_back(text);
 }
 
 // Common start: lock, titles, open. False when the run ends here.
@@ -58,12 +64,13 @@ bool BeginRun(RetrievalWorkerEnv& env, CommunicationLockHolder& holder, WorkerRe
 // The frame both workers share: lock, open, retrieve, pause, what the
 // worker writes (`conclude` sets the texts and files), end of session.
 template <typename Conclude>
-WorkerResult RunWorker(RetrievalWorkerEnv& env, bool deferLast, Conclude conclude) {
+WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   WorkerResult result;
   CommunicationLockHolder holder(env.lock, CommunicationLock::kWorkerWaitMs);
   if (!BeginRun(env, holder, result)) return result;
 
-  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, deferLast};
+  // "last" waits for the files: the conclusion moves it.
+  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, true};
   result.status = Retrieve(renv, env.store, &result.outcome);
   Pause(env.pauseMs);
   if (result.status == kRetrievalError) result.text = "Retrieve data error.";
@@ -77,30 +84,33 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, bool deferLast, Conclude conclud
 }  // namespace
 
 WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
-  return RunWorker(env, false, [&](WorkerResult& result) {
+  return RunWorker(env, [&](WorkerResult& result) {
     const std::string& folder = env.config.outputDirectory;
-    result.filesWritten = SaveK8Snapshot(env.store, folder, env.config.baseName) == 0;
+    result.filesWritten = SaveK8Snapshot(env.store, folder, env.config.baseName, &result.problems) == 0;
     result.text = std::string(result.status == kRetrievalFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
     result.text += (result.filesWritten ? "Saved to\"" : "Can't save to\"") + folder + "\" directory.";
+    if (result.status != kRetrievalFinished) return;
+    if (result.filesWritten) MoveLast(env, result);
+    else LogLine("Snapshot failed: \"last\" left unchanged\n");
   });
 }
 
 WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
-  return RunWorker(env, true, [&](WorkerResult& result) {
+  return RunWorker(env, [&](WorkerResult& result) {
     if (result.status == kRetrievalAborted) {
       result.text = "Retrieve data aborted.";
       return;
     }
     result.text = "Retrieve data OK.";
     RecordStore fresh;
-    CopyNewRecords(env.store, result.outcome.stopTime, fresh);
+    CopyNewRecords(env.store, result.outcome, fresh);
     const FileNaming naming{env.config.baseName, env.config.filesPeriod};
-    if (env.config.createK8 && ExportK8ByPeriod(fresh, env.config.outputDirectory, naming) != 0)
+    if (env.config.createK8 && ExportK8ByPeriod(fresh, env.config.outputDirectory, naming, &result.problems) != 0)
       result.filesWritten = false;
     if (env.config.createAscii && ExportAsciiByPeriod(fresh, env.config.outputDirectory, naming) != 0)
       result.filesWritten = false;
     if (result.filesWritten) {
-      if (result.outcome.lastDue) WriteLastKey(env.iniPath, result.outcome.headNumber, result.outcome.newest);
+      MoveLast(env, result);
     } else {
       // Keep "last" where it was, so the next run fetches these records again.
       result.text = "Retrieve data OK, but the files could not all be written.";

@@ -2,6 +2,7 @@
 // The two workers around a retrieval: the interactive "Get records" command
 // and the automatic run of the schedule.
 #include <string>
+#include <vector>
 
 #include "core/configuration.h"
 #include "core/progress.h"
@@ -29,14 +30,18 @@ struct WorkerResult {
   int status = -1;
   bool filesWritten = true;  // snapshot or exports all written
   std::string text;          // the final status-line text
+  // What went wrong beside the status, each text logged already: damaged
+  // files moved aside, "last" that could not be written.
+  std::vector<std::string> problems;
   RetrievalOutcome outcome;
 };
 
-// "Get records": a K8 snapshot of the store after a finished or aborted run.
+// "Get records": a K8 snapshot of the store after a finished or aborted run;
+// "last" moves only once the snapshot of a finished run was written.
 WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env);
 
 // The automatic run: per-period K8 and ASCII exports after a finished run,
-// leaving out records at or before the stop point (already exported by an
+// leaving out the record that ended the walk (already exported by an
 // earlier run); "last" moves only once every enabled export was written.
 WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env);
 

@@ -46,5 +46,27 @@ TEST(SkyharvesterBatchTest, ConvertsWithoutADisplayUsingTheConfiguredLayouts) {
   EXPECT_NE(log.find("Error, can't open " + (dir / "in/missing.k8") + "\n"), std::string::npos);
 }
 
+TEST(SkyharvesterBatchTest, ADamagedFileIsConvertedUpToTheDamageAndSaysSo) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "config/SkyHarvester");
+  std::filesystem::create_directories(dir / "par");
+  WriteFile(dir / "config/SkyHarvester/SkyHarvester.ini", "[general]\nconfiguration=" + (dir / "par/") + "\n");
+  WriteFile(dir / "par/ScnList.dat", "S:1,0x1A,MEAS,Measurement,0\r\nE:VAL_BYTE,7\r\nE:VAL_BYTE,8\r\n");
+  std::string bytes(kDataFile, sizeof kDataFile - 1);
+  bytes[29] = 0x0C;  // the unknown record's length no longer matches its end
+  WriteFile(dir / "site.k8", bytes);
+
+  std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
+                        " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") +
+                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + " -ASCII " +
+                        Quote(dir / "site.k8") + " >" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
+  int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << ReadFile(dir / "err.txt");
+  const std::string said = dir / "site.k8: damaged at byte 28: 1 records read, 11 bytes not read\n";
+  EXPECT_EQ(ReadFile(dir / "err.txt"), said);
+  EXPECT_NE(ReadFile(dir / "docs/SkyHarvester/SkyHarvester.log").find(said), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n");
+}
+
 }  // namespace
 }  // namespace skyh::test

@@ -1,6 +1,7 @@
 #include "data/ascii_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -36,8 +37,48 @@ TEST_F(AsciiExportTest, OneFilePerRecordTypeWithCrLfLines) {
   EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n7,8\r\n");
   EXPECT_EQ(ReadFile(dir / "site.STAT"), "200\r\n");
   EXPECT_EQ(ReadFile(dir / "site.---"), "Unknown: \"550B0000000000ABFE0B00\"\r\n");
+  // Appending: lines already at the end of a file are not written again.
+  AddMeas(3, 9, 9);
   ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", true));
-  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n7,8\r\n5,6\r\n7,8\r\n");
+  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n7,8\r\n9,9\r\n");
+  EXPECT_EQ(ReadFile(dir / "site.STAT"), "200\r\n");
+  ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", false));
+  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n7,8\r\n9,9\r\n");
+}
+
+TEST_F(AsciiExportTest, AppendingCutsATornLastLineAndSkipsTheLinesThatEndTheFile) {
+  ScopedLog log(dir / "test.log");
+  AddMeas(1, 5, 6);
+  AddMeas(1, 7, 8);
+  const std::string file = dir / "site.MEAS";
+  struct Case {
+    std::string before, after;
+  };
+  const std::string many(5000, 'x');
+  const std::vector<Case> cases = {
+      {"1,1\r\n5,6\r\n7,", "1,1\r\n5,6\r\n7,8\r\n"},     // torn line cut, 5,6 already there
+      {"1,1\r\n7,8\r", "1,1\r\n5,6\r\n7,8\r\n"},           // a CR without its LF is torn too
+      {"5,", "5,6\r\n7,8\r\n"},                             // no line end at all
+      {"1,1\r\n" + many, "1,1\r\n5,6\r\n7,8\r\n"},          // a torn line longer than one read
+      {"1,1\n5,6\n", "1,1\n5,6\n7,8\r\n"},                  // LF lines are whole lines
+      {"5,6\r\n7,8\r\n1,1\r\n", "5,6\r\n7,8\r\n1,1\r\n5,6\r\n7,8\r\n"},  // further up is not the end
+      {"5,6\r\n7,8\r\n7,8\r\n", "5,6\r\n7,8\r\n7,8\r\n5,6\r\n7,8\r\n"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(file, c.before);
+    ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", true)) << c.before;
+    EXPECT_EQ(ReadFile(file), c.after) << c.before;
+  }
+  EXPECT_NE(log.Text().find("\"" + file + "\" ended in an incomplete line; cut back from 5005 to 5 bytes"),
+            std::string::npos);
+  EXPECT_NE(log.Text().find("1 lines already end \"" + file + "\""), std::string::npos);
+
+  // Only the end of a long file is read to find them.
+  std::string longFile;
+  for (int i = 0; i < 20000; ++i) longFile += "1,1\r\n";
+  WriteFile(file, longFile + "5,6\r\n7,8\r\n");
+  ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", true));
+  EXPECT_EQ(ReadFile(file), longFile + "5,6\r\n7,8\r\n");
 }
 
 TEST_F(AsciiExportTest, GenerateReplacesTheFilesBesideTheDataFile) {
@@ -62,7 +103,7 @@ TEST_F(AsciiExportTest, GenerateReplacesTheFilesBesideTheDataFile) {
   EXPECT_EQ(ReadFile(dir / "G0042_20220102.STAT"), "3\r\n");
 }
 
-TEST_F(AsciiExportTest, ExportByPeriodAppendsPerDayAndTwiceDoubles) {
+TEST_F(AsciiExportTest, ExportByPeriodAppendsPerDayAndTwiceAddsNothing) {
   AddMeas(2, 4, 4);
   AddStat(2, 9);
   AddMeas(2, 3, 3);
@@ -75,7 +116,8 @@ TEST_F(AsciiExportTest, ExportByPeriodAppendsPerDayAndTwiceDoubles) {
   EXPECT_EQ(ReadFile(dir / "SP81000100_123420140702.MEAS"), "3,3\r\n4,4\r\n");
   EXPECT_EQ(ReadFile(dir / "SP81000100_123420140702.STAT"), "9\r\n");
   EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), daily), 0);
-  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140701.MEAS"), "1,1\r\n2,2\r\n1,1\r\n2,2\r\n");
+  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140701.MEAS"), "1,1\r\n2,2\r\n");
+  EXPECT_EQ(ReadFile(dir / "SP81000100_123420140702.STAT"), "9\r\n");
 }
 
 TEST_F(AsciiExportTest, RetrievalDateIsTakenOncePerExport) {
@@ -106,6 +148,9 @@ TEST_F(AsciiExportTest, UnsafeTypeNamesAndFailedFiles) {
   std::filesystem::create_directory(dir / "P.MEAS");
   EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), FileNaming{"P", kPeriodNone}), 1);
   EXPECT_EQ(ExportAsciiByPeriod(store, dir / "x/y", FileNaming{"P", kPeriodNone}), 1);
+  ASSERT_EQ(mkfifo((dir / "Q.MEAS").c_str(), 0600), 0);  // not waited on
+  EXPECT_EQ(ExportAsciiByPeriod(store, dir.path(), FileNaming{"Q", kPeriodNone}), 1);
+  EXPECT_EQ(ReadFile(dir / "Q.STAT"), "2\r\n");
 }
 
 }  // namespace

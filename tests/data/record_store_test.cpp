@@ -1,6 +1,7 @@
 #include "data/record_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <random>
@@ -108,17 +109,19 @@ TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
   AddBytes(store, Meas(1, 1));
   AddBytes(store, Meas(2, 2));
   const std::string h = Concat({header}), records = Concat({Meas(1, 1), Meas(2, 2)});
+  const std::string other = Concat({Meas(3, 3)});
 
   std::string file = dir / "a.k8";
   ASSERT_TRUE(store.SaveToFile(file, true));  // missing: header first
   EXPECT_EQ(ReadFile(file), h + records);
+  WriteFile(file, h + other);
   ASSERT_TRUE(store.SaveToFile(file, true));  // existing: records only
-  EXPECT_EQ(ReadFile(file), h + records + records);
+  EXPECT_EQ(ReadFile(file), h + other + records);
 
   // A power cut in an earlier append left half a record: it is cut away.
-  WriteFile(file, h + records + records.substr(0, 7));
+  WriteFile(file, h + other + records.substr(0, 7));
   ASSERT_TRUE(store.SaveToFile(file, true));
-  EXPECT_EQ(ReadFile(file), h + records + records);
+  EXPECT_EQ(ReadFile(file), h + other + records);
 
   // An empty file, or one whose header is torn, gets the header first.
   for (const std::string& start : {std::string(), h.substr(0, 5)}) {
@@ -127,15 +130,13 @@ TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
     EXPECT_EQ(ReadFile(file), h + records);
   }
 
-  // Somebody else's file is not touched.
-  WriteFile(file, "not a data file");
-  EXPECT_FALSE(store.SaveToFile(file, true));
-  EXPECT_EQ(ReadFile(file), "not a data file");
-
   // Something in the way of the file: failure, not success.
   std::filesystem::create_directory(dir / "b.k8");
   EXPECT_FALSE(store.SaveToFile(dir / "b.k8", false));
   EXPECT_FALSE(store.SaveToFile(dir / "b.k8", true));
+  // A pipe is not waited on.
+  ASSERT_EQ(mkfifo((dir / "c.k8").c_str(), 0600), 0);
+  EXPECT_FALSE(store.SaveToFile(dir / "c.k8", true));
 }
 
 TEST_F(RecordStoreTest, DuplicatesAndOrder) {

@@ -85,6 +85,11 @@ class RetrievalTest : public ::testing::Test {
     return status;
   }
   std::string Last() { return CIniFile(ini).GetString("head_1234", "last", ""); }
+  std::string LastCrc() { return CIniFile(ini).GetString("head_1234", "last_crc", ""); }
+  // A "last" as a program that keeps no fingerprint leaves it.
+  void SetLast(const std::string& value) {
+    CIniFile(ini).WriteStrings({{"head_1234", "last", value}, {"head_1234", "last_crc", ""}});
+  }
   std::string LogText() { return test::ReadFile(dir / "SkyHarvester.log"); }
   // Bytes of the box's records, newest first.
   static std::vector<std::vector<uint8_t>> NewestFirst(const BoxLink& link) {
@@ -139,7 +144,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   {
     BoxLink link;
     Fill(link, 48, newest);
-    CIniFile(ini).WriteString("head_1234", "last", "25/12/05 01:30:00");
+    SetLast("25/12/05 01:30:00");
     ASSERT_EQ(Run(link), kRetrievalFinished);
     // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
     ASSERT_EQ(store.Count(), 10);
@@ -156,7 +161,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   {
     BoxLink link;
     Fill(link, 48, newest);
-    CIniFile(ini).WriteString("head_1234", "last", "25/13/01 12:00:00");
+    SetLast("25/13/01 12:00:00");
     config.retrieveLimited = 1;
     config.retrieveMaxDays = 1;
     ASSERT_EQ(Run(link), kRetrievalFinished);
@@ -165,10 +170,10 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     EXPECT_EQ(store.At(24)->time(), newest - 86400);
 
     // Both points: the later one ends the walk.
-    CIniFile(ini).WriteString("head_1234", "last", "25/12/04 20:00:00");
+    SetLast("25/12/04 20:00:00");
     ASSERT_EQ(Run(link), kRetrievalFinished);
     EXPECT_EQ(store.Count(), 15);
-    CIniFile(ini).WriteString("head_1234", "last", "25/12/03 20:00:00");
+    SetLast("25/12/03 20:00:00");
     ASSERT_EQ(Run(link), kRetrievalFinished);
     EXPECT_EQ(store.Count(), 25);
   }
@@ -196,6 +201,55 @@ TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   EXPECT_EQ(store.Count(), 0);
   EXPECT_NE(store.Header(), nullptr);
+}
+
+TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerprint) {
+  const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
+  BoxLink link;
+  Fill(link, 5, t);
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  const std::vector<uint8_t> newest = link.box.memory().records().back();
+  EXPECT_EQ(Last(), "25/12/05 10:00:00");
+  EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(newest.data(), newest.size())));
+
+  // Two more records within the same second, after that retrieval: both come,
+  // and the walk ends at the record it had.
+  link.box.memory().Append(Record(t, 0x61));
+  link.box.memory().Append(Record(t, 0x62));
+  RetrievalOutcome out;
+  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  auto all = NewestFirst(link);
+  EXPECT_EQ(Stored(), std::vector<std::vector<uint8_t>>(all.begin(), all.begin() + 3));
+  EXPECT_TRUE(out.endedAtStopRecord);
+  EXPECT_EQ(Last(), "25/12/05 10:00:00");
+  EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(all[0].data(), all[0].size())));  // written last
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+
+  // An older record ends the walk even when the fingerprinted one is gone.
+  SetLast("25/12/05 10:00:00");
+  CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
+  link.box.memory().Append(Record(t + 60, 0x63));
+  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 5);  // 10:01, the three of 10:00, then 09:00
+  EXPECT_EQ(store.At(4)->time(), t - 3600);
+
+  // Without a fingerprint, as before: the first record stamped "last" ends it.
+  SetLast("25/12/05 10:01:00");
+  link.box.memory().Append(Record(t + 60, 0x64));
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+  EXPECT_EQ(store.Count(), 0);
+
+  // A day limit later than "last" ends the walk as before, fingerprint or not.
+  BoxLink daily;
+  Fill(daily, 30, t);
+  SetLast(FormatLastTime(t - 28 * 3600));
+  CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
+  config.retrieveLimited = 1;
+  config.retrieveMaxDays = 1;
+  ASSERT_EQ(Run(daily), kRetrievalFinished);
+  EXPECT_EQ(store.Count(), 25);  // down to the record of the limit itself
 }
 
 TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBound) {
@@ -285,7 +339,7 @@ TEST_F(RetrievalTest, SilentBoxAfterRetriesEndsInErrorAndKeepsTheRecords) {
   link.filter = [&](std::vector<uint8_t>& bytes) {
     if (link.opens > 1) bytes.clear();
   };
-  CIniFile(ini).WriteString("head_1234", "last", "20/01/01 00:00:00");
+  SetLast("20/01/01 00:00:00");
   ASSERT_EQ(Run(link), kRetrievalError);
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 1 / 2 )\nReconnect"));
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 2 / 2 )\nReconnect"));
@@ -316,7 +370,7 @@ TEST_F(RetrievalTest, FutureStampsNeverBecomeLast) {
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 
   // A stored "last" in the future is ignored: all records come again.
-  CIniFile(ini).WriteString("head_1234", "last", FormatLastTime(kNow + 5 * 86400));
+  SetLast(FormatLastTime(kNow + 5 * 86400));
   ASSERT_EQ(Run(link), kRetrievalFinished);
   EXPECT_EQ(store.Count(), 6);
   EXPECT_NE(LogText().find("lies in the future, ignored"), std::string::npos);
@@ -391,6 +445,61 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   EXPECT_EQ(r.status, kRetrievalFinished);
   EXPECT_FALSE(r.filesWritten);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
+}
+
+TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) {
+  config.filesPeriod = kPeriodNone;
+  config.baseName = "X";
+  BoxLink link;
+  Fill(link, 3, kNow - 3600);
+  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  link.box.memory().Append(Record(kNow - 3600, 0x71));  // same second as "last"
+  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  RecordStore k8;
+  ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
+  EXPECT_EQ(k8.Count(), 4);
+  EXPECT_EQ(k8.RemoveDuplicates(), 0);
+  const std::string ascii = test::ReadFile(dir / "out/X.---");
+  EXPECT_EQ(std::count(ascii.begin(), ascii.end(), '\n'), 4);
+}
+
+TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIsAnError) {
+  BoxLink link;
+  Fill(link, 4, kNow - 60);
+  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  // The snapshot cannot be written: "last" stays, so the next run takes the records again.
+  config.outputDirectory = dir / "blocked";
+  test::WriteFile(dir / "blocked", "not a folder");
+  env.config = config;
+  WorkerResult r = RunInteractiveRetrieval(env);
+  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_FALSE(r.filesWritten);
+  EXPECT_EQ(r.text, "Retrieve data OK. Can't save to\"" + config.outputDirectory + "\" directory.");
+  EXPECT_EQ(Last(), "");
+
+  // The settings folder cannot be written: the run says so.
+  config.outputDirectory = dir / "out/";
+  const std::string unwritable = dir / "no-such-folder/SkyHarvester.ini";
+  for (bool automatic : {false, true}) {
+    RetrievalWorkerEnv bad{link, lock, config, unwritable, store, rec, rec, 0};
+    r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
+    EXPECT_EQ(r.status, kRetrievalFinished);
+    EXPECT_TRUE(r.filesWritten);
+    ASSERT_EQ(r.problems.size(), 1u) << automatic;
+    EXPECT_EQ(r.problems[0], "Can't write \"last\" to \"" + unwritable + "\"\n");
+  }
+  EXPECT_NE(LogText().find("Can't write \"last\" to"), std::string::npos);
+  // The walk on its own, when it writes "last" itself: an error.
+  link.Open();
+  RetrievalEnv direct{link, config, unwritable, rec, rec, false};
+  EXPECT_EQ(Retrieve(direct, store), kRetrievalError);
+  link.Close();
+  EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
+
+  env.config = config;
+  r = RunInteractiveRetrieval(env);
+  EXPECT_TRUE(r.filesWritten && r.problems.empty());
+  EXPECT_EQ(Last(), FormatLastTime(kNow - 60));
 }
 
 TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {

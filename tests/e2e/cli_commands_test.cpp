@@ -2,6 +2,7 @@
 // simulated box on a pseudo-terminal, with the demo instrument's files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -188,6 +189,53 @@ TEST(FileCliE2E, InfoDescribesAndConvertWritesTheDemoData) {
 
   test::CliRun bad = home.Run("info " + home.Arg("missing.k8"));
   EXPECT_EQ(bad.exitCode, 1);
+}
+
+TEST(FileCliE2E, ADamagedFileIsReadUpToTheDamageAndSaysSo) {
+  CliHome home("/dev/nonexistent-tty");
+  test::WriteCliIni(home.dir, "[general]\nconfiguration=" + kDemo + "\n[communication]\nlog=1\n");
+  sim::BoxMemory memory;
+  sim::DemoOptions o;
+  o.days = 1;
+  o.startUtc = 1764547200;  // 2025-12-01
+  sim::GenerateDemoMemory(o, memory);
+  ASSERT_TRUE(memory.SaveK8(home.dir / "site.k8"));
+  std::string bytes = test::ReadFile(home.dir / "site.k8");
+  // The length of the 21st record one off: 20 records stay readable.
+  size_t at = memory.settings().size();
+  for (int i = 0; i < 20; ++i) at += memory.records()[i].size();
+  bytes[at + 1] = static_cast<char>(bytes[at + 1] ^ 0x01);
+  test::WriteFile(home.dir / "site.k8", bytes);
+  const std::string said = home.dir / "site.k8: damaged at byte " + std::to_string(at) + ": 20 records read, " +
+                           std::to_string(bytes.size() - at) + " bytes not read\n";
+
+  test::CliRun info = home.Run("info " + home.Arg("site.k8"));
+  EXPECT_EQ(info.exitCode, 1);
+  EXPECT_TRUE(Has(info.out, "Records: 20\n")) << info.out;
+  EXPECT_EQ(info.err, said);
+  test::CliRun convert = home.Run("convert " + home.Arg("site.k8"));
+  EXPECT_EQ(convert.exitCode, 1);
+  EXPECT_EQ(convert.err, said);
+  EXPECT_TRUE(Has(convert.out, "(incomplete)")) << convert.out;
+  int asciiLines = 0;  // the records read are converted
+  for (auto& e : std::filesystem::directory_iterator(home.dir.path())) {
+    if (e.path().stem() != "site" || e.path().extension() == ".k8") continue;
+    const std::string text = test::ReadFile(e.path().string());
+    asciiLines += static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  }
+  EXPECT_EQ(asciiLines, 20);
+  const std::string log = test::ReadFile(home.dir / "Documents/SkyHarvester/SkyHarvester.log");
+  EXPECT_TRUE(Has(log, said)) << log;
+
+  // A broken header length: nothing is read, and that is said too.
+  bytes[1] = static_cast<char>(bytes[1] ^ 0x01);
+  test::WriteFile(home.dir / "site.k8", bytes);
+  info = home.Run("info " + home.Arg("site.k8"));
+  EXPECT_EQ(info.exitCode, 1);
+  EXPECT_TRUE(Has(info.err, home.dir / "site.k8: damaged at byte 0: 0 records read, " +
+                                std::to_string(bytes.size()) + " bytes not read\n"))
+      << info.err;
+  EXPECT_TRUE(Has(info.err, "Error, can't open")) << info.err;
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ class SimPtyBridge {
   // The box, locked against the serving thread while the view lives:
   // `bridge.Box()->counters()` within one expression.
   sim::BoxServer::View Box() const { return server.Inspect(); }
+  // The box to change between two runs of a tool, locked the same way.
+  sim::BoxServer::LockedView<sim::ControlBox> BoxBetweenRuns() { return server.Change(); }
 
  private:
   sim::ControlBox box;

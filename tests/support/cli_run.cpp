@@ -12,8 +12,8 @@
 namespace skyh::test {
 
 namespace {
-std::string Command(const TempDir& home, const std::string& args) {
-  return "exec env XDG_CONFIG_HOME='" + home.path() + "cfg' HOME='" + home.path() + "' XDG_DOCUMENTS_DIR='" +
+std::string Command(const TempDir& home, const std::string& args, const std::string& launcher = "") {
+  return "exec " + launcher + "env XDG_CONFIG_HOME='" + home.path() + "cfg' HOME='" + home.path() + "' XDG_DOCUMENTS_DIR='" +
          home.path() + "Documents' '" SKYH_BINARY_DIR "/src/app/skyharvester-cli' " + args + " </dev/null >'" +
          home.path() + "out.txt' 2>'" + home.path() + "err.txt'";
 }
@@ -36,6 +36,11 @@ void WriteCliIni(const TempDir& home, const std::string& content) {
 
 CliRun RunCli(const TempDir& home, const std::string& args) {
   return Collect(home, std::system(Command(home, args).c_str()));
+}
+
+CliRun RunCliBoundByPermissions(const TempDir& home, const std::string& args) {
+  const std::string launcher = geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search " : "";
+  return Collect(home, std::system(Command(home, args, launcher).c_str()));
 }
 
 CliRun RunCliWith(const TempDir& home, const std::string& args,

@@ -16,6 +16,10 @@ struct CliRun {
 // HOME = home, XDG_CONFIG_HOME = home + "cfg", documents in home + "Documents".
 CliRun RunCli(const TempDir& home, const std::string& args);
 
+// The same for a user whom file permissions bind: run as root, the tool gives
+// up the capabilities that override them, so a read-only folder is read-only.
+CliRun RunCliBoundByPermissions(const TempDir& home, const std::string& args);
+
 // The same, started in the background; `whileRunning` is called with the
 // process id and the path of its stderr file, then the run is awaited.
 CliRun RunCliWith(const TempDir& home, const std::string& args,
