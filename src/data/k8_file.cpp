@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/file_read.h"
 #include "core/ini_file.h"
 #include "core/log_file.h"
 #include "data/k8_layout.h"
@@ -64,23 +65,7 @@ bool WriteNewFile(const std::string& path, const std::string& image) {
 }  // namespace
 
 bool ReadBinaryFile(const std::string& path, std::string& out) {
-  out.clear();
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  long size = ok ? std::ftell(file) : -1;
-  ok = ok && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    try {
-      out.resize(static_cast<size_t>(size));
-    } catch (...) {
-      ok = false;
-    }
-  }
-  if (ok) ok = std::fread(out.data(), 1, out.size(), file) == out.size();
-  std::fclose(file);
-  if (!ok) out.clear();
-  return ok;
+  return ReadWholeFile(path, out) == FileReadStatus::kRead;
 }
 
 bool WriteK8File(const std::string& path, const std::string& image, size_t headerSize, bool append) {
