@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (CSettingsItem* item : report.changed) item->WriteToRecord(area);
   if (area.size() != areaSize) __builtin_trap();
 
-  // Merged into the area as it was, through the same layout: every byte
-  // comes from one of the two areas.
+  // Merged into the area as it was, through the same layout: the box's
+  // area keeps its size.
   static const std::string parPath = "/tmp/fuzz_set_file_" + std::to_string(getpid()) + ".par";
   std::ofstream(parPath, std::ios::binary | std::ios::trunc) << parameterText;
   std::vector<uint8_t> box = original;

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <mutex>
 
 #include "core/file_read.h"
