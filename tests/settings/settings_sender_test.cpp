@@ -255,5 +255,15 @@ TEST(SettingsSenderTest, MergeCopiesTheExactBitsOfValuesTheirTextsWouldRound) {
   EXPECT_TRUE(text == "-0.10" || text == "-0.20") << text;
 }
 
+TEST(SettingsSenderTest, ABoxReplyThatIsNoSettingsRecordIsAGetSettingsErrorAndNothingIsWritten) {
+  const std::vector<uint8_t> demo = sim::MakeDemoSettingsRecord(1234, 0);
+  test::BoxLink link;
+  link.box.memory().SetSettings(sim::MakeRecord(0x1A, 0, std::vector<uint8_t>(70, 0)));  // a measurement
+  Recorder r;
+  EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+  EXPECT_TRUE(r.Has("text:Get settings error: 1\n"));
+  EXPECT_TRUE(link.Frames(0x48).empty());
+}
+
 }  // namespace
 }  // namespace skyh
