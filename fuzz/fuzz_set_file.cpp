@@ -1,6 +1,7 @@
 // A settings file loaded over items of a parameter file, both from one input
-// (cut at the first zero byte), then written back and cut into pieces: the
-// pieces must tile the area, move forward and stay within 512 bytes.
+// (cut at the first zero byte), merged into the unedited area, then written
+// back and cut into pieces: the pieces must tile the area, move forward and
+// stay within 512 bytes.
 #include <unistd.h>
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include "records/parameter_file.h"
 #include "settings/build_settings_items.h"
 #include "settings/set_file.h"
+#include "settings/settings_sender.h"
 #include "settings/settings_pieces.h"
 
 using namespace skyh;
@@ -32,9 +34,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   static const std::string path = "/tmp/fuzz_set_file_" + std::to_string(getpid()) + ".set";
   std::ofstream(path, std::ios::binary | std::ios::trunc) << setText;
-  LoadSetFile(path, *items);
-  WriteAllToRecord(*items, area);
+  const std::vector<uint8_t> original = area;
+  SetFileLoadReport report;
+  LoadSetFile(path, *items, &report);
+  for (CSettingsItem* item : report.changed) item->WriteToRecord(area);
   if (area.size() != areaSize) __builtin_trap();
+
+  // Merged into the area as it was, through the same layout: the box's
+  // area keeps its size.
+  static const std::string parPath = "/tmp/fuzz_set_file_" + std::to_string(getpid()) + ".par";
+  std::ofstream(parPath, std::ios::binary | std::ios::trunc) << parameterText;
+  std::vector<uint8_t> box = original;
+  std::vector<SettingsSpan> fields;
+  if (MergeSettingsAreas("/nonexistent/ParDesc.dat", parPath, area, parPath, box, fields)) {
+    if (box.size() != areaSize) __builtin_trap();
+  }
+  WriteAllToRecord(*items, area);
 
   size_t next = 0;
   for (const SettingsSpan& piece : SplitSettingsPieces(areaSize, FieldSpans(*items))) {

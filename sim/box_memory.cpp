@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/file_read.h"
 #include "core/time_util.h"
 
 namespace skyh::sim {
@@ -56,12 +57,12 @@ uint32_t RecordPackedTime(const Bytes& r) {
 }
 
 bool BoxMemory::LoadK8(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot open \"" + path + "\"";
+  Bytes data;
+  std::string reason;
+  if (ReadWholeFile(path, data, &reason) != FileReadStatus::kRead) {
+    if (error) *error = "cannot read \"" + path + "\": " + reason;
     return false;
   }
-  Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return LoadK8Bytes(data, error);
 }
 

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   StartUpOptions options;
-  // Start-up has shown why it cannot go on; it ends as the window would.
+  // Start-up has said why it cannot go on; a scheduler sees the failure.
+  options.failuresExitOne = true;
   if (auto code = StartUp(options, context.paths)) return *code;
   LoadConfiguration(context.paths.iniPath, context.config, &context.debug);
   if (CLogFile* log = GetLog()) log->Start(context.config.logEnabled != 0);

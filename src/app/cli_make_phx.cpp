@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli_commands.h"
+#include "core/file_read.h"
 #include "core/ini_file.h"
 #include "protocol/phx_builder.h"
 
@@ -14,10 +15,7 @@ namespace skyh::cli {
 namespace {
 
 bool ReadBytes(const std::string& path, std::vector<uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  return ReadWholeFile(path, out) == FileReadStatus::kRead;
 }
 
 int RunMakePhx(CliContext& ctx) {

@@ -7,6 +7,7 @@
 #include "core/log_file.h"
 #include "core/time_util.h"
 #include "link/media_steps.h"
+#include "records/settings_area.h"
 
 namespace skyh::cli {
 
@@ -64,7 +65,9 @@ std::optional<std::vector<uint8_t>> ReadBoxSettings(const CConfiguration& config
   LinkSession session(config);
   if (!session.Open(true, "")) return std::nullopt;
   std::vector<uint8_t> record;
-  if (ComResult e = session.Link().GetSettings(record); e != kComOk) {
+  ComResult e = session.Link().GetSettings(record);
+  if (e == kComOk && !IsSettingsRecord(record)) e = kComChecksumError;  // not a settings record
+  if (e != kComOk) {
     LogLine("Get settings error: %d\n", e);
     std::fprintf(stderr, "Get settings error: %u\n", e);
     session.End(false);

@@ -96,16 +96,28 @@ int Load(const CliOptions& options, const CConfiguration& config) {
   auto settings = LoadSettings(options, config);
   if (!settings) return kExitError;
   CSettingsItemList& items = *settings->items;
-  if (!LoadSetFile(args[1], items)) {
-    std::fprintf(stderr, "Can't read %s\n", args[1].c_str());
+  SetFileLoadReport report;
+  if (!LoadSetFile(args[1], items, &report)) {
+    std::fprintf(stderr, "Can't read %s: %s\n", args[1].c_str(), report.error.c_str());
     return kExitError;
   }
+  if (!report.hasSection) {
+    std::fprintf(stderr, "%s has no [Settings] section: nothing loaded.\n", args[1].c_str());
+    return kExitError;
+  }
+  // The editor keeps refusals to itself; here nobody would see them.
+  for (const auto& refusal : report.refused)
+    std::fprintf(stderr, "%s = %s refused: %s\n", refusal.name.c_str(), refusal.value.c_str(),
+                 RefusalText(refusal.result));
+  for (const std::string& key : report.unknownKeys)
+    std::fprintf(stderr, "%s is not a setting of this instrument: ignored\n", key.c_str());
   if (!options.Has("send")) {
     PrintItems(items);
     std::fprintf(stderr, "Nothing sent: give --send to write these settings to the control box.\n");
     return kExitOk;
   }
-  WriteAllToRecord(items, SettingsAreaOf(settings->record));
+  // Only what the file changed: the others keep their bytes exactly.
+  for (CSettingsItem* item : report.changed) item->WriteToRecord(SettingsAreaOf(settings->record));
 
   SendSettingsJob job;
   job.editedRecord = std::move(settings->record);
@@ -149,7 +161,10 @@ const std::string& Help() {
       "         values and refused values keep the current value; yes/no for\n"
       "         switches. Without --send the result is only printed. With --send\n"
       "         the result is merged by name into the box's current settings and\n"
-      "         written to the box (a password other than ***** is written).\n\n"
+      "         written to the box (a password other than ***** is written).\n"
+      "         Refused values and names that are no setting of the instrument\n"
+      "         are listed on stderr; a file without a [Settings] section is an\n"
+      "         error.\n\n"
       "Options:\n"
       "  --from FILE.k8           start from the settings record of a data file\n"
       "                           instead of the box's\n"

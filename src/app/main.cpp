@@ -32,12 +32,14 @@ int main(int argc, char** argv) {
   // Batch mode has no window to load the list later, and its ASCII files
   // depend on it.
   options.loadScenarioList = [](const std::string& folder) { skyh::GetScenarioList().Load(skyh::WithSlash(folder) + "ScnList.dat"); };
+  // One argument is a file for the window to open; any other count but none
+  // is the command-line mode, which a script runs and must see fail.
+  const bool batch = arguments.size() >= 2;
+  options.failuresExitOne = batch;
   skyh::StartUpPaths paths;
   if (auto code = skyh::StartUp(options, paths)) return *code;
 
-  // One argument is a file for the window to open; any other count but none
-  // is the command-line mode.
-  if (arguments.size() >= 2) {
+  if (batch) {
     int code = skyh::RunBatchConversion(arguments, JoinArguments(arguments));
     skyh::SetLog(nullptr);
     return code;

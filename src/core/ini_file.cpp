@@ -4,11 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
+#include "core/file_read.h"
 #include "core/folders.h"
 #include "core/text_util.h"
 
@@ -25,10 +26,27 @@ struct RawLine {
   bool cr = false;   // ended with CR LF
 };
 
-bool ReadRaw(const std::string& path, std::vector<RawLine>& lines, bool& endsWithNewline) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+void SplitRaw(std::string_view text, std::vector<RawLine>& lines, bool& endsWithNewline);
+
+// The file's lines; a missing file has none. False (with the reason) when
+// the file exists but cannot be read: that is never an empty file.
+bool ReadRaw(const std::string& path, std::vector<RawLine>& lines, bool& endsWithNewline, bool* bom = nullptr,
+             std::string* reason = nullptr) {
+  std::string text;
+  FileReadStatus status = ReadWholeFile(path, text, reason);
+  if (status == FileReadStatus::kMissing) text.clear();
+  else if (status != FileReadStatus::kRead) return false;
+  // Editors on Windows put a byte-order mark in front of the first section.
+  const bool hasBom = text.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0;
+  if (hasBom) text.erase(0, kUtf8Bom.size());
+  if (bom) *bom = hasBom;
+  SplitRaw(text, lines, endsWithNewline);
+  return true;
+}
+
+void SplitRaw(std::string_view text, std::vector<RawLine>& lines, bool& endsWithNewline) {
   endsWithNewline = text.empty() || text.back() == '\n';
   size_t start = 0;
   while (start < text.size()) {
@@ -44,7 +62,6 @@ bool ReadRaw(const std::string& path, std::vector<RawLine>& lines, bool& endsWit
     lines.push_back(std::move(line));
     start = end + 1;
   }
-  return true;
 }
 
 // A section header gives its name; anything else gives false.
@@ -101,6 +118,30 @@ std::string SanitiseValue(const std::string& value) {
   return cut == std::string::npos ? value : value.substr(0, cut);
 }
 
+// The keys of the first section of that name, in file order (first of
+// duplicates); false when there is no such section.
+bool SectionOfLines(const std::vector<RawLine>& lines, const std::string& section,
+                    std::vector<std::pair<std::string, std::string>>& out) {
+  bool inSection = false, seenSection = false;
+  for (const RawLine& line : lines) {
+    std::string name;
+    if (SectionName(line.text, name)) {
+      if (inSection) break;
+      inSection = !seenSection && EqualsNoCase(name, section);
+      seenSection = seenSection || inSection;
+      continue;
+    }
+    std::string k, v;
+    if (!inSection || !KeyValue(line.text, k, v)) continue;
+    bool dup = false;
+    for (auto& kv : out) dup = dup || EqualsNoCase(kv.first, k);
+    if (dup) continue;
+    if (v.size() > CIniFile::kMaxString) v.resize(CIniFile::kMaxString);
+    out.emplace_back(k, v);
+  }
+  return seenSection;
+}
+
 }  // namespace
 
 CIniFile::CIniFile(std::string p, bool completeBareName) : path(std::move(p)) {
@@ -138,24 +179,26 @@ std::vector<std::pair<std::string, std::string>> CIniFile::GetSection(const std:
   std::vector<RawLine> lines;
   bool nl;
   if (!ReadRaw(path, lines, nl)) return out;
-  bool inSection = false, seenSection = false;
-  for (const RawLine& line : lines) {
-    std::string name;
-    if (SectionName(line.text, name)) {
-      if (inSection) break;
-      inSection = !seenSection && EqualsNoCase(name, section);
-      seenSection = seenSection || inSection;
-      continue;
-    }
-    std::string k, v;
-    if (!inSection || !KeyValue(line.text, k, v)) continue;
-    bool dup = false;
-    for (auto& kv : out) dup = dup || EqualsNoCase(kv.first, k);
-    if (dup) continue;
-    if (v.size() > kMaxString) v.resize(kMaxString);
-    out.emplace_back(k, v);
-  }
+  SectionOfLines(lines, section, out);
   return out;
+}
+
+bool CIniFile::CheckReadable(std::string* reason) const {
+  if (path.empty()) return true;
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  std::vector<RawLine> lines;
+  bool nl;
+  return ReadRaw(path, lines, nl, nullptr, reason);
+}
+
+bool ParseIniSection(std::string_view text, const std::string& section,
+                     std::vector<std::pair<std::string, std::string>>& entries) {
+  if (text.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) text.remove_prefix(kUtf8Bom.size());
+  std::vector<RawLine> lines;
+  bool nl;
+  SplitRaw(text, lines, nl);
+  entries.clear();
+  return SectionOfLines(lines, section, entries);
 }
 
 namespace {
@@ -211,11 +254,12 @@ bool CIniFile::WriteStrings(const std::vector<IniEntry>& entries) {
   if (path.empty()) return false;
   std::lock_guard<std::recursive_mutex> guard(IniLock());
   std::vector<RawLine> lines;
-  bool endsWithNewline = true;
-  ReadRaw(path, lines, endsWithNewline);
+  bool endsWithNewline = true, bom = false;
+  // A file that cannot be read is never rewritten: its keys would be lost.
+  if (!ReadRaw(path, lines, endsWithNewline, &bom)) return false;
   for (const IniEntry& entry : entries) SetInLines(lines, endsWithNewline, entry);
 
-  std::string content;
+  std::string content(bom ? kUtf8Bom : std::string_view());
   for (size_t i = 0; i < lines.size(); ++i) {
     content += lines[i].text;
     if (i + 1 < lines.size() || endsWithNewline) content += lines[i].cr ? "\r\n" : "\n";
@@ -227,17 +271,41 @@ bool CIniFile::WriteInt(const std::string& section, const std::string& key, int3
   return WriteString(section, key, std::to_string(value));
 }
 
+std::string ResolveSymlinks(const std::string& path) {
+  std::string current = path;
+  // As many links as the system follows itself.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+    if (n < 0 || static_cast<size_t>(n) >= buf.size()) return {};
+    std::string target(buf.data(), static_cast<size_t>(n));
+    if (target.empty()) return {};
+    if (target[0] != '/') {
+      size_t slash = current.rfind('/');
+      target = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + target;
+    }
+    current = target;
+  }
+  return {};
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
-  std::string tmpl = path + ".tmpXXXXXX";
+  // A link stays a link: its target is replaced, in the target's folder.
+  const std::string target = ResolveSymlinks(path);
+  if (target.empty()) return false;
+  std::string tmpl = target + ".tmpXXXXXX";
   int fd = mkstemp(tmpl.data());
   if (fd < 0) return false;
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+  if (::stat(target.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
   else fchmod(fd, 0644);
   size_t done = 0;
   bool ok = true;
   while (done < content.size()) {
     ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ok = false;
       break;
@@ -246,7 +314,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
   }
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(tmpl.c_str(), path.c_str()) != 0) ok = false;
+  if (ok && std::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) std::remove(tmpl.c_str());
   return ok;
 }

@@ -9,6 +9,7 @@
 // truncated configuration behind.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,10 @@ class CIniFile {
   std::string GetString(const std::string& section, const std::string& key, const std::string& def) const;
   // All key/value pairs of a section in file order (first of duplicates).
   std::vector<std::pair<std::string, std::string>> GetSection(const std::string& section) const;
+  // False (with the reason) when the file exists but cannot be read. Reads
+  // then give defaults and writes do nothing, so such a file is never
+  // replaced by one holding only the keys written.
+  bool CheckReadable(std::string* reason = nullptr) const;
 
   // Creates file, section and key as needed. False when the file could not
   // be written (the profile API does not report it; callers may ignore it).
@@ -46,8 +51,19 @@ class CIniFile {
   std::string path;
 };
 
+// The keys of `section` in an INI file's text, as GetSection gives them;
+// false when the text has no such section. A leading byte-order mark is
+// skipped.
+bool ParseIniSection(std::string_view text, const std::string& section,
+                     std::vector<std::pair<std::string, std::string>>& entries);
+
 // Replaces `path` with `content` atomically: temporary file in the same
-// folder, flushed to disk, renamed over the old one.
+// folder, flushed to disk, renamed over the old one. When `path` is a
+// symbolic link, its final target is replaced and the link stays.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+// The file a chain of symbolic links ends at (`path` itself when it is no
+// link); empty when the chain is broken or loops.
+std::string ResolveSymlinks(const std::string& path);
 
 }  // namespace skyh

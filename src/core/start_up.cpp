@@ -1,8 +1,8 @@
 #include "core/start_up.h"
 
 #include <cstdio>
-#include <fstream>
 
+#include "core/file_read.h"
 #include "core/folders.h"
 #include "core/ini_file.h"
 #include "core/log_file.h"
@@ -25,17 +25,9 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
   if (FileExists(to)) return false;
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   // Another file system: copy, then remove the original.
-  std::ifstream in(from, std::ios::binary);
-  if (!in) return false;
-  {
-    std::ofstream out(to, std::ios::binary);
-    out << in.rdbuf();
-    if (!out) {
-      out.close();
-      std::remove(to.c_str());
-      return false;
-    }
-  }
+  std::string content;
+  if (ReadWholeFile(from, content) != FileReadStatus::kRead) return false;
+  if (!WriteFileAtomically(to, content)) return false;
   return std::remove(from.c_str()) == 0;
 }
 
@@ -44,16 +36,17 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
 std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
   paths = StartUpPaths{};
   paths.applicationFolder = WithSlash(options.applicationFolder ? *options.applicationFolder : ApplicationFolder());
+  const int failure = options.failuresExitOne ? 1 : 0;
 
   std::string roaming = RoamingFolder();
   if (roaming.empty() || !CreateFolders(roaming)) {
     ShowMessage(MessageKind::Error, "Can't find roaming folder");
-    return 0;
+    return failure;
   }
   paths.settingsFolder = roaming + "SkyHarvester/";
   if (!PrepareFolder(paths.settingsFolder)) {
     ShowMessage(MessageKind::Error, "Can't create \"SkyHarvester\" directory in roaming folder");
-    return 0;
+    return failure;
   }
 
   paths.iniPath = paths.settingsFolder + "SkyHarvester.ini";
@@ -67,6 +60,11 @@ std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
   }
 
   CIniFile ini(paths.iniPath, true);
+  // Read as empty, it would be rewritten with the two defaults alone.
+  if (std::string reason; !ini.CheckReadable(&reason)) {
+    ShowMessage(MessageKind::Error, FileReadErrorText(paths.iniPath, reason));
+    return failure;
+  }
   paths.configurationDirectory = ini.GetString("general", "configuration", "");
   if (paths.configurationDirectory.empty() && !paths.applicationFolder.empty()) {
     paths.configurationDirectory = paths.applicationFolder + "Par/";
@@ -75,10 +73,20 @@ std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
 
   if (options.loadScenarioList) options.loadScenarioList(paths.configurationDirectory);
 
+  // The window ends here without a word; a scheduled tool must say why.
   std::string documents = DocumentsFolder();
-  if (documents.empty() || !CreateFolders(documents)) return 0;
+  if (documents.empty() || !CreateFolders(documents)) {
+    if (options.failuresExitOne)
+      ShowMessage(MessageKind::Error, documents.empty() ? std::string("Can't find documents folder")
+                                                        : "Can't create documents folder \"" + documents + "\"");
+    return failure;
+  }
   paths.dataFolder = documents + "SkyHarvester/";
-  if (!PrepareFolder(paths.dataFolder)) return 0;
+  if (!PrepareFolder(paths.dataFolder)) {
+    if (options.failuresExitOne)
+      ShowMessage(MessageKind::Error, "Can't create \"SkyHarvester\" directory in documents folder \"" + documents + "\"");
+    return failure;
+  }
 
   paths.logPath = paths.dataFolder + "SkyHarvester.log";
   SetLog(new CLogFile(paths.logPath, false));

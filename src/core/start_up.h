@@ -13,6 +13,9 @@ struct StartUpOptions {
   // Loads the scenario list from the configuration directory (optional:
   // the core does not know records).
   std::function<void(const std::string& configurationDirectory)> loadScenarioList;
+  // Tools run by schedulers: every failure is said (also those the window
+  // passes over in silence) and ends with exit code 1 instead of 0.
+  bool failuresExitOne = false;
 };
 
 struct StartUpPaths {
@@ -26,7 +29,8 @@ struct StartUpPaths {
 
 // Gives std::nullopt to go on, or the exit code with which the process ends.
 // Messages go through the user-message sink; the log is installed with
-// SetLog (off until switched on).
+// SetLog (off until switched on). A configuration file that exists but
+// cannot be read ends start-up with a message before anything is written.
 std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths);
 
 }  // namespace skyh

@@ -2,17 +2,14 @@
 
 #include <cctype>
 #include <climits>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+
+#include "core/file_read.h"
 
 namespace skyh {
 
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string* reason) {
+  std::string text;
+  if (ReadWholeFile(path, text, reason) != FileReadStatus::kRead) return false;
   lines = SplitTextLines(text);
   return true;
 }

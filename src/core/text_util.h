@@ -9,8 +9,9 @@ namespace skyh {
 
 // Reads a whole file and cuts it into lines at LF. A CR before the LF is
 // dropped (files made on Windows), and lines left empty are dropped.
-// False when the file cannot be read.
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
+// False when the file cannot be read (`reason` then says why; see
+// ReadWholeFile).
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string* reason = nullptr);
 
 // The same cutting for text already in memory.
 std::vector<std::string> SplitTextLines(std::string_view text);

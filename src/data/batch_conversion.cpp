@@ -23,6 +23,7 @@ int RunBatchConversion(const std::vector<std::string>& arguments, const std::str
   if (CLogFile* log = GetLog()) log->Start(true);
   LogLine("SkyHarvester started from command line\n");
   LogLine("Command line (%d params): %s\n", static_cast<int>(arguments.size()), commandLine.c_str());
+  bool failed = false;
   for (size_t i = 0; i + 1 < arguments.size(); ++i) {
     if (arguments[i] != "-ASCII") continue;
     const std::string& argument = arguments[++i];
@@ -31,9 +32,21 @@ int RunBatchConversion(const std::vector<std::string>& arguments, const std::str
     for (char c : argument) {
       if (c != '"') input += c;
     }
-    ConvertDataFile(input);
+    // The log keeps its lines; whoever started the run reads stderr and
+    // the exit code.
+    switch (ConvertDataFile(input)) {
+      case ConvertResult::kConverted: break;
+      case ConvertResult::kCannotOpen:
+        std::fprintf(stderr, "Error, can't open %s\n", input.c_str());
+        failed = true;
+        break;
+      case ConvertResult::kCannotWrite:
+        std::fprintf(stderr, "Error, can't write the ASCII files of %s\n", input.c_str());
+        failed = true;
+        break;
+    }
   }
-  return 0;
+  return failed ? 1 : 0;
 }
 
 ConvertResult ConvertDataFile(const std::string& input) {

@@ -7,7 +7,8 @@ namespace skyh {
 
 // Switches the log on, logs the two start lines, and converts the file after
 // each "-ASCII" (case-sensitive; a trailing one is passed over). `arguments`
-// leaves out the program's own name. Gives the exit code, always 0.
+// leaves out the program's own name. An input that cannot be converted is
+// also said on stderr; the exit code is 1 when any input failed, else 0.
 int RunBatchConversion(const std::vector<std::string>& arguments, const std::string& commandLine);
 
 // One data file to ASCII files beside it (base name below), with the log

@@ -23,10 +23,14 @@ InstrumentInfo ReadInstrumentInfo(const std::string& configurationDirectory, con
   info.version = Sprintf("%d.%d", store.versionNumber[0], store.versionNumber[1]);
   const std::string dir = WithSlash(configurationDirectory);
   std::span<const uint8_t> area = SettingsAreaOf(std::span<const uint8_t>(header->raw(), header->length()));
-  auto items = BuildSettingsItems(dir + "ParDesc.dat", dir + store.parameterFileName, area);
+  auto items = BuildSettingsItems(dir + "ParDesc.dat", dir + store.parameterFileName, area, &info.noNumberReason);
   if (!items) return info;
   info.parametersLoaded = true;
-  if (CSettingsItem* item = FindItemByKey(*items, "IDNUM")) info.number = item->GetValueText();
+  const CSettingsItem* idnum = FindItemByKey(*items, "IDNUM");
+  if (idnum) info.number = idnum->GetValueText();
+  if (info.number.empty())
+    info.noNumberReason = (idnum ? "the IDNUM parameter is empty in \"" : "no IDNUM parameter in \"") + dir +
+                          store.parameterFileName + "\"";
   if (CSettingsItem* item = FindItemByKey(*items, "IDLAT")) info.latitude = item->GetValueText();
   if (CSettingsItem* item = FindItemByKey(*items, "IDLONG")) info.longitude = item->GetValueText();
   return info;
@@ -34,7 +38,7 @@ InstrumentInfo ReadInstrumentInfo(const std::string& configurationDirectory, con
 
 InstrumentInfo ShowSettingsRecord(const std::string& configurationDirectory, RecordStore& store) {
   InstrumentInfo info = ReadInstrumentInfo(configurationDirectory, store);
-  if (info.parametersLoaded) store.headNumber = PadHeadNumber(info.number);
+  if (!info.number.empty()) store.headNumber = PadHeadNumber(info.number);
   return info;
 }
 

@@ -14,6 +14,7 @@ struct InstrumentInfo {
   std::string latitude;           // IDLAT
   std::string longitude;          // IDLONG
   std::string version;            // "%d.%d" of the version number bytes
+  std::string noNumberReason;     // why there is no instrument number
 };
 
 // Reads the header's parameters through configuration directory +
@@ -24,7 +25,8 @@ InstrumentInfo ReadInstrumentInfo(const std::string& configurationDirectory, con
 std::string PadHeadNumber(const std::string& number);
 
 // The display of the settings record: sets the store's head number when the
-// parameter file can be loaded and leaves it alone otherwise.
+// parameter file gives an instrument number and leaves it alone otherwise
+// (no "0000" that every such instrument would share).
 InstrumentInfo ShowSettingsRecord(const std::string& configurationDirectory, RecordStore& store);
 
 }  // namespace skyh

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/file_read.h"
 #include "core/format.h"
 #include "core/ini_file.h"
 #include "core/log_file.h"
@@ -119,23 +120,7 @@ bool AppendK8File(const std::string& path, const std::string& image, size_t head
 }  // namespace
 
 bool ReadBinaryFile(const std::string& path, std::string& out) {
-  out.clear();
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  long size = ok ? std::ftell(file) : -1;
-  ok = ok && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    try {
-      out.resize(static_cast<size_t>(size));
-    } catch (...) {
-      ok = false;
-    }
-  }
-  if (ok) ok = std::fread(out.data(), 1, out.size(), file) == out.size();
-  std::fclose(file);
-  if (!ok) out.clear();
-  return ok;
+  return ReadWholeFile(path, out) == FileReadStatus::kRead;
 }
 
 std::string K8DamageText(const std::string& path, size_t at, int32_t records, size_t unreadBytes) {

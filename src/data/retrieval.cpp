@@ -16,6 +16,7 @@
 #include "data/instrument_info.h"
 #include "link/tick_timer.h"
 #include "records/record.h"
+#include "records/settings_area.h"
 
 namespace skyh {
 namespace {
@@ -184,13 +185,18 @@ int Walk::Run(RetrievalOutcome& out) {
   env.progress.SetText("Get settings");
   std::vector<uint8_t> settings;
   ComResult r = env.link.GetSettings(settings);
+  // A reply that is no settings record would head every file with nothing.
+  if (r == kComOk && !IsSettingsRecord(settings)) r = kComChecksumError;
   if (r != kComOk) {
     Report(env, Sprintf("Get settings error: %d\n", r));
     return kRetrievalError;
   }
   collected.SetHeader(settings.data(), static_cast<uint16_t>(settings.size()));
-  ShowSettingsRecord(env.config.configurationDirectory, collected);
+  const InstrumentInfo info = ShowSettingsRecord(env.config.configurationDirectory, collected);
   out.headNumber = collected.headNumber;
+  // Without a number there is no "last" to start from nor to write.
+  if (env.config.retrieveMissing == 1 && collected.headNumber.empty())
+    LogLine("Missing records mode skipped: %s\n", info.noNumberReason);
 
   if (env.config.retrieveMissing == 1) FindStopPointFromLast();
 

@@ -1,9 +1,8 @@
 #include "protocol/firmware_assets.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "core/file_read.h"
 #include "core/format.h"
 
 namespace skyh {
@@ -25,9 +24,7 @@ bool ReadExactFile(const std::filesystem::path& path, size_t expected, std::vect
                     static_cast<long>(code ? 0 : size), static_cast<int>(expected));
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (out.size() != expected) {
+  if (ReadWholeFile(path.string(), out) != FileReadStatus::kRead || out.size() != expected) {
     error = Sprintf("Firmware update: cannot read \"%s\"\n", path.string());
     out.clear();
     return false;

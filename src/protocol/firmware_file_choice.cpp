@@ -1,5 +1,8 @@
 #include "protocol/firmware_file_choice.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/format.h"
 #include "core/ini_file.h"
 #include "protocol/firmware_update.h"
@@ -26,7 +29,10 @@ int ChooseFirmwareFile(const std::string& iniPath, const std::string& path, PhxF
   int result = LoadPhxFile(path, file);
   if (result == kPhxLoaded) {
     ShowFile(path, file, fields);
-    ini.WriteString(kSection, kKey, path);
+    // Read back from wherever the next run starts.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    ini.WriteString(kSection, kKey, error ? path : absolute.lexically_normal().string());
     return result;
   }
   ini.WriteString(kSection, kKey, "");

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
-#include <fstream>
 
+
+#include "core/file_read.h"
 #include "core/format.h"
 #include "protocol/aes_cbc.h"
 
@@ -59,18 +60,12 @@ int LoadPhxFile(const std::string& path, PhxFile& file) {
   file = PhxFile{};
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return kPhxCannotOpen;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return kPhxCannotOpen;
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  if (size < 0) return kPhxCannotOpen;
-  // Too small or too large to hold what its length field can describe:
-  // nothing to read.
-  if (static_cast<uint64_t>(size) < kPhxHeaderSize || static_cast<uint64_t>(size) > kPhxMaxFileSize)
-    return kPhxCorrupted;
-  in.seekg(0, std::ios::beg);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return kPhxCannotOpen;
+  // Too large to hold what its length field can describe: not read at all.
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > kPhxMaxFileSize) return kPhxCorrupted;
+  std::vector<uint8_t> bytes;
+  if (ReadWholeFile(path, bytes) != FileReadStatus::kRead) return kPhxCannotOpen;
+  if (bytes.size() < kPhxHeaderSize || bytes.size() > kPhxMaxFileSize) return kPhxCorrupted;
   return ParsePhxBytes(bytes.data(), bytes.size(), file);
 }
 

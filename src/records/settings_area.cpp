@@ -12,6 +12,13 @@ std::span<Byte> AreaOf(std::span<Byte> record) {
 
 }  // namespace
 
+bool IsSettingsRecord(std::span<const uint8_t> record) {
+  const size_t n = record.size();
+  if (n < kSettingsAreaStart + kSettingsRecordTrailer || n > 0x3FFF || record[0] != kSettingsRecordType) return false;
+  auto lengthAt = [&](size_t i) { return static_cast<size_t>((record[i] | (record[i + 1] << 8)) & 0x3FFF); };
+  return lengthAt(1) == n && lengthAt(n - 2) == n && record[n - 3] == 0xFE;
+}
+
 std::span<uint8_t> SettingsAreaOf(std::span<uint8_t> record) { return AreaOf(record); }
 std::span<const uint8_t> SettingsAreaOf(std::span<const uint8_t> record) { return AreaOf(record); }
 

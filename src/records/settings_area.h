@@ -11,6 +11,12 @@ namespace skyh {
 inline constexpr size_t kSettingsAreaStart = 13;
 inline constexpr size_t kSettingsRecordTrailer = 3;
 
+inline constexpr uint8_t kSettingsRecordType = 0x7C;  // "|"
+
+// Whether the bytes are one whole settings record: type "|", both length
+// fields equal to the size, the end mark before the trailing length.
+bool IsSettingsRecord(std::span<const uint8_t> record);
+
 // Empty when the record is too short to have a settings area.
 std::span<uint8_t> SettingsAreaOf(std::span<uint8_t> record);
 std::span<const uint8_t> SettingsAreaOf(std::span<const uint8_t> record);

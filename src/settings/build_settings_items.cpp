@@ -1,5 +1,7 @@
 #include "settings/build_settings_items.h"
 
+#include "core/file_read.h"
+#include "core/format.h"
 #include "core/text_util.h"
 #include "records/parameter_file.h"
 
@@ -20,15 +22,25 @@ void ApplyParameterDescriptions(const CSettingsItemList& list, const std::vector
 }
 
 std::unique_ptr<CSettingsItemList> BuildSettingsItemsFrom(CSettingsRecordList& descriptors,
-                                                          std::span<const uint8_t> settingsArea) {
-  if (settingsArea.empty()) return nullptr;
+                                                          std::span<const uint8_t> settingsArea, std::string* why) {
+  auto fail = [why](const std::string& reason) -> std::unique_ptr<CSettingsItemList> {
+    if (why) *why = reason;
+    return nullptr;
+  };
+  if (settingsArea.empty()) return fail("the settings record has no settings area");
   auto list = std::make_unique<CSettingsItemList>();
   for (size_t i = 0; i < descriptors.Count(); ++i) {
     const ParameterDescriptor* descriptor = descriptors.At(i);
+    if (!descriptor) return fail("a parameter line could not be kept");
     // A file that does not match this record would read and write elsewhere.
-    if (!descriptor || !FieldFitsArea(*descriptor, settingsArea.size())) return nullptr;
+    if (!FieldFitsArea(*descriptor, settingsArea.size()))
+      return fail(Sprintf("parameter \"%s\" (offset %d, %d bits) lies outside the settings area (%d bytes)",
+                          descriptor->name, descriptor->offset, descriptor->bits,
+                          static_cast<int>(settingsArea.size())));
+    const std::string name = descriptor->name;
+    const char type = descriptor->type;
     std::unique_ptr<CSettingsItem> item = CreateSettingsItem(descriptors.TakeAt(i), settingsArea);
-    if (!item) return nullptr;
+    if (!item) return fail(Sprintf("parameter \"%s\" has the unknown type \"%c\"", name, type));
     list->Add(std::move(item));
   }
   return list;
@@ -36,11 +48,21 @@ std::unique_ptr<CSettingsItemList> BuildSettingsItemsFrom(CSettingsRecordList& d
 
 std::unique_ptr<CSettingsItemList> BuildSettingsItems(const std::string& parDescPath,
                                                       const std::string& parameterFilePath,
-                                                      std::span<const uint8_t> settingsArea) {
-  if (settingsArea.empty()) return nullptr;
-  std::optional<CSettingsRecordList> descriptors = ReadParameterFile(parameterFilePath);
-  if (!descriptors) return nullptr;
-  auto list = BuildSettingsItemsFrom(*descriptors, settingsArea);
+                                                      std::span<const uint8_t> settingsArea, std::string* why) {
+  if (settingsArea.empty()) {
+    if (why) *why = "the settings record has no settings area";
+    return nullptr;
+  }
+  std::string text, reason;
+  const FileReadStatus status = ReadWholeFile(parameterFilePath, text, &reason);
+  if (status != FileReadStatus::kRead) {
+    if (why)
+      *why = status == FileReadStatus::kMissing ? "no parameter file \"" + parameterFilePath + "\""
+                                                : FileReadErrorText(parameterFilePath, reason);
+    return nullptr;
+  }
+  CSettingsRecordList descriptors = ParseParameterLines(SplitTextLines(text));
+  auto list = BuildSettingsItemsFrom(descriptors, settingsArea, why);
   if (!list) return nullptr;
 
   std::vector<std::string> parDescLines;

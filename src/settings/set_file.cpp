@@ -1,7 +1,8 @@
 #include "settings/set_file.h"
 
-#include <fstream>
+#include <algorithm>
 
+#include "core/file_read.h"
 #include "core/ini_file.h"
 #include "core/text_util.h"
 
@@ -27,21 +28,54 @@ bool SaveSetFile(const std::string& path, const CSettingsItemList& items) {
   return CIniFile(path, false).WriteStrings(entries);
 }
 
-bool LoadSetFile(const std::string& path, CSettingsItemList& items) {
-  if (!std::ifstream(path, std::ios::binary).is_open()) return false;
-  const CIniFile file(path, false);
+bool LoadSetFile(const std::string& path, CSettingsItemList& items, SetFileLoadReport* report) {
+  SetFileLoadReport local;
+  SetFileLoadReport& out = report ? *report : local;
+  out = SetFileLoadReport{};
+  std::string text;
+  if (ReadWholeFile(path, text, &out.error) != FileReadStatus::kRead) return false;
+  std::vector<std::pair<std::string, std::string>> entries;
+  out.hasSection = ParseIniSection(text, kSection, entries);
+  auto valueOf = [&](const std::string& name) -> std::string {
+    for (const auto& [key, value] : entries)
+      if (EqualsNoCase(key, name)) return value;
+    return {};
+  };
   for (const auto& item : items) {
     if (item->name().empty()) continue;
-    const std::string value = file.GetString(kSection, item->name(), "");
+    const std::string value = valueOf(item->name());
     if (value.empty()) continue;
     if (item->typeLetter() == 'B') {
-      item->SetValueFromText(EqualsNoCase(value, "yes") ? "1" : "0");
+      const bool yes = EqualsNoCase(value, "yes");
+      if (item->GetValueText() == (yes ? "yes" : "no")) continue;
+      item->SetValueFromText(yes ? "1" : "0");
+      out.changed.push_back(item.get());
       continue;
     }
+    if (value == item->GetValueText()) continue;
     // A refused text must not mark a password changed with its old value.
-    if (item->SetValueFromText(value) == kValueAccepted) item->NoteEditedText(value);
+    const int result = item->SetValueFromText(value);
+    if (result != kValueAccepted) {
+      out.refused.push_back({item->name(), value, result});
+      continue;
+    }
+    item->NoteEditedText(value);
+    out.changed.push_back(item.get());
+  }
+  for (const auto& [key, value] : entries) {
+    const bool known = std::any_of(items.begin(), items.end(),
+                                   [&](const auto& item) { return EqualsNoCase(item->name(), key); });
+    if (!known) out.unknownKeys.push_back(key);
   }
   return true;
+}
+
+const char* RefusalText(int result) {
+  switch (result) {
+    case kValueTooLow: return "Value too low";
+    case kValueTooHigh: return "Value too high";
+    default: return "Invalid value";
+  }
 }
 
 }  // namespace skyh

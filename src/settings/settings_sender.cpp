@@ -1,5 +1,7 @@
 #include "settings/settings_sender.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -10,6 +12,7 @@
 #include "link/media_steps.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
+#include "settings/settings_field.h"
 
 namespace skyh {
 
@@ -18,6 +21,47 @@ std::vector<uint8_t> SettingsRecordOf(const RecordStore& store) {
   if (!header) return {};
   return std::vector<uint8_t>(header->raw(), header->raw() + header->length());
 }
+
+namespace {
+
+bool IsNumeric(char type) { return type == 'D' || type == 'B'; }
+
+// Whether two descriptors store a value the same way, so that its bits mean
+// the same on both sides.
+bool SameEncoding(const ParameterDescriptor& a, const ParameterDescriptor& b) {
+  const char type = static_cast<char>(std::toupper(static_cast<unsigned char>(a.type)));
+  if (type != std::toupper(static_cast<unsigned char>(b.type)) || a.bits != b.bits) return false;
+  if (!IsNumeric(type)) return true;
+  return a.shift == b.shift && a.bias == b.bias && a.multiplier == b.multiplier && a.divisor == b.divisor &&
+         (a.min < 0) == (b.min < 0);
+}
+
+// Whether the item's text, read back into its own field, gives the bits it
+// was read from (a scaled value shown with fewer decimals, a boolean holding
+// 2, a text with bytes after its end do not).
+bool TextKeepsBits(const CSettingsItem& item, std::span<const uint8_t> area) {
+  const ParameterDescriptor* d = item.descriptor();
+  if (!d) return true;
+  std::vector<uint8_t> copy(area.begin(), area.end());
+  auto probe = CreateSettingsItem(std::make_unique<ParameterDescriptor>(*d), copy);
+  if (!probe || probe->SetValueFromText(item.GetValueText()) != kValueAccepted) return false;
+  probe->WriteToRecord(copy);
+  return std::equal(copy.begin(), copy.end(), area.begin());
+}
+
+// Copies the field of `from` (in `fromArea`) into the field of `to`.
+void CopyFieldBits(const ParameterDescriptor& from, std::span<const uint8_t> fromArea, const ParameterDescriptor& to,
+                   std::span<uint8_t> toArea) {
+  if (IsNumeric(static_cast<char>(std::toupper(static_cast<unsigned char>(from.type))))) {
+    uint32_t raw = 0;
+    if (ReadRawField(fromArea, from, raw)) WriteRawField(toArea, to, raw);
+    return;
+  }
+  const size_t n = std::min(TextFieldSize(&from, fromArea.size()), TextFieldSize(&to, toArea.size()));
+  if (n > 0) std::copy_n(fromArea.begin() + from.offset, n, toArea.begin() + to.offset);
+}
+
+}  // namespace
 
 bool MergeSettingsAreas(const std::string& parDescPath, const std::string& editedParameterFile,
                         std::span<const uint8_t> editedArea, const std::string& boxParameterFile,
@@ -29,11 +73,23 @@ bool MergeSettingsAreas(const std::string& parDescPath, const std::string& edite
   if (auto edited = BuildSettingsItems(parDescPath, editedParameterFile, editedArea)) {
     for (const auto& item : *edited) {
       CSettingsItem* target = FindItemByKey(*boxItems, item->key());
-      // A refusal leaves the box's value.
-      if (target) target->SetValueFromText(item->GetStoredText());
+      // A refusal leaves the box's value, and its bytes.
+      if (!target || target->SetValueFromText(item->GetStoredText()) != kValueAccepted) continue;
+      if (target->typeLetter() == 'P') continue;  // written below, by the placeholder rule
+      // The text would round or cut the value: the exact bits go instead.
+      if (item->typeLetter() != 'P' && SameEncoding(*item->descriptor(), *target->descriptor()) &&
+          !TextKeepsBits(*item, editedArea)) {
+        CopyFieldBits(*item->descriptor(), editedArea, *target->descriptor(), boxArea);
+      } else {
+        target->WriteToRecord(boxArea);
+      }
     }
   }
-  WriteAllToRecord(*boxItems, boxArea);
+  // Items nobody changed keep the box's bytes as they are; a password is
+  // always written, so that an unchanged one tells the box to keep it.
+  for (const auto& item : *boxItems) {
+    if (item->typeLetter() == 'P') item->WriteToRecord(boxArea);
+  }
   fields = FieldSpans(*boxItems);
   return true;
 }
@@ -51,7 +107,10 @@ std::string ParameterFileOf(const std::vector<uint8_t>& record) {
 
 bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink& progress) {
   std::vector<uint8_t> boxRecord;
-  if (ComResult e = link.GetSettings(boxRecord); e != kComOk) {
+  ComResult e = link.GetSettings(boxRecord);
+  // Merging into what is no settings record would write garbage back.
+  if (e == kComOk && !IsSettingsRecord(boxRecord)) e = kComChecksumError;
+  if (e != kComOk) {
     const std::string text = Sprintf("Get settings error: %d\n", e);
     LogLine("%s", text);
     progress.SetText(text);
@@ -72,8 +131,8 @@ bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink
   }
   // Offsets count from the start of the settings area.
   for (const SettingsSpan& piece : SplitSettingsPieces(boxArea.size(), fields)) {
-    ComResult e = link.WriteSettings(boxArea.data(), static_cast<uint16_t>(piece.offset),
-                                     static_cast<uint16_t>(piece.length));
+    e = link.WriteSettings(boxArea.data(), static_cast<uint16_t>(piece.offset),
+                           static_cast<uint16_t>(piece.length));
     if (e != kComOk) {
       const std::string text = Sprintf("Write settings error: %d\n", e);
       LogLine("%s", text);

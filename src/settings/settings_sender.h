@@ -41,8 +41,9 @@ int SendSettings(CCom& link, const SendSettingsJob& job, IProgressSink& progress
 bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink& progress);
 
 // Merges `editedArea` (read through `editedParameterFile`) into `boxArea`
-// (read through `boxParameterFile`) and writes the merged items back into
-// `boxArea`. Gives the fields of the box's items for the piece splitting;
+// (read through `boxParameterFile`) by key. An item whose text is not exact
+// (rounded decimals, a boolean holding 2) has its field bits copied when both
+// sides store it alike; items not copied keep the box's bytes. Gives the fields of the box's items for the piece splitting;
 // false when the box's parameter file cannot be used (`boxArea` untouched).
 bool MergeSettingsAreas(const std::string& parDescPath, const std::string& editedParameterFile,
                         std::span<const uint8_t> editedArea, const std::string& boxParameterFile,

@@ -33,17 +33,29 @@ TEST(SkyharvesterBatchTest, ConvertsWithoutADisplayUsingTheConfiguredLayouts) {
                         " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") +
                         " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + " -ASCII " +
                         Quote(dir / "in/Site A.K8") + " -ASCII " + Quote(dir / "in/missing.k8") + " >" +
-                        Quote(dir / "out.txt") + " 2>&1";
+                        Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
   int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status)) << ReadFile(dir / "out.txt");
-  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(dir / "out.txt");
+  ASSERT_TRUE(WIFEXITED(status)) << ReadFile(dir / "err.txt");
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "one input could not be converted";
+  EXPECT_EQ(ReadFile(dir / "err.txt"), "Error, can't open " + (dir / "in/missing.k8") + "\n");
 
   EXPECT_EQ(ReadFile(dir / "in/site a.MEAS"), "5,6\r\n");
   EXPECT_EQ(ReadFile(dir / "in/site a.---"), "Unknown: \"550B0000000000ABFE0B00\"\r\n");
   std::string log = ReadFile(dir / "docs/SkyHarvester/SkyHarvester.log");
   EXPECT_NE(log.find("SkyHarvester started from command line\n"), std::string::npos);
   EXPECT_NE(log.find("Command line (4 params): "), std::string::npos);
-  EXPECT_NE(log.find("Error, can't open " + (dir / "in/missing.k8") + "\n"), std::string::npos);
+  EXPECT_NE(log.find(": Error, can't open " + (dir / "in/missing.k8") + "\n"), std::string::npos)
+      << "the log line stays as it was";
+
+  // Every input converted: exit code 0, nothing on stderr.
+  const std::string good = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
+                           " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" +
+                           Quote(dir / "docs") + " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") +
+                           " -ASCII " + Quote(dir / "in/Site A.K8") + " 2>" + Quote(dir / "err.txt");
+  status = std::system(good.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(dir / "err.txt");
+  EXPECT_EQ(ReadFile(dir / "err.txt"), "");
 }
 
 TEST(SkyharvesterBatchTest, ADamagedFileIsConvertedUpToTheDamageAndSaysSo) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <sys/stat.h>
 #include <thread>
@@ -72,8 +73,9 @@ class StartUpTest : public ::testing::Test {
     SetUserMessages(nullptr);
     SetLog(nullptr);
   }
-  std::optional<int> Run(StartUpPaths& paths) {
+  std::optional<int> Run(StartUpPaths& paths, bool failuresExitOne = false) {
     StartUpOptions options;
+    options.failuresExitOne = failuresExitOne;
     options.applicationFolder = home / "app/";
     options.loadScenarioList = [this](const std::string& dir) { scenarioDirs.push_back(dir); };
     return StartUp(options, paths);
@@ -135,6 +137,52 @@ TEST_F(StartUpTest, SettingsFolderThatCannotBeMadeEndsWithTheMessage) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].first, MessageKind::Error);
   EXPECT_EQ(messages.shown[0].second, "Can't create \"SkyHarvester\" directory in roaming folder");
+}
+
+TEST_F(StartUpTest, ForToolsEveryFailureIsSaidAndEndsWithOne) {
+  // The roaming folder lies below a file.
+  test::WriteFile(home / "cfgfile", "x");
+  {
+    test::ScopedEnv config("XDG_CONFIG_HOME", (home.path() + "cfgfile/sub").c_str());
+    StartUpPaths paths;
+    EXPECT_EQ(Run(paths), std::optional<int>(0));
+    EXPECT_EQ(Run(paths, true), std::optional<int>(1));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].second, "Can't find roaming folder");
+  }
+  messages.shown.clear();
+
+  // The documents folder cannot be made (a disk that is not mounted): the
+  // window ends in silence, a tool says why.
+  test::ScopedEnv docs("XDG_DOCUMENTS_DIR", (home.path() + "cfgfile/Documents").c_str());
+  StartUpPaths paths;
+  EXPECT_EQ(Run(paths), std::optional<int>(0));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(Run(paths, true), std::optional<int>(1));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].second, "Can't create documents folder \"" + home / "cfgfile/Documents/\"");
+}
+
+TEST_F(StartUpTest, AConfigurationThatCannotBeReadEndsStartUpUntouched) {
+  CreateFolders(home / ".config/SkyHarvester/SkyHarvester.ini");  // a folder in its place
+  test::WriteFile(home / ".config/SkyHarvester/SkyHarvester.ini/inside", "kept");
+  StartUpPaths paths;
+  EXPECT_EQ(Run(paths, true), std::optional<int>(1));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].first, MessageKind::Error);
+  EXPECT_EQ(messages.shown[0].second,
+            "Can't read \"" + home / ".config/SkyHarvester/SkyHarvester.ini\": is a folder");
+  EXPECT_EQ(Run(paths), std::optional<int>(0)) << "the window keeps exit code 0";
+  EXPECT_TRUE(IsDirectory(home / ".config/SkyHarvester/SkyHarvester.ini"));
+  EXPECT_EQ(test::ReadFile(home / ".config/SkyHarvester/SkyHarvester.ini/inside"), "kept");
+  EXPECT_TRUE(scenarioDirs.empty()) << "start-up ended before anything else";
+
+  // user-dirs.dirs as a folder: the documents folder falls back to ~/Documents.
+  std::filesystem::remove_all(home / ".config/SkyHarvester/SkyHarvester.ini");
+  CreateFolders(home / ".config/user-dirs.dirs");
+  messages.shown.clear();
+  ASSERT_FALSE(Run(paths, true).has_value());
+  EXPECT_EQ(paths.dataFolder, home / "Documents/SkyHarvester/");
 }
 
 TEST_F(StartUpTest, XdgFoldersAreHonoured) {

@@ -37,7 +37,7 @@ TEST_F(BatchConversionTest, ConvertsTheFileAfterEachAsciiOption) {
   WriteFile(dir / "notdata.k8", "hello");
   std::vector<std::string> args = {"-ASCII", missing, "-ASCII", first,  "-ascii", second,
                                    "-ASCII", dir / "notdata.k8", "x", "-ASCII"};
-  EXPECT_EQ(RunBatchConversion(args, "the command line"), 0);
+  EXPECT_EQ(RunBatchConversion(args, "the command line"), 1) << "two inputs failed";
   // Only the file name is lower-cased and cut; the folder stays as it is.
   EXPECT_EQ(ReadFile(dir / "Run.K8x/site1.MEAS"), "1,2\r\n");
   EXPECT_EQ(ReadFile(dir / "Run.K8x/site1.STAT"), "3\r\n");

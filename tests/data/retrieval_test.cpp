@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -561,6 +562,73 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
   EXPECT_EQ(stepsWhenTimeRead.load(), static_cast<int>(link.Frames(0x44).size()));
   EXPECT_EQ(Stored(), NewestFirst(link));
   EXPECT_EQ(link.box.counters().badChecksum, 0);
+}
+
+}  // namespace
+}  // namespace skyh
+
+namespace skyh {
+namespace {
+
+TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
+  BoxLink link;
+  Fill(link, 3, kNow - 3600);
+  // A well-framed reply whose bytes are a measurement, then a torn header.
+  for (const std::vector<uint8_t>& reply : {Record(kNow, 1), std::vector<uint8_t>{0x7C, 0x10, 0x00, 0x00}}) {
+    link.box.memory().SetSettings(reply);
+    store.Clear();
+    rec.texts.clear();
+    EXPECT_EQ(Run(link), kRetrievalError);
+    EXPECT_TRUE(rec.Saw("Get settings error: 1\n"));
+    EXPECT_EQ(store.Header(), nullptr) << "no empty header to head the files";
+    EXPECT_EQ(store.Count(), 0);
+  }
+}
+
+TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSaysWhy) {
+  const std::string par = dir / "par/";
+  std::filesystem::create_directories(par);
+  const std::string demo = std::string(SKYH_SOURCE_DIR) + "/demo/";
+  std::filesystem::copy_file(demo + "ScnList.dat", par + "ScnList.dat");
+  std::filesystem::copy_file(demo + "ParDesc.dat", par + "ParDesc.dat");
+  config.configurationDirectory = par;
+  config.retrieveMissing = 1;
+  // What every instrument without a number would share.
+  test::WriteFile(ini, "[head_0000]\nlast=" + FormatLastTime(kNow - 3600) + "\n");
+  struct Case {
+    std::string parameters;  // nothing: no file
+    std::string why;
+  };
+  const Case cases[] = {
+      {"P Latitude, IDLAT, 2, 32, 0, -9000000, 9000000, 0, 0, 0, 100000, 5, D\n",
+       "Missing records mode skipped: no IDNUM parameter in \"" + par + "SPD7FF0201.par\"\n"},
+      {"", "Missing records mode skipped: no IDNUM parameter in \"" + par + "SPD7FF0201.par\"\n"},
+      {std::string("\x00\x01\xFFP\x02", 5), "Missing records mode skipped: no IDNUM parameter in \""},
+      {"P InstrumentNumber, IDNUM, 0, 16, 0, 0, 9999, 1, 0, 0, 0, 0, D\n"
+       "P Far, FAR, 70, 8, 0, 0, 1, 0, 0, 0, 0, 0, D\n",
+       "Missing records mode skipped: parameter \"Far\" (offset 70, 8 bits) lies outside the settings area (64 bytes)\n"},
+      {"-", "Missing records mode skipped: no parameter file \"" + par + "SPD7FF0201.par\"\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(par + "SPD7FF0201.par");
+    if (c.parameters != "-") test::WriteFile(par + "SPD7FF0201.par", c.parameters);
+    BoxLink link;
+    Fill(link, 4, kNow);
+    RetrievalOutcome out;
+    ASSERT_EQ(Run(link, &out), kRetrievalFinished) << c.why;
+    EXPECT_EQ(store.headNumber, "") << c.why;
+    EXPECT_EQ(store.Count(), 4) << "all records, none taken for known: " << c.why;
+    EXPECT_FALSE(out.lastDue);
+    EXPECT_NE(LogText().find(c.why), std::string::npos) << c.why << LogText();
+  }
+  EXPECT_EQ(test::ReadFile(ini), "[head_0000]\nlast=" + FormatLastTime(kNow - 3600) + "\n");
+
+  // A parameter file with the number: the head number as before.
+  test::WriteFile(par + "SPD7FF0201.par", "P InstrumentNumber, IDNUM, 0, 16, 0, 0, 9999, 1, 0, 0, 0, 0, D\n");
+  BoxLink link;
+  Fill(link, 2, kNow);
+  ASSERT_EQ(Run(link), kRetrievalFinished);
+  EXPECT_EQ(store.headNumber, "1234");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // skyharvester-cli's box and file commands as a user runs them, against the
 // simulated box on a pseudo-terminal, with the demo instrument's files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -236,6 +237,146 @@ TEST(FileCliE2E, ADamagedFileIsReadUpToTheDamageAndSaysSo) {
                                 std::to_string(bytes.size()) + " bytes not read\n"))
       << info.err;
   EXPECT_TRUE(Has(info.err, "Error, can't open")) << info.err;
+}
+
+}  // namespace
+}  // namespace skyh
+
+namespace skyh {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(StartUpCliE2E, FailuresEndWithOneAndSayWhyAndAnUnreadableIniIsLeftAlone) {
+  {
+    test::TempDir home;
+    fs::create_directories(home / "cfg/SkyHarvester/SkyHarvester.ini");  // a folder in its place
+    for (const char* command : {"config show", "retrieve --port /dev/nonexistent-tty"}) {
+      test::CliRun run = test::RunCli(home, command);
+      EXPECT_EQ(run.exitCode, 1) << command;
+      EXPECT_TRUE(Has(run.err, "Can't read \"" + home / "cfg/SkyHarvester/SkyHarvester.ini\": is a folder"))
+          << command << run.err;
+      EXPECT_TRUE(fs::is_directory(home / "cfg/SkyHarvester/SkyHarvester.ini"));
+    }
+  }
+  {
+    // The documents folder on a disk that is not there.
+    test::TempDir home;
+    test::WriteFile(home / "Documents", "in the way");
+    test::CliRun run = test::RunCli(home, "config show");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Can't create documents folder \"" + home / "Documents/\"")) << run.err;
+  }
+  {
+    test::TempDir home;
+    test::WriteFile(home / "cfg", "in the way");
+    test::CliRun run = test::RunCli(home, "config show");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Can't find roaming folder")) << run.err;
+  }
+  {
+    // A folder where user-dirs.dirs should be: the documents folder is taken as usual.
+    test::TempDir home;
+    fs::create_directories(home / "cfg/user-dirs.dirs");
+    test::CliRun run = test::RunCli(home, "config show");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+  }
+}
+
+TEST(FileCliE2E, FoldersAndPipesInPlaceOfFilesAreErrorsNeverAbortsNorBlocks) {
+  CliHome home("/dev/nonexistent-tty");
+  sim::BoxMemory memory;
+  memory.SetSettings(sim::MakeDemoSettingsRecord(42, 0));
+  ASSERT_TRUE(memory.SaveK8(home.dir / "site.k8"));
+  ASSERT_EQ(::mkfifo((home.dir / "pipe.k8").c_str(), 0644), 0);
+  test::CliRun pipe = home.Run("info " + home.Arg("pipe.k8"));
+  EXPECT_EQ(pipe.exitCode, 1) << pipe.err;
+
+  // A configuration folder whose ParDesc.dat and parameter file are folders.
+  const std::string par = home.dir / "par/";
+  fs::create_directories(par + "ParDesc.dat");
+  fs::copy_file(kDemo + "SPD7FF0201.par", par + "SPD7FF0201.par");
+  fs::copy_file(kDemo + "ScnList.dat", par + "ScnList.dat");
+  test::WriteCliIni(home.dir, "[general]\nconfiguration=" + par + "\n");
+  test::CliRun noDescriptions = home.Run("settings show --from " + home.Arg("site.k8"));
+  EXPECT_EQ(noDescriptions.exitCode, 0) << noDescriptions.err;
+  EXPECT_TRUE(Has(noDescriptions.out, "InstrumentNumber     42")) << noDescriptions.out;
+  fs::remove(par + "SPD7FF0201.par");
+  fs::create_directories(par + "SPD7FF0201.par");
+  for (const char* command : {"settings show --from ", "info "}) {
+    test::CliRun run = home.Run(command + home.Arg("site.k8"));
+    EXPECT_NE(run.exitCode, 134) << command;
+    EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << command << run.exitCode;
+  }
+  test::CliRun show = home.Run("settings show --from " + home.Arg("site.k8"));
+  EXPECT_EQ(show.exitCode, 1);
+  EXPECT_TRUE(Has(show.err, "Can't load \"SPD7FF0201.par\" file")) << show.err;
+
+  fs::create_directories(home.dir / "folder.set");
+  test::WriteCliIni(home.dir, "[general]\nconfiguration=" + kDemo + "\n");
+  test::CliRun set = home.Run("settings load " + home.Arg("folder.set") + " --from " + home.Arg("site.k8"));
+  EXPECT_EQ(set.exitCode, 1);
+  EXPECT_TRUE(Has(set.err, "Can't read " + home.dir / "folder.set: is a folder")) << set.err;
+}
+
+// A parameter file whose texts round: two decimals shown with one, a tenth
+// shown whole, a 2-bit switch holding 2, a text with bytes after its end.
+const char kLossyDemoParameters[] =
+    "P InstrumentNumber, IDNUM, 0, 16, 0, 0, 9999, 1, 0, 0, 0, 0, D\r\n"
+    "P Latitude, IDLAT, 2, 32, 0, -9000000, 9000000, 0, 0, 0, 100000, 1, D\r\n"
+    "P Longitude, IDLONG, 6, 32, 0, -18000000, 18000000, 0, 0, 0, 1000, 0, D\r\n"
+    "P SiteName, SITE, 12, 128, 0, 0, 16, 0, 0, 0, 0, 0, S\r\n"
+    "P Switches, SW, 40, 2, 0, 0, 3, 0, 0, 0, 0, 0, B\r\n"
+    "P TempOffset, TOFF, 42, 16, 0, -500, 500, 0, 0, 0, 100, 1, D\r\n"
+    "P MeasureInterval, MINT, 44, 16, 0, 1, 1440, 15, 0, 0, 0, 0, D\r\n";
+
+TEST(SettingsCliE2E, AnUnchangedSetFileSentWithLossyTextsLeavesTheBoxByteIdentical) {
+  test::SimPtyBridge bridge({}, [](sim::ControlBox& box) {
+    DemoBox(box);
+    std::vector<uint8_t>& s = box.memory().settings();
+    s[13 + 40] = static_cast<uint8_t>((s[13 + 40] & ~3) | 2);  // the switch holds 2
+    s[13 + 42] = static_cast<uint8_t>(-15);                    // -0.15 shown as -0.1
+    s[13 + 43] = 0xFF;
+    std::copy_n("Hill\0old name..", 16, s.begin() + 13 + 12);  // bytes after the text's end
+  });
+  ASSERT_TRUE(bridge.ok());
+  CliHome home(bridge.Path());
+  const std::string par = home.dir / "par/";
+  fs::create_directories(par);
+  fs::copy_file(kDemo + "ScnList.dat", par + "ScnList.dat");
+  fs::copy_file(kDemo + "ParDesc.dat", par + "ParDesc.dat");
+  test::WriteFile(par + "SPD7FF0201.par", kLossyDemoParameters);
+  test::WriteCliIni(home.dir, "[general]\nconfiguration=" + par + "\n[communication]\ntype=1\nport=" + bridge.Path() + "\n");
+
+  const std::vector<uint8_t> before = bridge.Box()->memory().settings();
+  test::CliRun save = home.Run("settings save " + home.Arg("box.set"));
+  ASSERT_EQ(save.exitCode, 0) << save.err;
+  test::CliRun send = home.Run("settings load " + home.Arg("box.set") + " --send");
+  EXPECT_EQ(send.exitCode, 0) << send.err;
+  EXPECT_TRUE(Has(send.err, "Write settings OK.")) << send.err;
+  EXPECT_EQ(bridge.Box()->memory().settings(), before);
+
+  // Refused values and unknown names are listed; the rest is sent.
+  test::WriteFile(home.dir / "edit.set", "[Settings]\nMeasureInterval=30\nTempOffset=9999\nColour=blue\n");
+  test::CliRun edit = home.Run("settings load " + home.Arg("edit.set") + " --send");
+  EXPECT_EQ(edit.exitCode, 0) << edit.err;
+  EXPECT_TRUE(Has(edit.err, "TempOffset = 9999 refused: Value too high\n")) << edit.err;
+  EXPECT_TRUE(Has(edit.err, "Colour is not a setting of this instrument: ignored\n")) << edit.err;
+  std::vector<uint8_t> expected = before;
+  expected[13 + 44] = 30;
+  expected[13 + 45] = 0;
+  EXPECT_EQ(bridge.Box()->memory().settings(), expected) << "only the interval changed";
+
+  // No Settings section at all: an error, nothing sent.
+  int commands = bridge.Box()->counters().commands;
+  ASSERT_EQ(home.Run("settings show").exitCode, 0);
+  const int readOnly = bridge.Box()->counters().commands - commands;
+  commands = bridge.Box()->counters().commands;
+  test::WriteFile(home.dir / "none.set", "[Other]\nMeasureInterval=60\n");
+  test::CliRun none = home.Run("settings load " + home.Arg("none.set") + " --send");
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_TRUE(Has(none.err, "has no [Settings] section")) << none.err;
+  EXPECT_EQ(bridge.Box()->counters().commands - commands, readOnly) << "the settings read, nothing sent";
 }
 
 }  // namespace

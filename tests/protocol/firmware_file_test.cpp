@@ -1,5 +1,7 @@
 // Firmware files: loading and checking, the cipher, and choosing a file.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <zlib.h>
 
 #include <string>
@@ -165,6 +167,24 @@ TEST(FirmwareFileChoice, ChoosingShowsTheFieldsAndRemembersOnlyGoodFiles) {
   EXPECT_EQ(RestoreFirmwareFile(ini, again, restored), kPhxCannotOpen);
   EXPECT_TRUE(again.fileCode.empty());
   EXPECT_EQ(LoadPhxFile(fixture.dir.path(), file), kPhxCannotOpen) << "a folder";
+}
+
+TEST(FirmwareFileChoice, ARelativeChoiceIsRememberedAsAnAbsolutePath) {
+  test::FirmwareFixture fixture;
+  const std::string ini = fixture.dir / "SkyHarvester.ini";
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::create_directories(fixture.dir / "sub");
+  std::filesystem::current_path(fixture.dir / "sub");
+  PhxFile file;
+  FirmwareFileFields fields;
+  const int result = ChooseFirmwareFile(ini, "../update.phx", file, fields, nullptr);
+  std::filesystem::current_path(before);
+  ASSERT_EQ(result, kPhxLoaded);
+  EXPECT_EQ(CIniFile(ini, false).GetString("update", "filename", ""), fixture.dir / "update.phx");
+  // Found again from anywhere.
+  PhxFile again;
+  FirmwareFileFields restored;
+  EXPECT_EQ(RestoreFirmwareFile(ini, again, restored), kPhxLoaded);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 #include "settings/set_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
@@ -107,6 +110,53 @@ TEST(SetFileTest, LoadTakesYesForTrueAndLeavesMissingOrRefusedValuesAlone) {
   std::vector<uint8_t> written(64, 0);
   WriteAllToRecord(*items, written);
   EXPECT_EQ(std::string(written.begin() + 28, written.begin() + 36), std::string("s3cret\0\0", 8));
+}
+
+}  // namespace
+}  // namespace skyh
+
+namespace skyh {
+namespace {
+
+TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchangedTexts) {
+  test::TempDir dir;
+  std::vector<uint8_t> area = DemoArea();
+  area[42] = static_cast<uint8_t>(-15);  // TempOffset raw -15, shown with one decimal as -1.5
+  area[43] = 0xFF;
+  auto items = DemoItems(area);
+  ASSERT_TRUE(items);
+  test::WriteFile(dir / "in.set", "\xEF\xBB\xBF[Settings]\r\nGain=99\r\nMeasureInterval=30\r\nColour=blue\r\n"
+                                  "TempOffset=-1.5\r\nAutoStart=yes\r\nAltitude=abc\r\nPassword=*****\r\n");
+  SetFileLoadReport report;
+  ASSERT_TRUE(LoadSetFile(dir / "in.set", *items, &report));
+  EXPECT_TRUE(report.hasSection);
+  ASSERT_EQ(report.refused.size(), 2u);
+  EXPECT_EQ(report.refused[0].name, "Altitude");
+  EXPECT_EQ(report.refused[0].result, kValueInvalid);
+  EXPECT_EQ(report.refused[1].name, "Gain");
+  EXPECT_EQ(report.refused[1].value, "99");
+  EXPECT_STREQ(RefusalText(report.refused[1].result), "Value too high");
+  EXPECT_EQ(report.unknownKeys, std::vector<std::string>{"Colour"});
+  // Only MINT changed: AutoStart, TempOffset and the password already held
+  // what the file says.
+  ASSERT_EQ(report.changed.size(), 1u);
+  EXPECT_EQ(report.changed[0]->key(), "MINT");
+  std::vector<uint8_t> written = area;
+  for (CSettingsItem* item : report.changed) item->WriteToRecord(written);
+  written[44] = area[44];
+  EXPECT_EQ(written, area) << "nothing but MINT is touched";
+
+  test::WriteFile(dir / "other.set", "[Setting]\nGain=3\n");
+  EXPECT_TRUE(LoadSetFile(dir / "other.set", *items, &report));
+  EXPECT_FALSE(report.hasSection);
+  EXPECT_TRUE(report.changed.empty());
+
+  // A folder or a pipe in place of the file: an error, never a block or a throw.
+  std::filesystem::create_directory(dir / "folder.set");
+  EXPECT_FALSE(LoadSetFile(dir / "folder.set", *items, &report));
+  EXPECT_EQ(report.error, "is a folder");
+  ASSERT_EQ(::mkfifo((dir / "pipe.set").c_str(), 0644), 0);
+  EXPECT_FALSE(LoadSetFile(dir / "pipe.set", *items, &report));
 }
 
 }  // namespace

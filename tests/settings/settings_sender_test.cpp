@@ -200,3 +200,70 @@ TEST(SettingsSenderTest, AnotherLinkUserHoldingTheLockKeepsTheLinkClosed) {
 
 }  // namespace
 }  // namespace skyh
+
+namespace skyh {
+namespace {
+
+// Texts that cannot hold their fields exactly: two decimals shown with one,
+// a tenth shown whole, a 2-bit switch holding 2, a text with bytes after
+// its end; and one exact value.
+const char kLossyParameters[] =
+    "P Temp,  TEMP,   0, 16, 0, -500,      500, 0, 0, 0, 100, 1, D\r\n"
+    "P Count, COUNT,  2, 32, 0,    0, 99999999, 0, 0, 0,  10, 0, D\r\n"
+    "P Mode,  MODE,   6,  2, 0,    0,        3, 0, 0, 0,   0, 0, B\r\n"
+    "P Name,  NAME,   8, 64, 0,    0,        8, 0, 0, 0,   0, 0, S\r\n"
+    "P Exact, EXACT, 16,  8, 0,    0,      255, 0, 0, 0,   0, 0, D\r\n"
+    "P Pass,  PASS,  20, 32, 0,    0,        4, 0, 0, 0,   0, 0, P\r\n";
+
+std::vector<uint8_t> LossyArea(int16_t temp, int32_t count, uint8_t mode, uint8_t exact) {
+  std::vector<uint8_t> area(64, 0x5A);
+  area[0] = static_cast<uint8_t>(temp);
+  area[1] = static_cast<uint8_t>(temp >> 8);
+  for (int i = 0; i < 4; ++i) area[2 + i] = static_cast<uint8_t>(count >> (8 * i));
+  area[6] = static_cast<uint8_t>(0xA4 | mode);  // the other six bits belong to nobody
+  std::copy_n("AB\0junk!", 8, area.begin() + 8);
+  area[16] = exact;
+  std::copy_n("\xFF\xFF\xFF\0", 4, area.begin() + 20);
+  return area;
+}
+
+TEST(SettingsSenderTest, MergeCopiesTheExactBitsOfValuesTheirTextsWouldRound) {
+  test::TempDir dir;
+  test::WriteFile(dir / "lossy.par", kLossyParameters);
+  std::vector<SettingsSpan> fields;
+
+  // Unchanged settings go back byte for byte.
+  const std::vector<uint8_t> same = LossyArea(-15, 12345, 2, 7);
+  std::vector<uint8_t> box = same;
+  ASSERT_TRUE(MergeSettingsAreas(dir / "ParDesc.dat", dir / "lossy.par", same, dir / "lossy.par", box, fields));
+  EXPECT_EQ(box, same);
+
+  // Other values reach the box exactly, not through their rounded texts.
+  const std::vector<uint8_t> edited = LossyArea(-15, 12345, 2, 9);
+  box = LossyArea(40, 5, 0, 7);
+  box[12] = 'Z';
+  ASSERT_TRUE(MergeSettingsAreas(dir / "ParDesc.dat", dir / "lossy.par", edited, dir / "lossy.par", box, fields));
+  EXPECT_EQ(box, edited);
+
+  // A box that stores a value differently gets it through its text.
+  test::WriteFile(dir / "box.par", "P Temp, TEMP, 0, 16, 0, -5000, 5000, 0, 0, 0, 1000, 2, D\r\n");
+  box = LossyArea(0, 0, 0, 0);
+  ASSERT_TRUE(MergeSettingsAreas(dir / "ParDesc.dat", dir / "lossy.par", edited, dir / "box.par", box, fields));
+  auto boxItems = BuildSettingsItems(dir / "ParDesc.dat", dir / "box.par", box);
+  ASSERT_TRUE(boxItems);
+  const std::string text = FindItemByKey(*boxItems, "TEMP")->GetValueText();
+  EXPECT_TRUE(text == "-0.10" || text == "-0.20") << text;
+}
+
+TEST(SettingsSenderTest, ABoxReplyThatIsNoSettingsRecordIsAGetSettingsErrorAndNothingIsWritten) {
+  const std::vector<uint8_t> demo = sim::MakeDemoSettingsRecord(1234, 0);
+  test::BoxLink link;
+  link.box.memory().SetSettings(sim::MakeRecord(0x1A, 0, std::vector<uint8_t>(70, 0)));  // a measurement
+  Recorder r;
+  EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+  EXPECT_TRUE(r.Has("text:Get settings error: 1\n"));
+  EXPECT_TRUE(link.Frames(0x48).empty());
+}
+
+}  // namespace
+}  // namespace skyh
