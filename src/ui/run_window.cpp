@@ -6,13 +6,10 @@
 #include "core/log_file.h"
 #include "ui/skyharvester_dlg.h"
 
-static void InitIconResources() { Q_INIT_RESOURCE(icons); }
-
 namespace skyh::ui {
 
 int RunMainWindow(int argc, char** argv, const StartUpPaths& paths, const std::vector<std::string>& files) {
   QApplication app(argc, argv);
-  InitIconResources();
   QApplication::setApplicationName("SkyHarvester");
   QApplication::setWindowIcon(QIcon(":/icons/app.svg"));
   CSkyHarvesterDlg window(paths);

@@ -31,6 +31,9 @@
 #include "ui/progress_dlg.h"
 #include "ui/worker_thread.h"
 
+// Resources of a static library are registered by hand.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace skyh::ui {
 namespace {
 
@@ -45,6 +48,7 @@ QIcon Icon(const char* themeName, const char* bundled) {
 
 CSkyHarvesterDlg::CSkyHarvesterDlg(const StartUpPaths& paths, QWidget* parent)
     : QMainWindow(parent), paths_(paths), store_(std::make_unique<RecordStore>()) {
+  InitIconResources();
   nowUtc = [] { return static_cast<int64_t>(QDateTime::currentSecsSinceEpoch()); };
   prompts_.ask = [this](QMessageBox::Icon icon, const QString& caption, const QString& text, bool okCancel) {
     QMessageBox box(icon, caption, text,
@@ -201,6 +205,7 @@ void CSkyHarvesterDlg::BuildCentre() {
   QHeaderView* header = list_->horizontalHeader();
   header->setSectionsClickable(true);
   header->setHighlightSections(false);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   const int widths[] = {70, 70, 150, 1200};
   for (int c = 0; c < 4; ++c) list_->setColumnWidth(c, widths[c]);
   header->setStretchLastSection(true);
@@ -267,7 +272,9 @@ QString CSkyHarvesterDlg::InfoText() const {
 }
 
 void CSkyHarvesterDlg::SetPane(int pane, const QString& text) {
-  if (pane >= 0 && pane < static_cast<int>(panes_.size())) panes_[static_cast<size_t>(pane)]->setText(text);
+  if (pane < 0 || pane >= static_cast<int>(panes_.size())) return;
+  panes_[static_cast<size_t>(pane)]->setText(text);
+  panes_[static_cast<size_t>(pane)]->setToolTip(text);
 }
 
 void CSkyHarvesterDlg::SetModified(bool modified) {
@@ -494,14 +501,18 @@ void CSkyHarvesterDlg::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CSkyHarvesterDlg::dropEvent(QDropEvent* event) {
+  event->acceptProposedAction();
+  DropUrls(event->mimeData()->urls());
+}
+
+void CSkyHarvesterDlg::DropUrls(const QList<QUrl>& urls) {
   std::vector<std::string> paths;
-  for (const QUrl& url : event->mimeData()->urls())
+  for (const QUrl& url : urls)
     if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
   if (paths.empty()) {
     Message(QMessageBox::Critical, QString(), "Error during dropping.");
     return;
   }
-  event->acceptProposedAction();
   OpenFiles(paths, true);
 }
 

@@ -4,6 +4,7 @@
 // run on worker threads behind the progress dialog.
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <string>
@@ -112,6 +113,8 @@ class CSkyHarvesterDlg : public QMainWindow {
   void OnExportK8();
   void OnAbout();
   void OnDelete();
+  // The drop flow: local files replace the data without a question.
+  void DropUrls(const QList<QUrl>& urls);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
