@@ -2,6 +2,7 @@
 // box: Get records, automatic runs, and a close during a run.
 #include <QMenuBar>
 #include <QTableView>
+#include <thread>
 
 #include "protocol/command_codes.h"
 #include "runner/ui_test.h"
@@ -106,6 +107,11 @@ class RetrievalWindowTest : public QObject {
     test::BoxLink box;
     Fill(box, 10, 1);
     f.w->Link().UseLink(&box);
+    // A slow line: the walk goes on until Abort, then each frame takes a while.
+    box.filter = [&](std::vector<uint8_t>&) {
+      while (!f.w->Bridge().Aborted()) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
     f.w->OnGetRecords();
     f.w->close();
     QVERIFY(!box.Frames().empty());
