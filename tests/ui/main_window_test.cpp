@@ -1,7 +1,9 @@
 // The main window's file commands, title and list.
 #include <QMessageBox>
 #include <QTableView>
+#include <QPushButton>
 #include <QTimer>
+#include <thread>
 
 #include "runner/ui_test.h"
 #include "runner/window_fixture.h"
@@ -63,9 +65,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.windowTitle(), QString("SkyHarvester *"));
 
     w.OnCloseData();
-    QCOMPARE(w.Store().Count(), 0);
-    QCOMPARE(w.windowTitle(), QString("SkyHarvester"));
-    QCOMPARE(w.PaneText(4), QString("File closed."));
+    QVERIFY(w.Store().Count() == 0 && w.windowTitle() == "SkyHarvester" && w.PaneText(4) == "File closed.");
     QVERIFY(w.menuBar()->isEnabled());
   }
 
@@ -119,6 +119,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.Store().At(0)->time(), timeA);
     QCOMPARE(w.Store().At(1)->time(), timeB);
     QCOMPARE(w.Model().rowCount(), 2);
+  }
+
+  void ProgressShowsTheLastTextAndGreysAbortAtOnce() {
+    WindowFixture f;
+    CProgressDlg& p = f.w->Progress();
+    p.ShowFor("Work");
+    std::thread worker([&] {
+      for (int i = 0; i < 1000; ++i) f.w->Bridge().SetText(std::to_string(i));
+    });
+    worker.join();
+    QTRY_COMPARE(p.Text(), QString("999"));
+    QTest::mouseClick(p.findChild<QPushButton*>(), Qt::LeftButton);
+    QVERIFY(!p.AbortEnabled() && f.w->Bridge().Aborted() && p.isVisible());
+    f.w->Bridge().CloseAfter(0);
+    QTRY_VERIFY(!p.isVisible());
   }
 
   void AboutBoxAndCloseButtonSwitch() {
