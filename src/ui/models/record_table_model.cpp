@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 #include "core/format.h"
 #include "core/time_util.h"
@@ -69,40 +70,78 @@ QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, 
   return QAbstractTableModel::headerData(section, orientation, role);
 }
 
+namespace {
+
+// Sorts the rows by a key taken once per row into one contiguous array (the
+// records lie all over the heap); equal keys keep their current order.
+template <typename KeyOf, typename Less>
+void SortRows(std::vector<int32_t>& rows, bool ascending, KeyOf keyOf, Less less) {
+  using Key = decltype(keyOf(int32_t{}));
+  std::vector<std::pair<Key, int32_t>> keyed;
+  keyed.reserve(rows.size());
+  for (size_t k = 0; k < rows.size(); ++k) keyed.emplace_back(keyOf(rows[k]), static_cast<int32_t>(k));
+  std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+    if (less(a.first, b.first)) return ascending;
+    if (less(b.first, a.first)) return !ascending;
+    return a.second < b.second;
+  });
+  std::vector<int32_t> sorted(rows.size());
+  for (size_t k = 0; k < keyed.size(); ++k) sorted[k] = rows[static_cast<size_t>(keyed[k].second)];
+  rows.swap(sorted);
+}
+
+// The Data texts of the rows, built on two threads.
+std::vector<std::string> DataTexts(const RecordStore& s, const std::vector<int32_t>& rows) {
+  std::vector<std::string> texts(rows.size());
+  auto build = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) texts[k] = s.At(rows[k])->GetText();
+  };
+  std::thread half(build, 0, rows.size() / 2);
+  build(rows.size() / 2, rows.size());
+  half.join();
+  return texts;
+}
+
+}  // namespace
+
 void RecordTableModel::SortByColumn(int column) {
   if (!store_ || column < 0 || column > 3) return;
   ascending_ = !ascending_;
-  const bool up = ascending_;
   const RecordStore& s = *store_;
-  auto by = [up](auto key) {
-    return [up, key](int32_t a, int32_t b) { return up ? key(a) < key(b) : key(b) < key(a); };
-  };
   emit layoutAboutToBeChanged();
   QModelIndexList before = persistentIndexList();
-  std::vector<int32_t> oldRows = rows_;
+  std::vector<int32_t> oldRows = before.isEmpty() ? std::vector<int32_t>() : rows_;
+  auto less = [](const auto& a, const auto& b) { return a < b; };
   switch (column) {
-    case kType: std::stable_sort(rows_.begin(), rows_.end(), by([&s](int32_t i) -> const std::string& { return s.At(i)->name(); })); break;
-    case kSize: std::stable_sort(rows_.begin(), rows_.end(), by([&s](int32_t i) { return s.At(i)->length(); })); break;
-    case kDateTime: std::stable_sort(rows_.begin(), rows_.end(), by([&s](int32_t i) { return s.At(i)->time(); })); break;
+    case kType:
+      SortRows(rows_, ascending_, [&s](int32_t i) { return &s.At(i)->name(); },
+               [](const std::string* a, const std::string* b) { return *a < *b; });
+      break;
+    case kSize: SortRows(rows_, ascending_, [&s](int32_t i) { return s.At(i)->length(); }, less); break;
+    case kDateTime: SortRows(rows_, ascending_, [&s](int32_t i) { return s.At(i)->time(); }, less); break;
     case kData: {
       // Built once for all rows (comparing would build each many times),
       // dropped after the sort.
-      std::vector<std::string> texts(static_cast<size_t>(s.Count()));
-      for (int32_t i : rows_) texts[static_cast<size_t>(i)] = s.At(i)->GetText();
-      std::stable_sort(rows_.begin(), rows_.end(),
-                       by([&texts](int32_t i) -> const std::string& { return texts[static_cast<size_t>(i)]; }));
+      std::vector<std::string> texts = DataTexts(s, rows_);
+      std::vector<int32_t> positions(rows_.size());
+      for (size_t k = 0; k < positions.size(); ++k) positions[k] = static_cast<int32_t>(k);
+      SortRows(positions, ascending_, [&texts](int32_t k) { return &texts[static_cast<size_t>(k)]; },
+               [](const std::string* a, const std::string* b) { return *a < *b; });
+      std::vector<int32_t> sorted(rows_.size());
+      for (size_t k = 0; k < sorted.size(); ++k) sorted[k] = rows_[static_cast<size_t>(positions[k])];
+      rows_.swap(sorted);
       break;
     }
   }
-  // Selections follow their records.
-  std::vector<int> rowOf(static_cast<size_t>(s.Count()), -1);
-  for (size_t r = 0; r < rows_.size(); ++r) rowOf[static_cast<size_t>(rows_[r])] = static_cast<int>(r);
-  QModelIndexList after;
-  for (const QModelIndex& i : before) {
-    int32_t storeIndex = oldRows[static_cast<size_t>(i.row())];
-    after.push_back(index(rowOf[static_cast<size_t>(storeIndex)], i.column()));
+  if (!before.isEmpty()) {
+    // Selections follow their records.
+    std::vector<int> rowOf(static_cast<size_t>(s.Count()), -1);
+    for (size_t r = 0; r < rows_.size(); ++r) rowOf[static_cast<size_t>(rows_[r])] = static_cast<int>(r);
+    QModelIndexList after;
+    for (const QModelIndex& i : before)
+      after.push_back(index(rowOf[static_cast<size_t>(oldRows[static_cast<size_t>(i.row())])], i.column()));
+    changePersistentIndexList(before, after);
   }
-  changePersistentIndexList(before, after);
   emit layoutChanged();
 }
 
