@@ -71,7 +71,9 @@ CSkyHarvesterDlg::CSkyHarvesterDlg(const StartUpPaths& paths, QWidget* parent)
                                                                                     : QString();
   };
   prompts_.folder = [this](const QString& start) { return QFileDialog::getExistingDirectory(this, "Select folder", start); };
-  bridge_.answer = [this](const QString& caption, const QString& text) { return Ask(QMessageBox::Question, caption, text); };
+  bridge_.answer = [this](const QString& caption, const QString& text) {
+    return !closing_ && Ask(QMessageBox::Question, caption, text);
+  };
 
   setWindowTitle("SkyHarvester");
   resize(1000, 640);
@@ -486,7 +488,10 @@ void CSkyHarvesterDlg::closeEvent(QCloseEvent* event) {
   timer_->stop();
   if (!workers_.empty()) {
     bridge_.Abort();
+    closing_ = true;  // a worker's question is answered No at once
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto running = [this] { return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->Done(); }); };
+    while (running()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
     for (auto& w : workers_) w->Join();
     QApplication::restoreOverrideCursor();
   }

@@ -169,6 +169,7 @@ class CSkyHarvesterDlg : public QMainWindow {
   WindowPrompts prompts_;
   int modalDepth_ = 0;
   bool runPending_ = false;
+  bool closing_ = false;
   int automaticRuns_ = 0;
   int64_t lastDeviceCheck_ = 0;
 };

@@ -9,6 +9,7 @@ WorkerThread::~WorkerThread() { Join(); }
 void WorkerThread::Start() {
   thread_ = std::thread([this] {
     work_();
+    done_.store(true);
     QMetaObject::invokeMethod(this, &WorkerThread::finished, Qt::QueuedConnection);
   });
 }

@@ -3,6 +3,7 @@
 // object until `finished` arrived, and the destructor joins, so a window
 // closed during a run waits for it instead of destroying what it uses.
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -16,6 +17,8 @@ class WorkerThread : public QObject {
   ~WorkerThread() override;
   void Start();
   void Join();
+  // The work returned (any thread may ask).
+  bool Done() const { return done_.load(); }
 
  signals:
   // Queued into the window thread after the work returned.
@@ -24,6 +27,7 @@ class WorkerThread : public QObject {
  private:
   std::function<void()> work_;
   std::thread thread_;
+  std::atomic<bool> done_{false};
 };
 
 }  // namespace skyh::ui
