@@ -43,10 +43,8 @@ class RetrievalWindowTest : public QObject {
     QCOMPARE(texts.last(), QString("Stopping communication..."));
     const int all = w.Store().Count();
     QCOMPARE(static_cast<size_t>(all), box.box.memory().size());
-    QCOMPARE(w.windowTitle(), QString("SkyHarvester"));
-    QVERIFY(w.PaneText(4).startsWith("Retrieve data OK. Saved to\""));
-    QCOMPARE(f.FilesIn(f.dir / "out", ".k8"), 1);
-    QVERIFY(w.menuBar()->isEnabled());
+    QVERIFY(w.windowTitle() == "SkyHarvester" && w.PaneText(4).startsWith("Retrieve data OK. Saved to\""));
+    QVERIFY(f.FilesIn(f.dir / "out", ".k8") == 1 && w.menuBar()->isEnabled());
 
     // Abort keeps what arrived and still writes the snapshot.
     connect(&w.Bridge(), &ProgressBridge::textChanged, &w.Bridge(),
@@ -64,10 +62,8 @@ class RetrievalWindowTest : public QObject {
     box.openError = "No box here";
     w.OnGetRecords();
     QVERIFY(f.WaitIdle());
-    QCOMPARE(w.PaneText(4), QString("Retrieve data error."));
-    QCOMPARE(w.Progress().Text(), QString("No box here"));
-    QCOMPARE(w.Store().Count(), aborted);
-    QCOMPARE(f.FilesIn(f.dir / "out", ".k8"), 1);
+    QVERIFY(w.PaneText(4) == "Retrieve data error." && w.Progress().Text() == "No box here");
+    QVERIFY(w.Store().Count() == aborted && f.FilesIn(f.dir / "out", ".k8") == 1);
 
     // A second user of the link: the run waits for the lock, then drops out
     // and leaves the window usable.
@@ -77,8 +73,7 @@ class RetrievalWindowTest : public QObject {
     w.OnGetRecords();
     QVERIFY(f.WaitIdle());
     w.Link().Lock().Unlock();
-    QCOMPARE(box.Frames().size(), frames);
-    QVERIFY(w.menuBar()->isEnabled());
+    QVERIFY(box.Frames().size() == frames && w.menuBar()->isEnabled());
   }
 
   void DueRunWaitsWhileTheWindowIsBusyAndLeavesTheStore() {
@@ -95,9 +90,7 @@ class RetrievalWindowTest : public QObject {
     QCOMPARE(w.AutomaticRunsStarted(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(w.AutomaticRunsStarted(), 1, 30000);
     QVERIFY(f.WaitIdle());
-    QCOMPARE(w.Store().Count(), loaded);
-    QVERIFY(!w.Modified());
-    QCOMPARE(w.windowTitle(), QString("SkyHarvester - a.k8"));
+    QVERIFY(w.Store().Count() == loaded && !w.Modified() && w.windowTitle() == "SkyHarvester - a.k8");
     QVERIFY(f.FilesIn(f.dir / "out", ".k8") > 0);
     QVERIFY(!box.Frames(kCmdEndSession).empty());
   }
