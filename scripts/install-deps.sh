@@ -9,7 +9,7 @@ PACKAGES=(
   libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
   umockdev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
-  xvfb xauth imagemagick
+  xvfb xauth x11-utils imagemagick
 )
 
 missing=()

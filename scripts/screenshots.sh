@@ -31,17 +31,15 @@ INI
 build/default/src/app/skyharvester-cli retrieve >/dev/null
 snapshot=$(ls "$work"/Documents/SkyHarvester/*.k8 | head -n 1)
 
-# One window, one picture: the window opens the snapshot as a desktop entry
-# would, and is photographed once the load has settled.
-shoot() {
-  local name=$1
-  shift
-  xvfb-run -a -s "-screen 0 1000x640x24" bash -c '
-    "$@" &
-    app=$!
-    sleep 5
-    import -window root "'"$root/docs/screenshots/$name"'"
-    kill $app' _ "$@"
-}
-shoot main-window.png build/default/src/app/skyharvester "$snapshot"
-echo "Wrote docs/screenshots/main-window.png"
+# The window opens the snapshot as a desktop entry would: one picture while
+# the progress window still shows the load's last text (it stays 2 s), one
+# once it has closed.
+xvfb-run -a -s "-screen 0 1000x640x24" bash -c '
+  "$1" "$2" &
+  app=$!
+  for _ in $(seq 50); do xwininfo -root -tree 2>/dev/null | grep -q "Load k8 file" && break; sleep 0.1; done
+  import -window root "$3/opening.png"
+  sleep 4
+  import -window root "$3/main-window.png"
+  kill $app' _ build/default/src/app/skyharvester "$snapshot" "$root/docs/screenshots"
+echo "Wrote docs/screenshots/opening.png and main-window.png"
