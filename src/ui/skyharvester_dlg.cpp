@@ -98,7 +98,6 @@ CSkyHarvesterDlg::~CSkyHarvesterDlg() {
 
 void CSkyHarvesterDlg::BuildActions() {
   struct Item {
-    const char* menu;
     const char* text;
     void (CSkyHarvesterDlg::*slot)();
     const char* theme;
@@ -113,39 +112,39 @@ void CSkyHarvesterDlg::BuildActions() {
     return a;
   };
   QMenu* file = menuBar()->addMenu("&File");
-  QAction* open = add(file, {"", "Open", &CSkyHarvesterDlg::OnOpen, "document-open", "open", "Open"});
-  QAction* save = add(file, {"", "Save", &CSkyHarvesterDlg::OnSave, "document-save", "save", "Save"});
-  add(file, {"", "Save as...", &CSkyHarvesterDlg::OnSaveAs, "document-save-as", "save", nullptr});
-  QAction* close = add(file, {"", "Close", &CSkyHarvesterDlg::OnCloseData, "document-close", "close", "Close"});
-  QAction* addFile = add(file, {"", "Add file...", &CSkyHarvesterDlg::OnAddFile, "list-add", "addfile", "Add file..."});
+  QAction* open = add(file, {"Open", &CSkyHarvesterDlg::OnOpen, "document-open", "open", "Open"});
+  QAction* save = add(file, {"Save", &CSkyHarvesterDlg::OnSave, "document-save", "save", "Save"});
+  add(file, {"Save as...", &CSkyHarvesterDlg::OnSaveAs, "document-save-as", "save", nullptr});
+  QAction* close = add(file, {"Close", &CSkyHarvesterDlg::OnCloseData, "document-close", "close", "Close"});
+  QAction* addFile = add(file, {"Add file...", &CSkyHarvesterDlg::OnAddFile, "list-add", "addfile", "Add file..."});
   file->addSeparator();
-  add(file, {"", "E&xit", &CSkyHarvesterDlg::OnExit, nullptr, nullptr, nullptr});
+  add(file, {"E&xit", &CSkyHarvesterDlg::OnExit, nullptr, nullptr, nullptr});
 
   QMenu* tools = menuBar()->addMenu("&Tools");
   QAction* configuration =
-      add(tools, {"", "&Configuration", &CSkyHarvesterDlg::OnConfiguration, "preferences-system", "configuration", "Configuration"});
-  QAction* settings = add(tools, {"", "Settings", &CSkyHarvesterDlg::OnSettings, "document-properties", "settings", "Settings"});
+      add(tools, {"&Configuration", &CSkyHarvesterDlg::OnConfiguration, "preferences-system", "configuration", "Configuration"});
+  QAction* settings = add(tools, {"Settings", &CSkyHarvesterDlg::OnSettings, "document-properties", "settings", "Settings"});
   tools->addSeparator();
-  add(tools, {"", "Update firmware", &CSkyHarvesterDlg::OnUpdateFirmware, nullptr, nullptr, nullptr});
-  add(tools, {"", "Set time", &CSkyHarvesterDlg::OnSetTime, nullptr, nullptr, nullptr});
+  add(tools, {"Update firmware", &CSkyHarvesterDlg::OnUpdateFirmware, nullptr, nullptr, nullptr});
+  add(tools, {"Set time", &CSkyHarvesterDlg::OnSetTime, nullptr, nullptr, nullptr});
   tools->addSeparator();
-  add(tools, {"", "Reset Control box", &CSkyHarvesterDlg::OnResetBoard, nullptr, nullptr, nullptr});
-  add(tools, {"", "Clear flash memory", &CSkyHarvesterDlg::OnClearFlash, nullptr, nullptr, nullptr});
+  add(tools, {"Reset Control box", &CSkyHarvesterDlg::OnResetBoard, nullptr, nullptr, nullptr});
+  add(tools, {"Clear flash memory", &CSkyHarvesterDlg::OnClearFlash, nullptr, nullptr, nullptr});
 
   QMenu* data = menuBar()->addMenu("&Data");
-  QAction* get = add(data, {"", "&Get records", &CSkyHarvesterDlg::OnGetRecords, "network-receive", "getrecords", "Get records"});
+  QAction* get = add(data, {"&Get records", &CSkyHarvesterDlg::OnGetRecords, "network-receive", "getrecords", "Get records"});
   data->addSeparator();
-  add(data, {"", "Remove duplicated...", &CSkyHarvesterDlg::OnRemoveDuplicated, nullptr, nullptr, nullptr});
+  add(data, {"Remove duplicated...", &CSkyHarvesterDlg::OnRemoveDuplicated, nullptr, nullptr, nullptr});
   QMenu* order = data->addMenu("Order...");
-  add(order, {"", "Ascending", &CSkyHarvesterDlg::OnAscending, nullptr, nullptr, nullptr});
-  add(order, {"", "Descending", &CSkyHarvesterDlg::OnDescending, nullptr, nullptr, nullptr});
+  add(order, {"Ascending", &CSkyHarvesterDlg::OnAscending, nullptr, nullptr, nullptr});
+  add(order, {"Descending", &CSkyHarvesterDlg::OnDescending, nullptr, nullptr, nullptr});
   data->addSeparator();
-  QAction* ascii = add(data, {"", "Generate ASCII", &CSkyHarvesterDlg::OnGenerateAscii, "text-x-generic", "ascii", "ASCII"});
-  add(data, {"", "&Export ASCII", &CSkyHarvesterDlg::OnExportAscii, nullptr, nullptr, nullptr});
-  add(data, {"", "E&xport K8", &CSkyHarvesterDlg::OnExportK8, nullptr, nullptr, nullptr});
+  QAction* ascii = add(data, {"Generate ASCII", &CSkyHarvesterDlg::OnGenerateAscii, "text-x-generic", "ascii", "ASCII"});
+  add(data, {"&Export ASCII", &CSkyHarvesterDlg::OnExportAscii, nullptr, nullptr, nullptr});
+  add(data, {"E&xport K8", &CSkyHarvesterDlg::OnExportK8, nullptr, nullptr, nullptr});
 
   QMenu* help = menuBar()->addMenu("&Help");
-  QAction* about = add(help, {"", "&About ...", &CSkyHarvesterDlg::OnAbout, nullptr, nullptr, nullptr});
+  QAction* about = add(help, {"&About ...", &CSkyHarvesterDlg::OnAbout, nullptr, nullptr, nullptr});
   about->setShortcuts({QKeySequence("Alt+/"), QKeySequence("Alt+?")});
 
   toolBar_ = addToolBar("Toolbar");
@@ -233,8 +232,6 @@ void CSkyHarvesterDlg::BuildCentre() {
   layout->addWidget(list_, 1);
   setCentralWidget(centre);
 }
-
-void CSkyHarvesterDlg::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
 
 void CSkyHarvesterDlg::Initialise() {
   LoadConfiguration(paths_.iniPath, config_, &debug_);

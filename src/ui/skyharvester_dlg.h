@@ -120,7 +120,6 @@ class CSkyHarvesterDlg : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildActions();
