@@ -11,6 +11,9 @@
 #include "core/start_up.h"
 #include "data/batch_conversion.h"
 #include "records/scenario_list.h"
+#ifdef SKYH_WITH_UI
+#include "ui/run_window.h"
+#endif
 
 namespace {
 
@@ -32,9 +35,11 @@ int main(int argc, char** argv) {
   // Batch mode has no window to load the list later, and its ASCII files
   // depend on it.
   options.loadScenarioList = [](const std::string& folder) { skyh::GetScenarioList().Load(skyh::WithSlash(folder) + "ScnList.dat"); };
-  // One argument is a file for the window to open; any other count but none
-  // is the command-line mode, which a script runs and must see fail.
-  const bool batch = arguments.size() >= 2;
+  // "-ASCII" anywhere chooses the batch conversion, which a script runs and
+  // must see fail; otherwise every argument is a data file for the window to
+  // open (a desktop entry's %F).
+  bool batch = false;
+  for (const std::string& a : arguments) batch = batch || a == "-ASCII";
   options.failuresExitOne = batch;
   skyh::StartUpPaths paths;
   if (auto code = skyh::StartUp(options, paths)) return *code;
@@ -44,7 +49,12 @@ int main(int argc, char** argv) {
     skyh::SetLog(nullptr);
     return code;
   }
-  std::fprintf(stderr, "The SkyHarvester window is not built yet; use skyharvester-cli.\n");
+#ifdef SKYH_WITH_UI
+  int code = skyh::ui::RunMainWindow(argc, argv, paths, arguments);
+#else
+  std::fprintf(stderr, "This build has no window; use skyharvester-cli.\n");
+  int code = 0;
+#endif
   skyh::SetLog(nullptr);
-  return 0;
+  return code;
 }

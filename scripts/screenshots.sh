@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Pictures of the main window for the README: retrieves from the bundled
+# simulator with the command-line tool, then opens the snapshot in the window
+# under Xvfb and writes PNGs into docs/screenshots/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+cmake --build --preset default --target skyharvester-cli skyharvester-sim skyharvester >/dev/null
+
+work=$(mktemp -d /tmp/skyharvester-shots.XXXXXX)
+export HOME="$work" XDG_CONFIG_HOME="$work/.config" XDG_DOCUMENTS_DIR="$work/Documents" TZ=UTC
+mkdir -p "$XDG_CONFIG_HOME/SkyHarvester" "$XDG_DOCUMENTS_DIR" docs/screenshots
+
+build/default/sim/skyharvester-sim --pty --link "$work/box" --days 3 --interval 15 >"$work/sim.out" 2>&1 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -e "$work/box" ] && break; sleep 0.1; done
+
+cat >"$XDG_CONFIG_HOME/SkyHarvester/SkyHarvester.ini" <<INI
+[general]
+configuration=$root/demo/
+[automatic]
+ascii_path=$work/Documents/SkyHarvester/
+RecPeriod=1
+[communication]
+type=1
+port=$work/box
+retrieve_limited=0
+ViewUnknown=1
+INI
+build/default/src/app/skyharvester-cli retrieve >/dev/null
+snapshot=$(ls "$work"/Documents/SkyHarvester/*.k8 | head -n 1)
+
+# The window opens the snapshot as a desktop entry would: one picture while
+# the progress window still shows the load's last text (it stays 2 s), one
+# once it has closed.
+xvfb-run -a -s "-screen 0 1000x640x24" bash -c '
+  "$1" "$2" &
+  app=$!
+  for _ in $(seq 50); do xwininfo -root -tree 2>/dev/null | grep -q "Load k8 file" && break; sleep 0.1; done
+  import -window root "$3/opening.png"
+  sleep 4
+  import -window root "$3/main-window.png"
+  kill $app' _ build/default/src/app/skyharvester "$snapshot" "$root/docs/screenshots"
+echo "Wrote docs/screenshots/opening.png and main-window.png"
