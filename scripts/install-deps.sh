@@ -8,6 +8,9 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
   umockdev
+  # The Debian package and its test.
+  dpkg-dev fakeroot file lintian help2man desktop-file-utils appstream shared-mime-info
+  systemd bash-completion
 )
 
 missing=()
