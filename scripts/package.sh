@@ -7,15 +7,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=$(realpath -m "${1:-build/package}")
 
-# -ffile-prefix-map of dpkg-buildflags names the source folder; the same folder
-# on each run keeps ccache's hits.
+# Without -g (the package is stripped anyway) ccache shares its results
+# between build folders.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+flags() { dpkg-buildflags --get "$1" | sed -E 's/(^| )-g( |$)/ /'; }
+CFLAGS="$(flags CFLAGS) $(flags CPPFLAGS)"
+CXXFLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)"
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CFLAGS CXXFLAGS LDFLAGS
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+# Debian's -O2 rather than CMake's -O3 for Release.
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
+  -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_INSTALL_PREFIX=/usr \
   -DSKYH_BUILD_TESTS=OFF -DSKYH_BUILD_BENCH=OFF -DSKYH_BUILD_FUZZ=OFF -DSKYH_SANITIZE=OFF >&2
 cmake --build "$dir" >&2
 rm -f "$dir"/skyharvester_*.deb
