@@ -116,7 +116,7 @@ complete_words() {
 [ "$(complete_words skyharvester-cli retrieve --p)" = "--port --phone" ] || fail "completion of options"
 [ "$(complete_words skyharvester-cli firmware --link "")" = "usb serial modem" ] || fail "completion of links"
 ports=$(complete_words skyharvester-cli time get --port /dev/tty)
-expected=$(ls -d /dev/ttyUSB* /dev/ttyACM* /dev/ttyS* 2>/dev/null | tr '\n' ' ' | sed 's/ $//')
+expected=$(shopt -s nullglob; ports=(/dev/ttyUSB* /dev/ttyACM* /dev/ttyS*); echo "${ports[*]}")
 [ "$ports" = "$expected" ] || fail "completion of ports: \"$ports\", expected \"$expected\""
 
 if [ "$failures" -ne 0 ]; then
