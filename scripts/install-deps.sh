@@ -10,6 +10,9 @@ PACKAGES=(
   umockdev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
   xvfb xauth x11-utils imagemagick
+  # The Debian package and its test.
+  dpkg-dev fakeroot file lintian help2man desktop-file-utils appstream shared-mime-info
+  systemd bash-completion
 )
 
 missing=()

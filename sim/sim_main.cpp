@@ -13,6 +13,7 @@
 #include "control_box.h"
 #include "core/text_util.h"
 #include "core/time_util.h"
+#include "core/version.h"
 #include "demo_instrument.h"
 
 using namespace skyh;
@@ -83,6 +84,7 @@ const char kUsage[] =
     "\n"
     "  --verbose             trace every chunk in both directions on standard error\n"
     "  --help                show this text\n"
+    "  --version             show the version\n"
     "\n"
     "SIGINT or SIGTERM ends the simulator cleanly.\n";
 
@@ -90,7 +92,7 @@ enum Option {
   kPty = 1000, kLink, kTcp, kStdio, kMemory, kEmpty, kSave, kGenerate, kDays, kInterval, kStart, kSeed,
   kInstrument, kBaud, kClockOffset, kFirmware, kFirmwareBytes, kBootVersion, kBootVersionAfter, kBlockSize,
   kKey, kNoBootLoader, kRebootMs, kVersionAfter, kModem, kModemNoEcho, kModemDial, kModemFailingDials,
-  kFaultSeed, kCorrupt, kDrop, kSilentAfter, kSlow, kEcho, kLate, kLateMs, kVerbose, kHelp,
+  kFaultSeed, kCorrupt, kDrop, kSilentAfter, kSlow, kEcho, kLate, kLateMs, kVerbose, kHelp, kShowVersion,
 };
 
 bool ParseInt(const char* text, long long low, long long high, long long& out) {
@@ -202,6 +204,7 @@ int main(int argc, char** argv) {
       {"late-ms", required_argument, nullptr, kLateMs},
       {"verbose", no_argument, nullptr, kVerbose},
       {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kShowVersion},
       {nullptr, 0, nullptr, 0},
   };
   enum class Serve { Pty, Tcp, Stdio } serve = Serve::Pty;
@@ -323,6 +326,9 @@ int main(int argc, char** argv) {
         break;
       case kVerbose: verbose = true; break;
       case kHelp: std::fputs(kUsage, stdout); return 0;
+      case kShowVersion:
+        std::printf("skyharvester-sim %d.%d.%d\n", kVersionMajor, kVersionMinor, kVersionRevision);
+        return 0;
       default: std::fputs(kUsage, stderr); return 2;
     }
   }

@@ -33,6 +33,9 @@ static void PrintUsage(FILE* out) {
                kVersionMajor, kVersionMinor, kVersionRevision);
   for (const CliCommand& c : CliCommands()) std::fprintf(out, "  %-22s %s\n", c.name, c.synopsis);
   std::fprintf(out,
+               "\nOptions:\n"
+               "  -h, --help             show this text\n"
+               "  --version              show the version\n"
                "\nThe tool reads the same SkyHarvester.ini as the window (settings folder:\n"
                "$XDG_CONFIG_HOME/SkyHarvester, else ~/.config/SkyHarvester).\n"
                "Exit codes: 0 success, 1 error, 2 aborted.\n");

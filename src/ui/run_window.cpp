@@ -11,6 +11,7 @@ namespace skyh::ui {
 int RunMainWindow(int argc, char** argv, const StartUpPaths& paths, const std::vector<std::string>& files) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("SkyHarvester");
+  QGuiApplication::setDesktopFileName("org.skyharvester.SkyHarvester");
   QApplication::setWindowIcon(QIcon(":/icons/app.svg"));
   CSkyHarvesterDlg window(paths);
   window.show();
