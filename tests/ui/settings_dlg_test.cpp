@@ -1,6 +1,7 @@
 // The settings editor, its edit dialog, .set files and sending after
 // closing to the in-process simulated box.
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
