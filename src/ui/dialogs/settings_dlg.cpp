@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "settings/set_file.h"
 #include "settings/settings_item_boolean.h"
@@ -45,7 +46,9 @@ CSettingsDlg::CSettingsDlg(CSettingsItemList& items, QWidget* parent)
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->verticalHeader()->hide();
   list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
-  list_->setColumnWidth(0, 100);
+  // Long parameter names stay readable.
+  list_->resizeColumnToContents(0);
+  list_->setColumnWidth(0, std::max(100, list_->columnWidth(0)));
   list_->setColumnWidth(1, 80);
   list_->setColumnWidth(2, 300);
   list_->horizontalHeader()->setStretchLastSection(true);
@@ -64,7 +67,7 @@ CSettingsDlg::CSettingsDlg(CSettingsItemList& items, QWidget* parent)
   layout->setMenuBar(menu);
   layout->addWidget(list_, 1);
   layout->addLayout(bottom);
-  resize(560, 420);
+  resize(720, 460);
 }
 
 bool CSettingsDlg::SendAfterClosing() const { return sendAfter_->isChecked(); }

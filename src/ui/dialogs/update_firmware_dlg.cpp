@@ -48,6 +48,7 @@ CUpdateFirmwareDlg::CUpdateFirmwareDlg(LinkProvider link, const CConfiguration& 
   fileName_ = new QLineEdit(fileFrame);
   fileName_->setObjectName("fileName");
   fileName_->setReadOnly(true);
+  fileName_->setMinimumWidth(fileName_->fontMetrics().horizontalAdvance("/home/station/firmware/SP_2.5.0.phx"));
   browse_ = new QPushButton("...", fileFrame);
   browse_->setObjectName("browse");
   browse_->setFixedWidth(browse_->fontMetrics().horizontalAdvance("....") + 24);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "demo_instrument.h"
+#include "link/ccom_serial.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
 #include "ui/dialogs/config_dlg.h"
@@ -69,7 +70,6 @@ int main(int argc, char** argv) {
   auto items = BuildSettingsItems(demo + "ParDesc.dat", demo + "SPD7FF0201.par", SettingsAreaOf(record));
   if (items) {
     CSettingsDlg settingsDlg(*items);
-    settingsDlg.resize(620, 460);
     settingsDlg.show();
     QApplication::processEvents();
     const bool shot = settingsDlg.grab().save(out + "settings" + suffix + ".png");
@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
     ok &= shot;
   }
 
-  CUpdateFirmwareDlg firmwareDlg(LinkProvider{}, config, "/nonexistent/SkyHarvester.ini");
+  CComSerial serial;
+  serial.SetPortName("/dev/ttyUSB0");
+  CUpdateFirmwareDlg firmwareDlg([&] { return LinkAccess{&serial, nullptr}; }, config, "/nonexistent/SkyHarvester.ini");
   ok &= Save(firmwareDlg, out + "firmware" + suffix + ".png");
   return ok ? 0 : 1;
 }
