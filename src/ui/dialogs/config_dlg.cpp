@@ -345,9 +345,10 @@ void CConfigDlg::OnPhoneChanged() {
   const QString text = phone_->text();
   const QString clean = Q(CleanPhoneNumber(text.toStdString()));
   if (clean == text) return;
-  const int caret = phone_->cursorPosition();
+  // The caret keeps its place among the characters that stay.
+  const int caret = static_cast<int>(CleanPhoneNumber(text.left(phone_->cursorPosition()).toStdString()).size());
   phone_->setText(clean);
-  phone_->setCursorPosition(std::min<int>(caret, clean.size()));
+  phone_->setCursorPosition(caret);
 }
 
 template <typename T>
