@@ -4,19 +4,14 @@
 #include <memory>
 #include <string>
 
-#include <span>
-
 #include "app/cli_commands.h"
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
 #include "app/cli_retrieval_common.h"
 #include "app/cli_session.h"
 #include "core/folders.h"
-#include "data/retrieval_workers.h"
 #include "link/link_selection.h"
-#include "records/settings_area.h"
-#include "settings/build_settings_items.h"
-#include "settings/set_file.h"
+#include "settings/firmware_backup.h"
 #include "protocol/firmware_assets.h"
 #include "protocol/firmware_file_choice.h"
 #include "protocol/firmware_update.h"
@@ -62,36 +57,19 @@ class TerminalView : public IFirmwareView {
   const TerminalPrompt* prompt;
 };
 
-// Retrieves the records (a K8 snapshot in the files folder) and saves the
-// box's settings beside it, since an update may leave the memory in an
-// unknown state. False when either could not be done.
+// The backup every front end offers before an update, on the terminal.
 bool Backup(CliContext& ctx, const CConfiguration& config, CCom& link, TerminalProgress& progress) {
-  RecordStore store;
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
-  WorkerResult result = RunInteractiveRetrieval(env);
+  FirmwareBackupResult backup =
+      RunFirmwareBackup(link, ProcessCommunicationLock(), config, ctx.paths.iniPath, progress, status);
   progress.EndLine();
-  if (result.status != kRetrievalFinished || !result.filesWritten) {
-    std::fprintf(stderr, "Backup failed (%s): the update does not start.\n", result.text.c_str());
+  if (backup.records >= 0) std::printf("Records saved: %d, in %s\n", backup.records, config.outputDirectory.c_str());
+  if (!backup.ok) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s", backup.error.c_str());
     return false;
   }
-  std::printf("Records saved: %d, in %s\n", store.Count(), config.outputDirectory.c_str());
-  const CRecord* header = store.Header();
-  const std::string dir = WithSlash(config.configurationDirectory);
-  auto items = header ? BuildSettingsItems(dir + "ParDesc.dat", dir + store.parameterFileName,
-                                           SettingsAreaOf(std::span<const uint8_t>(header->raw(), header->length())))
-                      : nullptr;
-  if (!items) {
-    std::fprintf(stderr, "Can't load \"%s\" file\nor the file is invalid.\nBackup failed: the update does not start.\n",
-                 store.parameterFileName.c_str());
-    return false;
-  }
-  const std::string path = config.outputDirectory + ProposedSetFileName(*items);
-  if (!SaveSetFile(path, *items)) {
-    std::fprintf(stderr, "Can't write %s\nBackup failed: the update does not start.\n", path.c_str());
-    return false;
-  }
-  std::printf("Settings saved: %s\n", path.c_str());
+  std::printf("Settings saved: %s\n", backup.setFilePath.c_str());
   return true;
 }
 

@@ -46,6 +46,15 @@ bool CComModem::IsValidPhoneNumber(const std::string& number) {
   return number.find_first_not_of("0123456789*#,", start) == std::string::npos;
 }
 
+std::string CleanPhoneNumber(const std::string& text) {
+  std::string clean;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if ((c >= '0' && c <= '9') || c == '*' || c == '#' || c == ',' || (i == 0 && c == '+')) clean += c;
+  }
+  return clean;
+}
+
 void CComModem::Pause(uint32_t ms) {
   std::mutex m;
   std::condition_variable never;

@@ -36,4 +36,9 @@ class CComModem : public CComSerial {
   std::string phoneNumber;
 };
 
+// The number as the configuration dialog keeps it: an optional leading "+"
+// (modems dial international numbers with it), then only the characters of
+// "0123456789*#,". Open dials such a number as it is.
+std::string CleanPhoneNumber(const std::string& text);
+
 }  // namespace skyh

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 namespace skyh {
 namespace {
@@ -54,6 +56,16 @@ bool ListSerialPorts(std::vector<std::string>& target) {
   sp_free_port_list(ports);
   std::sort(found.begin(), found.end(), NaturalLess);
   found.erase(std::unique(found.begin(), found.end()), found.end());
+  target.insert(target.end(), found.begin(), found.end());
+  return !found.empty();
+}
+
+bool ListStableSerialPorts(std::vector<std::string>& target, const std::string& folder) {
+  std::error_code ec;
+  std::vector<std::string> found;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    found.push_back(it->path().string());
+  std::sort(found.begin(), found.end(), NaturalLess);
   target.insert(target.end(), found.begin(), found.end());
   return !found.empty();
 }

@@ -30,7 +30,7 @@ TEST(ModemLinkE2e, DialsWithAndWithoutEchoRunsTheProtocolAndRedialsAfterClose) {
     auto box = [&bridge] { return bridge.Box(); };
     CComModem link;
     link.SetPortName(bridge.Path());
-    link.SetPhoneNumber("0612345678");
+    link.SetPhoneNumber(CleanPhoneNumber("+33 612 345 678"));  // as the configuration dialog keeps it
     ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
     EXPECT_EQ(link.GetDescription(), bridge.Path() + ": Connected");
     EXPECT_TRUE(box()->modem().connected());

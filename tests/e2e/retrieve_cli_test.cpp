@@ -191,9 +191,15 @@ TEST_F(RetrieveCli, AfterAFileCouldNotBeWrittenTheNextRunDoublesNothing) {
   test::WriteCliIni(home, Ini(demo.bridge.Path(), "retrieve_limited=0\n[automatic]\nRecPeriod=1\nbasename=Site_%HEAD%\n"));
   const std::string out = home / "out";
   std::filesystem::create_directories(out);
-  // Something in the way of the newest day's .SUN file.
+  // Something in the way of the newest day's .SUN file (the newest SUN
+  // record's day: at night the newest records are of other types).
   DateTimeFields day;
-  const int64_t newest = sim::UnpackTime(sim::RecordPackedTime(demo.bridge.Box()->memory().records().back()));
+  int64_t newest = -1;
+  {
+    auto box = demo.bridge.Box();
+    for (const auto& record : box->memory().records())
+      if (!record.empty() && record[0] == sim::kDemoSun) newest = sim::UnpackTime(sim::RecordPackedTime(record));
+  }
   ASSERT_TRUE(TimeToFields(newest, day));
   const std::string sun = out + Sprintf("/Site_1234%04d%02d%02d.SUN", day.year, day.month, day.day);
   std::filesystem::create_directory(sun);

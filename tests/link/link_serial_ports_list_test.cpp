@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "link/serial_ports_list.h"
+#include "support/temp_dir.h"
 #include "support/umockdev_run.h"
 
 namespace skyh {
@@ -19,6 +20,16 @@ TEST(SerialPortsList, NaturalOrderComparesNumbersByValue) {
   EXPECT_TRUE(NaturalLess("ttyS", "ttyS0"));
   EXPECT_FALSE(NaturalLess("ttyS0", "ttyS"));
   EXPECT_TRUE(NaturalLess("a99999999999999999999999", "a100000000000000000000000"));
+}
+
+TEST(SerialPortsList, StableNamesComeFromTheByIdFolderInNaturalOrder) {
+  test::TempDir dir;
+  for (const char* name : {"usb-Box_10-if00", "usb-Box_2-if00"}) test::WriteFile(dir / name, "");
+  std::vector<std::string> names = {"/dev/ttyS0"};
+  EXPECT_TRUE(ListStableSerialPorts(names, dir.path()));
+  EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyS0", dir / "usb-Box_2-if00", dir / "usb-Box_10-if00"}));
+  EXPECT_FALSE(ListStableSerialPorts(names, dir / "absent/"));
+  EXPECT_EQ(names.size(), 3u);
 }
 
 // Under umockdev the system has exactly the ports ttyUSB10 and ttyUSB2.
