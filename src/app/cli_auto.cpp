@@ -13,7 +13,6 @@
 #include "core/text_util.h"
 #include "core/time_util.h"
 #include "data/auto_schedule.h"
-#include "link/link_selection.h"
 #include "records/packed_time.h"
 
 namespace skyh::cli {
@@ -107,8 +106,8 @@ int RunAuto(CliContext& ctx) {
     return kExitError;
   }
 
-  LinkSelection links;
-  CCom& link = links.Select(config);
+  LinkSession session;
+  session.Choose(config);
   TerminalProgress terminal(RetrievalProgressOptions());
   RunProgress progress(terminal);
   TerminalStatusLine status(terminal);
@@ -130,9 +129,10 @@ int RunAuto(CliContext& ctx) {
     if (tick.powerRequest) power.Set(tick.keepAwake);
     if (tick.startRun) {
       RecordStore store;
-      RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+      RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
       const int64_t started = NowNanoseconds();
       WorkerResult result = RunAutomaticRetrieval(env);
+      TakeRetrievedStore(result.outcome, store);
       terminal.EndLine();
       PrintRunSummary(result, store, FilesChangedSince(config.outputDirectory, started));
       std::fflush(stdout);

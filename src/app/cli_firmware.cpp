@@ -13,7 +13,6 @@
 #include "app/cli_session.h"
 #include "core/folders.h"
 #include "data/retrieval_workers.h"
-#include "link/link_selection.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
 #include "settings/set_file.h"
@@ -65,11 +64,12 @@ class TerminalView : public IFirmwareView {
 // Retrieves the records (a K8 snapshot in the files folder) and saves the
 // box's settings beside it, since an update may leave the memory in an
 // unknown state. False when either could not be done.
-bool Backup(CliContext& ctx, const CConfiguration& config, CCom& link, TerminalProgress& progress) {
+bool Backup(CliContext& ctx, const CConfiguration& config, LinkSession& session, TerminalProgress& progress) {
   RecordStore store;
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+  RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
   WorkerResult result = RunInteractiveRetrieval(env);
+  TakeRetrievedStore(result.outcome, store);
   progress.EndLine();
   if (result.status != kRetrievalFinished || !result.filesWritten) {
     std::fprintf(stderr, "Backup failed (%s): the update does not start.\n", result.text.c_str());
@@ -118,7 +118,6 @@ int RunFirmware(CliContext& ctx) {
   const std::string path = options.Positional()[0];
   FirmwareUpdateOptions updateOptions;
   updateOptions.assetsDirectory = options.Value("assets", ctx.paths.configurationDirectory);
-  updateOptions.lock = &ProcessCommunicationLock();
 
   TerminalProgress progress(FirmwareProgressOptions());
   TerminalPrompt prompt(options.Has("yes"), progress);
@@ -139,18 +138,18 @@ int RunFirmware(CliContext& ctx) {
     return kExitError;
   }
 
-  LinkSelection links;
-  CCom& link = links.Select(config);
+  LinkSession session;
+  session.Choose(config);
   InterruptGuard interrupts;
 
   const bool backup = options.Has("backup") ||
                       (!options.Has("no-backup") &&
                        prompt.AskYesNo("Info", "Retrieve the records and save the settings before the update?"));
-  if (backup && !Backup(ctx, config, link, progress)) return InterruptRequested() ? kExitAborted : kExitError;
+  if (backup && !Backup(ctx, config, session, progress)) return InterruptRequested() ? kExitAborted : kExitError;
 
   int result;
   {
-    CFirmwareUpdate update(link, progress, prompt, view, updateOptions);
+    CFirmwareUpdate update(session, progress, prompt, view, updateOptions);
     update.SetFile(file);
     update.Start();
     // The command ends only when its worker has.

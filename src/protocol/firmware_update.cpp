@@ -6,7 +6,6 @@
 #include "core/format.h"
 #include "core/log_file.h"
 #include "link/ccom.h"
-#include "link/media_steps.h"
 #include "protocol/aes_cbc.h"
 #include "protocol/firmware_blocks.h"
 
@@ -30,9 +29,9 @@ const char* UpdateResultText(int result) {
   }
 }
 
-CFirmwareUpdate::CFirmwareUpdate(CCom& link, IProgressSink& progress, IPrompt& prompt, IFirmwareView& view,
-                                 FirmwareUpdateOptions options)
-    : link(link), progress(progress), prompt(prompt), view(view), options(std::move(options)) {}
+CFirmwareUpdate::CFirmwareUpdate(LinkSession& session, IProgressSink& progress, IPrompt& prompt,
+                                 IFirmwareView& view, FirmwareUpdateOptions options)
+    : session(session), link(session.Active()), progress(progress), prompt(prompt), view(view), options(std::move(options)) {}
 
 CFirmwareUpdate::~CFirmwareUpdate() {
   RequestStop();
@@ -139,12 +138,11 @@ bool CFirmwareUpdate::LoadAssets() {
 }
 
 int CFirmwareUpdate::OpenMedia() {
-  return skyh::OpenMedia(link) ? kUpdateSuccess : kUpdateError;
+  return lease.Open() ? kUpdateSuccess : kUpdateError;
 }
 
 void CFirmwareUpdate::CloseMedia() {
-  link.EndSession();
-  skyh::CloseMedia(link);
+  lease.Close(true);
   view.ShowLinkDescription(link.GetDescription());
 }
 
@@ -389,16 +387,9 @@ int CFirmwareUpdate::RunUpdate() {
   // Nothing goes to the box unless everything the run may need is here.
   if (!LoadAssets()) return kUpdateError;
 
-  std::optional<CommunicationLockHolder> holder;
-  if (options.lock) {
-    holder.emplace(*options.lock, CommunicationLock::kOperatorWaitMs);
-    if (!holder->Held()) {
-      SetStatus(LinkBusyText());
-      return kUpdateError;
-    }
-  }
-  if (OpenMedia() != kUpdateSuccess) {
-    SetStatus(link.GetLastErrorText());
+  lease = session.Acquire(LinkSession::kOperatorWaitMs, true);
+  if (!lease) {
+    SetStatus(lease.ErrorText());
     return kUpdateError;
   }
   view.EnableControls(false);
@@ -409,6 +400,7 @@ int CFirmwareUpdate::RunUpdate() {
 
   CloseStopEvent();
   CloseMedia();
+  lease.Release();
   view.EnableControls(true);
   SetTotalPosition(0);
 

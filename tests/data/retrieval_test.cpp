@@ -81,9 +81,11 @@ class RetrievalTest : public ::testing::Test {
   int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
     RetrievalEnv env{link, config, ini, rec, rec, false};
-    int status = Retrieve(env, store, out);
+    RetrievalOutcome outcome = Retrieve(env);
+    TakeRetrievedStore(outcome, store);
     link.Close();
-    return status;
+    if (out) *out = outcome;
+    return outcome.status;
   }
   std::string Last() { return CIniFile(ini).GetString("head_1234", "last", ""); }
   std::string LastCrc() { return CIniFile(ini).GetString("head_1234", "last_crc", ""); }
@@ -408,10 +410,12 @@ TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
 
 struct WorkerFixture : RetrievalTest {
   WorkerResult RunAuto(BoxLink& link) {
-    RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
-    return RunAutomaticRetrieval(env);
+    LinkSession session(link);
+    RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
+    WorkerResult result = RunAutomaticRetrieval(env);
+    TakeRetrievedStore(result.outcome, store);
+    return result;
   }
-  CommunicationLock lock;
 };
 
 TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten) {
@@ -467,7 +471,8 @@ TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) 
 TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIsAnError) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
-  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  LinkSession session(link);
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
   // The snapshot cannot be written: "last" stays, so the next run takes the records again.
   config.outputDirectory = dir / "blocked";
   test::WriteFile(dir / "blocked", "not a folder");
@@ -482,7 +487,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   config.outputDirectory = dir / "out/";
   const std::string unwritable = dir / "no-such-folder/SkyHarvester.ini";
   for (bool automatic : {false, true}) {
-    RetrievalWorkerEnv bad{link, lock, config, unwritable, store, rec, rec, 0};
+    RetrievalWorkerEnv bad{session, config, unwritable, rec, rec, 0};
     r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
     EXPECT_EQ(r.status, kRetrievalFinished);
     EXPECT_TRUE(r.filesWritten);
@@ -493,7 +498,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
   RetrievalEnv direct{link, config, unwritable, rec, rec, false};
-  EXPECT_EQ(Retrieve(direct, store), kRetrievalError);
+  EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
 
@@ -506,7 +511,8 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
 TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
-  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  LinkSession session(link);
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
   WorkerResult r = RunInteractiveRetrieval(env);
   ASSERT_EQ(r.status, kRetrievalFinished);
   EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
@@ -517,17 +523,16 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   EXPECT_TRUE(snapshot);
 
   // Another user holds the link: the run is dropped and closes its display.
-  ASSERT_TRUE(lock.TryLockFor(0));
-  std::thread other([&] {
-    Recorder r2;
-    RetrievalWorkerEnv env2{link, lock, config, ini, store, r2, r2, 0};
-    WorkerResult dropped = RunInteractiveRetrieval(env2);
-    EXPECT_EQ(dropped.status, -1);
-    EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
-    EXPECT_TRUE(r2.texts.empty());
-  });
-  other.join();
-  lock.Unlock();
+  ManualClock clock;
+  session.SetClock(&clock);
+  LinkLease other = session.Acquire(0, false);
+  ASSERT_TRUE(other);
+  Recorder r2;
+  RetrievalWorkerEnv env2{session, config, ini, r2, r2, 0};
+  WorkerResult dropped = RunInteractiveRetrieval(env2);
+  EXPECT_EQ(dropped.status, -1);
+  EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
+  EXPECT_TRUE(r2.texts.empty());
 }
 
 TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
@@ -544,20 +549,21 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
     }
   } watch;
   watch.walking = &walking;
-  RetrievalWorkerEnv env{link, lock, config, ini, store, watch, watch, 50};
-  std::thread retrieval([&] { RunAutomaticRetrieval(env); });
+  LinkSession session(link);
+  RetrievalWorkerEnv env{session, config, ini, watch, watch, 50};
+  WorkerResult result;
+  std::thread retrieval([&] { result = RunAutomaticRetrieval(env); });
   std::thread clock([&] {
     while (!walking) std::this_thread::yield();
-    CommunicationLockHolder holder(lock, CommunicationLock::kOperatorWaitMs);
-    ASSERT_TRUE(holder.Held());
+    LinkLease lease = session.Acquire();
+    ASSERT_TRUE(lease);
     stepsWhenTimeRead = static_cast<int>(link.Frames(0x44).size());
-    link.Open();
     int64_t boxTime = 0;
-    EXPECT_EQ(link.GetDateTime(boxTime), kComOk);
-    link.Close();
+    EXPECT_EQ(lease.Link().GetDateTime(boxTime), kComOk);
   });
   retrieval.join();
   clock.join();
+  TakeRetrievedStore(result.outcome, store);  // on the caller's thread, once the run ended
   // The clock was read after the whole walk, which lost nothing.
   EXPECT_EQ(stepsWhenTimeRead.load(), static_cast<int>(link.Frames(0x44).size()));
   EXPECT_EQ(Stored(), NewestFirst(link));

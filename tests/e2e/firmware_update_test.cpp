@@ -45,10 +45,11 @@ struct UpdateRun {
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
+  LinkSession session;
   CFirmwareUpdate update;
 
   explicit UpdateRun(sim::BoxOptions box, FirmwareUpdateOptions* options = nullptr)
-      : link(std::move(box)), update(link, progress, prompt, view, options ? *options : fixture.Options()) {
+      : link(std::move(box)), session(link), update(session, progress, prompt, view, options ? *options : fixture.Options()) {
     update.SetFile(fixture.phx);
   }
   const RecordingView::Box& Summary() const { return view.boxes.back(); }
@@ -223,7 +224,8 @@ TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
-  CFirmwareUpdate update(link, progress, prompt, view, fixture.Options());
+  LinkSession session(link);
+  CFirmwareUpdate update(session, progress, prompt, view, fixture.Options());
   update.SetFile(fixture.phx);
 
   EXPECT_EQ(update.RunUpdate(), kUpdateSuccess);
@@ -268,22 +270,20 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
 }
 
 TEST(FirmwareUpdateE2E, AnUpdateWaitsForTheLinkAndLeavesABusyLinkAlone) {
-  test::FirmwareFixture other;
-  CommunicationLock lock;
-  FirmwareUpdateOptions options = other.Options();
-  options.lock = &lock;
-  ASSERT_TRUE(lock.TryLockFor(0));  // a retrieval holds the link
-  UpdateRun busy(Box(true, 2), &options);
-  EXPECT_EQ(busy.update.RunUpdate(), kUpdateError);
-  EXPECT_TRUE(busy.link.written.empty());
-  EXPECT_EQ(busy.link.opens, 0);
-  lock.Unlock();
-
+  UpdateRun run(Box(true, 2));
+  ManualClock clock;
+  run.session.SetClock(&clock);
+  {
+    LinkLease retrieval = run.session.Acquire(0, false);  // another user holds the link
+    ASSERT_TRUE(retrieval);
+    EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+    EXPECT_TRUE(run.link.written.empty());
+    EXPECT_EQ(run.link.opens, 1) << "only the holder's";
+    EXPECT_EQ(run.progress.texts.back(), LinkBusyText());
+  }
   // Once free, the lock is held for the run and given back.
-  UpdateRun run(Box(true, 2), &options);
   EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
-  EXPECT_TRUE(lock.TryLockFor(0));
-  lock.Unlock();
+  EXPECT_TRUE(run.session.Acquire(0, false));
 }
 
 }  // namespace
