@@ -1,6 +1,18 @@
 #pragma once
 // How long operations report to whoever started them: the window (queued
 // signals), the command-line tool (the terminal) or a test (a recorder).
+//
+// Threading contract (see core/worker.h):
+// - A long operation runs on its worker thread, and calls every sink
+//   (progress, status line, prompt, firmware view) on that thread; a sink
+//   that shows something elsewhere hands it over (the window: queued
+//   signals, in order) and returns at once.
+// - Aborted() is read from the worker thread while another thread sets it:
+//   implementations keep the flag atomic.
+// - A question (IPrompt) blocks the worker until it is answered.
+// - What the operation produces (a retrieved store, a result) belongs to
+//   the caller only after the worker has ended (Worker::Join).
+#include <cstdint>
 #include <string>
 
 namespace skyh {

@@ -40,19 +40,15 @@ CFirmwareUpdate::~CFirmwareUpdate() {
 }
 
 bool CFirmwareUpdate::Start() {
-  if (running.load() || phx.fileCode.empty()) return false;
-  if (workerThread.joinable()) workerThread.join();  // the last run's, already ended
-  running = true;
-  workerThread = std::thread([this] {
+  if (phx.fileCode.empty()) return false;
+  return worker.Start([this] {
     SetStatus("Please wait...");
     workerResult = RunUpdate();
-    running = false;
   });
-  return true;
 }
 
 int CFirmwareUpdate::Join() {
-  if (workerThread.joinable()) workerThread.join();
+  worker.Join();
   return workerResult;
 }
 

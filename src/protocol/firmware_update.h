@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/progress.h"
+#include "core/worker.h"
 #include "core/user_messages.h"
 #include "link/link_session.h"
 #include "protocol/firmware_assets.h"
@@ -66,7 +66,7 @@ class CFirmwareUpdate {
   bool Start();
   // Waits for the worker; its result, or -1 when none ran.
   int Join();
-  bool Running() const { return running.load(); }
+  bool Running() const { return worker.Running(); }
 
   // Cancel: holds the worker at its next pause point (between blocks, between
   // reboot polls) while the caller asks whether to stop.
@@ -131,11 +131,11 @@ class CFirmwareUpdate {
   PhxFile phx;
   FirmwareAssets assets;
 
-  std::thread workerThread;
-  std::atomic<bool> running{false};
+  Worker worker;
   int workerResult = -1;
 
-  // The stop event: private to this object, present only while a run is on.
+  // The stop event: private to this object, present only while a run is on
+  // (also one run on the caller's thread); it wakes the reboot wait at once.
   std::mutex stopMutex;
   std::condition_variable stopSignal;
   bool stopEventOpen = false;
