@@ -25,6 +25,7 @@ class RunProgress : public IProgressSink {
   explicit RunProgress(TerminalProgress& out) : out_(out) {}
   void SetTitle(const std::string& t) override { out_.SetTitle(t); }
   void SetText(const std::string& t) override { out_.SetText(t); }
+  void SetCounter(const std::string& t, const ProgressCounter& c) override { out_.SetCounter(t, c); }
   bool Aborted() override { return false; }
   void CloseAfter(int ms) override { out_.CloseAfter(ms); }
 
@@ -108,7 +109,7 @@ int RunAuto(CliContext& ctx) {
 
   LinkSession session;
   session.Choose(config);
-  TerminalProgress terminal(RetrievalProgressOptions());
+  TerminalProgress terminal;
   RunProgress progress(terminal);
   TerminalStatusLine status(terminal);
   PowerRequest power;

@@ -23,11 +23,9 @@
 namespace skyh::cli {
 namespace {
 
-// Block percentages share one line on a terminal; "Write code..." comes
-// before every block and says nothing new.
+// "Write code..." comes before every block and says nothing new.
 TerminalProgressOptions FirmwareProgressOptions() {
   TerminalProgressOptions o;
-  o.transientPrefixes = {"Write code: ", "Please wait while rebooting"};
   o.hiddenTexts = {"Write code..."};
   o.showTitle = false;
   return o;

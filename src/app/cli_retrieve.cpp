@@ -26,7 +26,7 @@ int RunRetrieve(CliContext& ctx) {
   LinkSession session;
   session.Choose(config);
   RecordStore store;
-  TerminalProgress progress(RetrievalProgressOptions());
+  TerminalProgress progress;
   TerminalStatusLine status(progress);
   RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
 

@@ -17,12 +17,32 @@
 
 namespace skyh {
 
+// The number behind a counting progress text, so that a bar or a terminal
+// line reads it instead of parsing the text.
+struct ProgressCounter {
+  enum class Kind {
+    kRecords,    // records received so far (`current`), `bytes` with them
+    kRetry,      // reconnection `current` of `total`
+    kPercent,    // `current` percent of a step (firmware block writing)
+    kCountdown,  // `current` seconds left of a wait
+  };
+  Kind kind = Kind::kRecords;
+  int64_t current = 0;
+  int64_t total = 0;
+  int64_t bytes = 0;
+};
+
 // The progress dialog: title, one text line, an Abort button, two bars.
 class IProgressSink {
  public:
   virtual ~IProgressSink() = default;
   virtual void SetTitle(const std::string& title) = 0;
   virtual void SetText(const std::string& text) = 0;
+  // A text that counts: shown like SetText unless the sink uses the number.
+  virtual void SetCounter(const std::string& text, const ProgressCounter& counter) {
+    (void)counter;
+    SetText(text);
+  }
   virtual bool Aborted() = 0;
   // Close the progress display after `ms` milliseconds.
   virtual void CloseAfter(int ms) = 0;

@@ -247,7 +247,8 @@ int Walk::Run(RetrievalOutcome& out) {
     }
     if (result == kComTimeout) {
       for (int n = 1;; ++n) {
-        env.progress.SetText(Sprintf("Connexion lost ( retry: %d / %d )\nReconnect", n, retries));
+        env.progress.SetCounter(Sprintf("Connexion lost ( retry: %d / %d )\nReconnect", n, retries),
+                                {ProgressCounter::Kind::kRetry, n, retries, 0});
         LogLine("Connexion lost ( retry: %d / %d )\n", n, retries);
         env.link.Close();
         if (env.link.Open()) {
@@ -263,8 +264,9 @@ int Walk::Run(RetrievalOutcome& out) {
     }
     if (result == kComOk) {
       if (!(repeated && reply == lastAdded)) TakeReply();
-      env.progress.SetText(Sprintf("Received blocks: %d (%ld bytes)", collected.Count(),
-                                   static_cast<long>(env.link.ReceivedBytes())));
+      const int64_t bytes = env.link.ReceivedBytes();
+      env.progress.SetCounter(Sprintf("Received blocks: %d (%ld bytes)", collected.Count(), static_cast<long>(bytes)),
+                              {ProgressCounter::Kind::kRecords, collected.Count(), 0, bytes});
     } else {
       if (result != kComNoRecord) status = kRetrievalError;
       done = true;

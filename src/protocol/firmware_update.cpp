@@ -255,7 +255,8 @@ int CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decryp
 
     uint64_t done = static_cast<uint64_t>(offset) + blockSize;
     SetCurrentPosition(done);
-    SetStatus(Sprintf("Write code: %d%%\n", Percent(done, length)));
+    const int percent = Percent(done, length);
+    progress.SetCounter(Sprintf("Write code: %d%%\n", percent), {ProgressCounter::Kind::kPercent, percent, 100, 0});
     if (StopSignalled()) {
       SetCurrentPosition(0);
       SetStatus("Update Firmware: Aborted");
@@ -288,7 +289,8 @@ int CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
     }
     elapsed = std::min(elapsed + 100, maxMs);
     SetCurrentPosition(elapsed);
-    SetStatus(Sprintf("Please wait while rebooting (%ds)\n", static_cast<int>((maxMs - elapsed) / 1000)));
+    const int left = static_cast<int>((maxMs - elapsed) / 1000);
+    progress.SetCounter(Sprintf("Please wait while rebooting (%ds)\n", left), {ProgressCounter::Kind::kCountdown, left, 0, 0});
     if (!opened) opened = OpenMedia() == kUpdateSuccess;
     if (opened) {
       link.SendBootloaderWake();

@@ -33,9 +33,12 @@ int64_t FixedNowMs() { return kNow * 1000; }
 class Recorder : public IProgressSink, public IStatusLine {
  public:
   void SetTitle(const std::string& t) override { titles.push_back(t); }
-  void SetText(const std::string& t) override {
-    texts.push_back(t);
-    if (abortAfterBlocks >= 0 && t.rfind("Received blocks: ", 0) == 0 && ++blocks >= abortAfterBlocks) abort = true;
+  void SetText(const std::string& t) override { texts.push_back(t); }
+  void SetCounter(const std::string& t, const ProgressCounter& c) override {
+    SetText(t);
+    if (c.kind != ProgressCounter::Kind::kRecords) return;
+    received.push_back(c);
+    if (abortAfterBlocks >= 0 && ++blocks >= abortAfterBlocks) abort = true;
   }
   bool Aborted() override { return abort; }
   void CloseAfter(int ms) override { closedAfter.push_back(ms); }
@@ -43,6 +46,7 @@ class Recorder : public IProgressSink, public IStatusLine {
   bool Saw(const std::string& t) const { return std::count(texts.begin(), texts.end(), t) > 0; }
 
   std::vector<std::string> titles, texts, statuses;
+  std::vector<ProgressCounter> received;  // records counters
   std::vector<int> closedAfter;
   int abortAfterBlocks = -1, blocks = 0;
   bool abort = false;
@@ -137,8 +141,10 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
   EXPECT_EQ(store.scenarioKey, "SPD7000201");
   EXPECT_EQ(store.UnknownCount(), summary.unknownRecords);
   EXPECT_EQ(CIniFile(ini).GetString("head_0077", "last", ""), FormatLastTime(store.At(0)->time()));
-  const std::string blocks = Sprintf("Received blocks: %d (", store.Count());
-  EXPECT_TRUE(std::any_of(rec.texts.begin(), rec.texts.end(), [&](auto& t) { return t.rfind(blocks, 0) == 0; }));
+  ASSERT_FALSE(rec.received.empty());
+  EXPECT_EQ(rec.received.back().current, store.Count());
+  EXPECT_GT(rec.received.back().bytes, rec.received.front().bytes);
+  EXPECT_LE(rec.received.back().bytes, link.ReceivedBytes()) << "the walk's last reply carries no record";
   EXPECT_NE(LogText().find(Sprintf("%d records received correctly", store.Count())), std::string::npos);
 }
 
