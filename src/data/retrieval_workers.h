@@ -21,9 +21,10 @@ struct RetrievalWorkerEnv {
   int pauseMs = 1000;  // the pause after a retrieval, before the end of the session
 };
 
-// What a worker did; the retrieved records are in `outcome.store` (see
-// TakeRetrievedStore), for the caller to swap in on its own thread; `status` is -1 when the lock could not be taken (the
-// run is dropped and the progress display closed at once).
+// What a worker did. The retrieved records are in `outcome.store` (see
+// TakeRetrievedStore), for the caller to swap in on its own thread once the
+// worker has ended. `status` is -1 when the lock could not be taken (the run
+// is dropped and the progress display closed at once).
 struct WorkerResult {
   int status = -1;
   bool filesWritten = true;  // snapshot or exports all written

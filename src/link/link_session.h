@@ -82,8 +82,8 @@ class LinkSession {
 
   // Owns a USB, a serial and a modem link; USB is active until Choose.
   LinkSession();
-  // A session over one link the caller owns (tests, tools): Choose only
-  // hands it nothing.
+  // A session over one link the caller owns (tests, tools); Choose leaves
+  // it as it is.
   explicit LinkSession(CCom& only);
   LinkSession(const LinkSession&) = delete;
   LinkSession& operator=(const LinkSession&) = delete;

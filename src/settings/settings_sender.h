@@ -1,9 +1,8 @@
 #pragma once
 // Sending edited settings to the control box: the box's current settings
 // are read, the edited values merged into them by key, and the result
-// written back in pieces. Runs on a worker thread; the caller's link must
-// not be used by anyone else meanwhile, which the communication lock
-// ensures.
+// written back in pieces. Runs on a worker thread; a lease on the session's
+// link keeps every other user off it meanwhile.
 #include <cstdint>
 #include <span>
 #include <string>

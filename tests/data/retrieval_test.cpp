@@ -589,11 +589,16 @@ TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
   for (const std::vector<uint8_t>& reply : {Record(kNow, 1), std::vector<uint8_t>{0x7C, 0x10, 0x00, 0x00}}) {
     link.box.memory().SetSettings(reply);
     store.Clear();
+    const std::vector<uint8_t> mine = Record(kNow - 60, 9);
+    store.AddCopy(mine.data(), static_cast<uint16_t>(mine.size()));
+    ASSERT_EQ(store.Count(), 1);
     rec.texts.clear();
-    EXPECT_EQ(Run(link), kRetrievalError);
+    RetrievalOutcome out;
+    EXPECT_EQ(Run(link, &out), kRetrievalError);
     EXPECT_TRUE(rec.Saw("Get settings error: 1\n"));
+    EXPECT_EQ(out.store, nullptr) << "no walk, nothing to swap in";
     EXPECT_EQ(store.Header(), nullptr) << "no empty header to head the files";
-    EXPECT_EQ(store.Count(), 0);
+    EXPECT_EQ(store.Count(), 1) << "the caller's store stays as it was";
   }
 }
 
