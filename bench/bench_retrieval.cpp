@@ -59,11 +59,13 @@ void Retrieval(benchmark::State& state) {
     CComSerial link;
     link.SetPortName(path);
     link.Open();
-    RecordStore store;
     RetrievalEnv env{link, config, "", progress, status, false};
     state.ResumeTiming();
 
-    int rc = Retrieve(env, store);
+    const RetrievalOutcome outcome = Retrieve(env);
+    const int rc = outcome.status;
+    const RecordStore empty;
+    const RecordStore& store = outcome.store ? *outcome.store : empty;
 
     state.PauseTiming();
     const double sent = 10.0 * box.counters().commands;  // no request of the walk has a payload

@@ -13,7 +13,6 @@
 #include "core/text_util.h"
 #include "core/time_util.h"
 #include "data/auto_schedule.h"
-#include "link/link_selection.h"
 #include "records/packed_time.h"
 
 namespace skyh::cli {
@@ -26,6 +25,7 @@ class RunProgress : public IProgressSink {
   explicit RunProgress(TerminalProgress& out) : out_(out) {}
   void SetTitle(const std::string& t) override { out_.SetTitle(t); }
   void SetText(const std::string& t) override { out_.SetText(t); }
+  void SetCounter(const std::string& t, const ProgressCounter& c) override { out_.SetCounter(t, c); }
   bool Aborted() override { return false; }
   void CloseAfter(int ms) override { out_.CloseAfter(ms); }
 
@@ -107,9 +107,9 @@ int RunAuto(CliContext& ctx) {
     return kExitError;
   }
 
-  LinkSelection links;
-  CCom& link = links.Select(config);
-  TerminalProgress terminal(RetrievalProgressOptions());
+  LinkSession session;
+  session.Choose(config);
+  TerminalProgress terminal;
   RunProgress progress(terminal);
   TerminalStatusLine status(terminal);
   PowerRequest power;
@@ -130,9 +130,10 @@ int RunAuto(CliContext& ctx) {
     if (tick.powerRequest) power.Set(tick.keepAwake);
     if (tick.startRun) {
       RecordStore store;
-      RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+      RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
       const int64_t started = NowNanoseconds();
       WorkerResult result = RunAutomaticRetrieval(env);
+      TakeRetrievedStore(result.outcome, store);
       terminal.EndLine();
       PrintRunSummary(result, store, FilesChangedSince(config.outputDirectory, started));
       std::fflush(stdout);

@@ -10,7 +10,6 @@
 #include "app/cli_retrieval_common.h"
 #include "app/cli_session.h"
 #include "core/folders.h"
-#include "link/link_selection.h"
 #include "settings/firmware_backup.h"
 #include "protocol/firmware_assets.h"
 #include "protocol/firmware_file_choice.h"
@@ -19,11 +18,9 @@
 namespace skyh::cli {
 namespace {
 
-// Block percentages share one line on a terminal; "Write code..." comes
-// before every block and says nothing new.
+// "Write code..." comes before every block and says nothing new.
 TerminalProgressOptions FirmwareProgressOptions() {
   TerminalProgressOptions o;
-  o.transientPrefixes = {"Write code: ", "Please wait while rebooting"};
   o.hiddenTexts = {"Write code..."};
   o.showTitle = false;
   return o;
@@ -58,10 +55,9 @@ class TerminalView : public IFirmwareView {
 };
 
 // The backup every front end offers before an update, on the terminal.
-bool Backup(CliContext& ctx, const CConfiguration& config, CCom& link, TerminalProgress& progress) {
+bool Backup(CliContext& ctx, const CConfiguration& config, LinkSession& session, TerminalProgress& progress) {
   TerminalStatusLine status(progress);
-  FirmwareBackupResult backup =
-      RunFirmwareBackup(link, ProcessCommunicationLock(), config, ctx.paths.iniPath, progress, status);
+  FirmwareBackupResult backup = RunFirmwareBackup(session, config, ctx.paths.iniPath, progress, status);
   progress.EndLine();
   if (backup.records >= 0) std::printf("Records saved: %d, in %s\n", backup.records, config.outputDirectory.c_str());
   if (!backup.ok) {
@@ -96,7 +92,6 @@ int RunFirmware(CliContext& ctx) {
   const std::string path = options.Positional()[0];
   FirmwareUpdateOptions updateOptions;
   updateOptions.assetsDirectory = options.Value("assets", ctx.paths.configurationDirectory);
-  updateOptions.lock = &ProcessCommunicationLock();
 
   TerminalProgress progress(FirmwareProgressOptions());
   TerminalPrompt prompt(options.Has("yes"), progress);
@@ -117,18 +112,18 @@ int RunFirmware(CliContext& ctx) {
     return kExitError;
   }
 
-  LinkSelection links;
-  CCom& link = links.Select(config);
+  LinkSession session;
+  session.Choose(config);
   InterruptGuard interrupts;
 
   const bool backup = options.Has("backup") ||
                       (!options.Has("no-backup") &&
                        prompt.AskYesNo("Info", "Retrieve the records and save the settings before the update?"));
-  if (backup && !Backup(ctx, config, link, progress)) return InterruptRequested() ? kExitAborted : kExitError;
+  if (backup && !Backup(ctx, config, session, progress)) return InterruptRequested() ? kExitAborted : kExitError;
 
   int result;
   {
-    CFirmwareUpdate update(link, progress, prompt, view, updateOptions);
+    CFirmwareUpdate update(session, progress, prompt, view, updateOptions);
     update.SetFile(file);
     update.Start();
     // The command ends only when its worker has.

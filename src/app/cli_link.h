@@ -5,7 +5,7 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
-#include "link/link_selection.h"
+#include "core/configuration.h"
 
 namespace skyh::cli {
 

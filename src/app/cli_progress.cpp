@@ -28,13 +28,6 @@ int64_t SteadyMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool StartsWithAny(const std::string& text, const std::vector<std::string>& prefixes) {
-  for (const std::string& p : prefixes) {
-    if (text.rfind(p, 0) == 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 InterruptGuard::InterruptGuard() {
@@ -69,10 +62,6 @@ TerminalProgress::TerminalProgress(TerminalProgressOptions options, FILE* out)
       out_(out),
       terminal_(options_.terminal >= 0 ? options_.terminal != 0 : isatty(fileno(out)) != 0) {}
 
-bool TerminalProgress::Transient(const std::string& line) const {
-  return StartsWithAny(line, options_.transientPrefixes);
-}
-
 bool TerminalProgress::Hidden(const std::string& line) const {
   for (const std::string& h : options_.hiddenTexts) {
     if (line == h) return true;
@@ -85,31 +74,33 @@ void TerminalProgress::SetTitle(const std::string& title) {
   PrintLine(title);
 }
 
+void TerminalProgress::SetCounter(const std::string& text, const ProgressCounter&) {
+  const std::string line = WithoutTrailingNewlines(text);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (terminal_) {
+    // Pad over the rest of a longer previous counter.
+    std::fprintf(out_, "\r%-60s", line.c_str());
+    std::fflush(out_);
+    openLine_ = true;
+    return;
+  }
+  // Elsewhere (a log, a pipe) a counter is worth a line now and then.
+  const int64_t now = options_.nowMs ? options_.nowMs() : SteadyMs();
+  if (line == lastPrinted_) return;
+  if (lastTransientMs_ >= 0 && now - lastTransientMs_ < 1000) {
+    pendingTransient_ = line;
+    return;
+  }
+  lastTransientMs_ = now;
+  pendingTransient_.clear();
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+  lastPrinted_ = line;
+}
+
 void TerminalProgress::SetText(const std::string& text) {
   const std::string line = WithoutTrailingNewlines(text);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (Transient(line)) {
-    if (terminal_) {
-      // Pad over the rest of a longer previous counter.
-      std::fprintf(out_, "\r%-60s", line.c_str());
-      std::fflush(out_);
-      openLine_ = true;
-      return;
-    }
-    // Elsewhere (a log, a pipe) a counter is worth a line now and then.
-    const int64_t now = options_.nowMs ? options_.nowMs() : SteadyMs();
-    if (line == lastPrinted_) return;
-    if (lastTransientMs_ >= 0 && now - lastTransientMs_ < 1000) {
-      pendingTransient_ = line;
-      return;
-    }
-    lastTransientMs_ = now;
-    pendingTransient_.clear();
-    std::fprintf(out_, "%s\n", line.c_str());
-    std::fflush(out_);
-    lastPrinted_ = line;
-    return;
-  }
   EndLineLocked();
   if (Hidden(line)) return;
   std::fprintf(out_, "%s\n", line.c_str());

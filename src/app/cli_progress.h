@@ -31,10 +31,6 @@ void ClearInterrupt();
 void RequestInterrupt();
 
 struct TerminalProgressOptions {
-  // Texts starting with one of these are counters: on a terminal they share
-  // one updating line; elsewhere only the latest is printed, at most once a
-  // second, and the last one when the line ends.
-  std::vector<std::string> transientPrefixes;
   // Texts never printed (said before every step, they add nothing).
   std::vector<std::string> hiddenTexts;
   // Print the title as a line of its own.
@@ -53,6 +49,10 @@ class TerminalProgress : public IProgressSink {
 
   void SetTitle(const std::string& title) override;
   void SetText(const std::string& text) override;
+  // Counters share one updating line on a terminal; elsewhere only the
+  // latest is printed, at most once a second, and the last one when the
+  // line ends.
+  void SetCounter(const std::string& text, const ProgressCounter& counter) override;
   bool Aborted() override { return InterruptRequested(); }
   void CloseAfter(int ms) override;
 
@@ -66,7 +66,6 @@ class TerminalProgress : public IProgressSink {
 
  private:
   void EndLineLocked();
-  bool Transient(const std::string& line) const;
   bool Hidden(const std::string& line) const;
 
   TerminalProgressOptions options_;

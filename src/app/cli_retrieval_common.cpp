@@ -78,12 +78,6 @@ std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t si
   return out;
 }
 
-TerminalProgressOptions RetrievalProgressOptions() {
-  TerminalProgressOptions o;
-  o.transientPrefixes = {"Received blocks: ", "Connexion lost"};
-  return o;
-}
-
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files) {
   if (result.status < 0) {
     std::printf("Nothing done: the link is busy with another operation.\n");

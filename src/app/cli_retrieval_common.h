@@ -28,9 +28,6 @@ int64_t NowNanoseconds();
 // Output files in `folder` (not below, not the log) changed at or after `sinceNs`.
 std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t sinceNs);
 
-// Counters of the walk share one updating line.
-TerminalProgressOptions RetrievalProgressOptions();
-
 // Prints the outcome of one run on stdout, its problems on stderr.
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files);
 

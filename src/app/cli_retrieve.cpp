@@ -6,7 +6,6 @@
 #include "app/cli_retrieval_common.h"
 #include "app/cli_session.h"
 #include "core/folders.h"
-#include "link/link_selection.h"
 
 namespace skyh::cli {
 namespace {
@@ -24,16 +23,17 @@ int RunRetrieve(CliContext& ctx) {
   if (!ApplyLinkOptions(options, config) || !ApplyRetrievalOptions(options, config)) return kExitError;
   config.outputDirectory = WithSlash(config.outputDirectory);
 
-  LinkSelection links;
-  CCom& link = links.Select(config);
+  LinkSession session;
+  session.Choose(config);
   RecordStore store;
-  TerminalProgress progress(RetrievalProgressOptions());
+  TerminalProgress progress;
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+  RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
 
   InterruptGuard interrupts;  // Ctrl-C is the Abort button: records so far are kept and saved
   const int64_t started = NowNanoseconds();
   WorkerResult result = options.Has("export") ? RunAutomaticRetrieval(env) : RunInteractiveRetrieval(env);
+  TakeRetrievedStore(result.outcome, store);
   progress.EndLine();
   std::vector<std::string> files;
   if (!config.outputDirectory.empty()) files = FilesChangedSince(config.outputDirectory, started);

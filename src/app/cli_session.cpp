@@ -6,15 +6,9 @@
 #include "core/format.h"
 #include "core/log_file.h"
 #include "core/time_util.h"
-#include "link/media_steps.h"
 #include "records/settings_area.h"
 
 namespace skyh::cli {
-
-CommunicationLock& ProcessCommunicationLock() {
-  static CommunicationLock lock;
-  return lock;
-}
 
 std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::string> withValue,
                                            std::set<std::string> flags, CConfiguration& config) {
@@ -29,51 +23,29 @@ std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::
   return options;
 }
 
-LinkSession::LinkSession(const CConfiguration& config) : link_(&links_.Select(config)) {}
-
-LinkSession::~LinkSession() { End(false); }
-
-bool LinkSession::Open(bool media, const std::string& failText) {
-  hold_.emplace(ProcessCommunicationLock(), CommunicationLock::kOperatorWaitMs);
-  if (!hold_->Held()) {
-    hold_.reset();
-    std::fprintf(stderr, "%s%s", failText.empty() ? "" : (failText + "\n").c_str(), LinkBusyText());
-    return false;
-  }
-  media_ = media;
-  open_ = media ? OpenMedia(*link_) : link_->Open();
-  if (!open_) {
-    if (!failText.empty()) std::fprintf(stderr, "%s\n", failText.c_str());
-    const std::string reason = link_->GetLastErrorText();
-    if (!reason.empty()) std::fprintf(stderr, "%s\n", reason.c_str());
-    hold_.reset();
-  }
-  return open_;
-}
-
-void LinkSession::End(bool endSession) {
-  if (open_) {
-    if (endSession) link_->EndSession();
-    if (media_) CloseMedia(*link_);
-    else link_->Close();
-    open_ = false;
-  }
-  hold_.reset();
+LinkLease LeaseOrReport(LinkSession& session, bool media, const std::string& failText) {
+  LinkLease lease = session.Acquire(LinkSession::kOperatorWaitMs, media);
+  if (lease) return lease;
+  if (!failText.empty()) std::fprintf(stderr, "%s\n", failText.c_str());
+  const std::string& reason = lease.ErrorText();
+  if (!reason.empty()) std::fprintf(stderr, "%s%s", reason.c_str(), reason.back() == '\n' ? "" : "\n");
+  return lease;
 }
 
 std::optional<std::vector<uint8_t>> ReadBoxSettings(const CConfiguration& config) {
-  LinkSession session(config);
-  if (!session.Open(true, "")) return std::nullopt;
+  LinkSession session;
+  session.Choose(config);
+  LinkLease lease = LeaseOrReport(session, true, "");
+  if (!lease) return std::nullopt;
   std::vector<uint8_t> record;
-  ComResult e = session.Link().GetSettings(record);
+  ComResult e = lease.Link().GetSettings(record);
   if (e == kComOk && !IsSettingsRecord(record)) e = kComChecksumError;  // not a settings record
   if (e != kComOk) {
     LogLine("Get settings error: %d\n", e);
     std::fprintf(stderr, "Get settings error: %u\n", e);
-    session.End(false);
     return std::nullopt;
   }
-  session.End(true);
+  lease.EndSessionOnRelease(true);
   return record;
 }
 
@@ -98,12 +70,10 @@ int RunBoardCommand(CliContext& ctx, const char* usage, const std::string& quest
   }
   // No: nothing is sent and there is no result to tell.
   if (!Confirm(*options, question)) return kExitAborted;
-  LinkSession session(config);
+  LinkSession session;
+  session.Choose(config);
   bool ok = false;
-  if (session.Open(false, "")) {
-    ok = (session.Link().*command)() == kComOk;
-    session.End(false);
-  }
+  if (LinkLease lease = LeaseOrReport(session, false, "")) ok = (lease.Link().*command)() == kComOk;
   std::printf("%s\n", ok ? success : failure);
   return ok ? kExitOk : kExitError;
 }

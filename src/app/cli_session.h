@@ -1,6 +1,6 @@
 #pragma once
-// What the subcommands that talk to the control box share: the process's
-// communication lock, the configured link, and reading the box's settings.
+// What the subcommands that talk to the control box share: the link
+// options, a lease reported on the terminal, and reading the box's settings.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,14 +8,9 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
-#include "link/communication_lock.h"
-#include "link/link_selection.h"
+#include "link/link_session.h"
 
 namespace skyh::cli {
-
-// Every user of the link in this process holds it for its whole use of the
-// link; other processes are kept off by the port's own exclusive open.
-CommunicationLock& ProcessCommunicationLock();
 
 // Parses the command's options together with the link options and applies
 // the latter to a copy of the configuration. Prints the problem and gives
@@ -23,31 +18,10 @@ CommunicationLock& ProcessCommunicationLock();
 std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::string> withValue,
                                            std::set<std::string> flags, CConfiguration& config);
 
-// The configured link, held under the communication lock for the life of the
-// object and closed at its end.
-class LinkSession {
- public:
-  explicit LinkSession(const CConfiguration& config);
-  ~LinkSession();
-  LinkSession(const LinkSession&) = delete;
-  LinkSession& operator=(const LinkSession&) = delete;
-
-  // Takes the lock (waiting the operator's time) and opens the link; with
-  // `media` as the window's open media step, with its log lines. Prints
-  // `failText` (or the busy text) and the link's last error on stderr when
-  // it fails.
-  bool Open(bool media, const std::string& failText);
-  CCom& Link() { return *link_; }
-  // Sends EndSession (after a successful exchange), then closes.
-  void End(bool endSession);
-
- private:
-  LinkSelection links_;
-  CCom* link_;
-  std::optional<CommunicationLockHolder> hold_;
-  bool open_ = false;
-  bool media_ = false;
-};
+// A lease on the session's link (operator wait; `media` with the window's
+// open media step). When that fails, prints `failText` (if any) and why on
+// stderr and gives a failed lease.
+LinkLease LeaseOrReport(LinkSession& session, bool media, const std::string& failText);
 
 // The control box's settings record, read over the configured link
 // (GetSettings, then EndSession). Prints "Get settings error: %d" or the

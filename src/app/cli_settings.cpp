@@ -122,11 +122,11 @@ int Load(const CliOptions& options, const CConfiguration& config) {
   SendSettingsJob job;
   job.editedRecord = std::move(settings->record);
   job.configurationDirectory = config.configurationDirectory;
-  job.lock = &ProcessCommunicationLock();
-  LinkSelection links;
+  LinkSession session;
+  session.Choose(config);
   TerminalProgress progress;
   TerminalStatusLine status(progress);
-  const int result = SendSettings(links.Select(config), job, progress, status);
+  const int result = SendSettings(session, job, progress, status);
   return result == 0 ? kExitOk : kExitError;
 }
 

@@ -35,12 +35,14 @@ std::optional<int64_t> ParseDateTime(const std::string& date, const std::string&
 }
 
 int TimeGet(const CConfiguration& config) {
-  LinkSession session(config);
-  if (!session.Open(false, "Can't find Photometer")) return kExitError;
+  LinkSession session;
+  session.Choose(config);
+  LinkLease lease = LeaseOrReport(session, false, "Can't find Photometer");
+  if (!lease) return kExitError;
   int64_t boxTime = kInvalidTime;
-  const ComResult e = session.Link().GetDateTime(boxTime);
+  const ComResult e = lease.Link().GetDateTime(boxTime);
   const int64_t now = NowUtc();
-  session.End(false);
+  lease.Release();
   if (e != kComOk) {
     std::fprintf(stderr, "Get time/date error\n");
     return kExitError;
@@ -69,12 +71,14 @@ int TimeSet(const CConfiguration& config, const CliOptions& options) {
     std::fprintf(stderr, "%s", kUsage);
     return kExitError;
   }
-  LinkSession session(config);
-  if (!session.Open(false, "Can't find Photometer")) return kExitError;
+  LinkSession session;
+  session.Choose(config);
+  LinkLease lease = LeaseOrReport(session, false, "Can't find Photometer");
+  if (!lease) return kExitError;
   // The computer's clock as late as possible, once the link is up.
   const int64_t time = chosen ? *chosen : NowUtc();
-  const ComResult e = session.Link().SetDateTime(time);
-  session.End(false);
+  const ComResult e = lease.Link().SetDateTime(time);
+  lease.Release();
   if (e != kComOk) {
     std::fprintf(stderr, "Set time/date error\n");
     return kExitError;

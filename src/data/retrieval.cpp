@@ -42,14 +42,15 @@ std::optional<uint32_t> ParseFingerprint(const std::string& text) {
 
 class Walk {
  public:
-  Walk(RetrievalEnv& env, RecordStore& mainStore) : env(env), mainStore(mainStore) { timer.emplace(env.link.Clock()); }
+  explicit Walk(RetrievalEnv& env) : env(env) { timer.emplace(env.link.Clock()); }
 
   int Run(RetrievalOutcome& out);
 
  private:
   bool CheckClock();
   void FindStopPointFromLast();
-  int Empty();
+  int Empty(RetrievalOutcome& out);
+  void Hand(RetrievalOutcome& out);
   // A step's reply, asked for again once when it does not decode.
   bool TakeReply();
   void Finish(RetrievalOutcome& out);
@@ -58,8 +59,9 @@ class Walk {
   void SeeNewest(const CRecord& record);
 
   RetrievalEnv& env;
-  RecordStore& mainStore;
-  RecordStore collected;
+  // Handed to the caller whole once the walk has started; never shared while it grows.
+  std::shared_ptr<RecordStore> collectedStore = std::make_shared<RecordStore>();
+  RecordStore& collected = *collectedStore;
   std::optional<TickTimer> timer;
   int64_t stopTime = 0;
   // Of the record that was newest at the last retrieval, when the stop
@@ -144,9 +146,11 @@ void Walk::SeeNewest(const CRecord& record) {
   newestFingerprint = RecordFingerprint(record.raw(), record.length());
 }
 
-int Walk::Empty() {
-  mainStore.AssignFrom(collected);
-  mainStore.headNumber = collected.headNumber;
+// The walk has started: what was collected becomes the caller's store.
+void Walk::Hand(RetrievalOutcome& out) { out.store = collectedStore; }
+
+int Walk::Empty(RetrievalOutcome& out) {
+  Hand(out);
   env.progress.SetText("The Photometer is empty");
   return kRetrievalFinished;
 }
@@ -209,7 +213,7 @@ int Walk::Run(RetrievalOutcome& out) {
   }
   if (reply.empty()) {
     out.stopTime = stopTime;
-    return Empty();
+    return Empty(out);
   }
   CRecord last;
   if (!last.Decode(collected.scenarioKey, reply.data(), reply.size())) {
@@ -224,7 +228,7 @@ int Walk::Run(RetrievalOutcome& out) {
     }
   }
   out.stopTime = stopTime;
-  if (EndsWalk(last)) return Empty();
+  if (EndsWalk(last)) return Empty(out);
   collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
   lastAdded = reply;
   SeeNewest(last);
@@ -243,7 +247,8 @@ int Walk::Run(RetrievalOutcome& out) {
     }
     if (result == kComTimeout) {
       for (int n = 1;; ++n) {
-        env.progress.SetText(Sprintf("Connexion lost ( retry: %d / %d )\nReconnect", n, retries));
+        env.progress.SetCounter(Sprintf("Connexion lost ( retry: %d / %d )\nReconnect", n, retries),
+                                {ProgressCounter::Kind::kRetry, n, retries, 0});
         LogLine("Connexion lost ( retry: %d / %d )\n", n, retries);
         env.link.Close();
         if (env.link.Open()) {
@@ -259,8 +264,9 @@ int Walk::Run(RetrievalOutcome& out) {
     }
     if (result == kComOk) {
       if (!(repeated && reply == lastAdded)) TakeReply();
-      env.progress.SetText(Sprintf("Received blocks: %d (%ld bytes)", collected.Count(),
-                                   static_cast<long>(env.link.ReceivedBytes())));
+      const int64_t bytes = env.link.ReceivedBytes();
+      env.progress.SetCounter(Sprintf("Received blocks: %d (%ld bytes)", collected.Count(), static_cast<long>(bytes)),
+                              {ProgressCounter::Kind::kRecords, collected.Count(), 0, bytes});
     } else {
       if (result != kComNoRecord) status = kRetrievalError;
       done = true;
@@ -280,10 +286,7 @@ int Walk::Run(RetrievalOutcome& out) {
   } else if (!aborted && status == kRetrievalFinished) {
     Finish(out);
   }
-  if (collected.Count() > 0) {
-    mainStore.AssignFrom(collected);
-    mainStore.headNumber = collected.headNumber;
-  }
+  if (collected.Count() > 0) Hand(out);
   out.endedAtStopRecord = endedAtStopRecord;
   return status;
 }
@@ -343,14 +346,18 @@ std::string LastNotWrittenText(const std::string& iniPath) {
   return Sprintf("Can't write \"last\" to \"%s\"\n", CIniFile(iniPath, true).Path());
 }
 
-int Retrieve(RetrievalEnv& env, RecordStore& mainStore, RetrievalOutcome* outcome) {
-  RetrievalOutcome local;
-  RetrievalOutcome& out = outcome ? *outcome : local;
-  out = RetrievalOutcome{};
-  Walk walk(env, mainStore);
+RetrievalOutcome Retrieve(RetrievalEnv& env) {
+  RetrievalOutcome out;
+  Walk walk(env);
   out.status = walk.Run(out);
-  out.records = mainStore.Count();
-  return out.status;
+  out.records = out.store ? out.store->Count() : 0;
+  return out;
+}
+
+void TakeRetrievedStore(const RetrievalOutcome& outcome, RecordStore& store) {
+  if (!outcome.store) return;
+  store.AssignFrom(*outcome.store);
+  store.headNumber = outcome.store->headNumber;
 }
 
 }  // namespace skyh

@@ -2,6 +2,7 @@
 // "Get records": walks the control box's memory from the newest record back
 // to the stop point, the end of the memory, or the day limit.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/configuration.h"
@@ -35,12 +36,19 @@ struct RetrievalOutcome {
   std::string headNumber;    // of the retrieved instrument; empty without parameter file
   bool lastDue = false;      // a finished walk whose "last" is to be written
   int32_t records = 0;
+  // The retrieved records, set once the walk has started, whatever its end:
+  // they then replace the caller's store. Null when the run failed before
+  // (the caller's store stays as it was).
+  std::shared_ptr<RecordStore> store;
 };
 
-// The caller holds the communication lock and has opened the link. The
-// retrieved store replaces `mainStore` once the walk has started, whatever
-// its end; before that, failures leave `mainStore` untouched.
-int Retrieve(RetrievalEnv& env, RecordStore& mainStore, RetrievalOutcome* outcome = nullptr);
+// The caller holds a lease on the link. Fills a store of its own, never the
+// caller's: the caller swaps it in on its own thread when the run ends.
+RetrievalOutcome Retrieve(RetrievalEnv& env);
+
+// The caller's side of the rule above: replaces `store` with the retrieved
+// one when there is one.
+void TakeRetrievedStore(const RetrievalOutcome& outcome, RecordStore& store);
 
 // "last" of section "head_" + head, as "%02d/%02d/%02d %02d:%02d:%02d", and
 // beside it "last_crc", the fingerprint of the record that was newest then:

@@ -6,7 +6,6 @@
 #include "core/log_file.h"
 #include "data/ascii_export.h"
 #include "data/k8_export.h"
-#include "link/media_steps.h"
 
 namespace skyh {
 namespace {
@@ -16,10 +15,10 @@ void Pause(int ms) {
 }
 
 // The end of every session: EndSession unless the run failed, then close.
-void StopCommunication(RetrievalWorkerEnv& env, int status) {
+void StopCommunication(RetrievalWorkerEnv& env, LinkLease& lease, int status) {
   env.progress.SetText("Stopping communication...");
-  if (status != kRetrievalError) env.link.EndSession();
-  CloseMedia(env.link);
+  lease.EndSessionOnRelease(status != kRetrievalError);
+  lease.Release();
 }
 
 // The records a run adds: all but the one that ended the walk.
@@ -29,6 +28,12 @@ void CopyNewRecords(const RecordStore& from, const RetrievalOutcome& outcome, Re
   to.headNumber = from.headNumber;
   const int32_t count = outcome.endedAtStopRecord && from.Count() > 0 ? from.Count() - 1 : from.Count();
   for (int32_t i = 0; i < count; ++i) to.AddCopy(from.At(i)->raw(), from.At(i)->length());
+}
+
+// What the walk collected (a finished or aborted walk always has a store).
+const RecordStore& Retrieved(const WorkerResult& result) {
+  static const RecordStore none;
+  return result.outcome.store ? *result.outcome.store : none;
 }
 
 // "last" follows a finished run once its files are written.
@@ -41,20 +46,22 @@ void MoveLast(RetrievalWorkerEnv& env, WorkerResult& result) {
 }
 
 // Common start: lock, titles, open. False when the run ends here.
-bool BeginRun(RetrievalWorkerEnv& env, CommunicationLockHolder& holder, WorkerResult& result) {
-  if (!holder.Held()) {
+bool BeginRun(RetrievalWorkerEnv& env, LinkLease& lease, WorkerResult& result) {
+  lease = env.session.Acquire(LinkSession::kWorkerWaitMs, true, [&env] {
+    env.progress.SetTitle("Get records");
+    env.progress.SetText("Please wait...");
+    env.status.SetStatus("Retrieving data...");
+  });
+  if (lease.Error() == LeaseError::kBusy) {
     LogLine("Communication busy: retrieval dropped\n");
     env.progress.CloseAfter(0);
     return false;
   }
-  env.progress.SetTitle("Get records");
-  env.progress.SetText("Please wait...");
-  env.status.SetStatus("Retrieving data...");
-  if (!OpenMedia(env.link)) {
+  if (!lease) {
     result.status = kRetrievalError;
     result.text = "Retrieve data error.";
     env.status.SetStatus(result.text);
-    env.progress.SetText(env.link.GetLastErrorText());
+    env.progress.SetText(lease.ErrorText());
     env.progress.CloseAfter(2000);
     return false;
   }
@@ -66,17 +73,18 @@ bool BeginRun(RetrievalWorkerEnv& env, CommunicationLockHolder& holder, WorkerRe
 template <typename Conclude>
 WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   WorkerResult result;
-  CommunicationLockHolder holder(env.lock, CommunicationLock::kWorkerWaitMs);
-  if (!BeginRun(env, holder, result)) return result;
+  LinkLease lease;
+  if (!BeginRun(env, lease, result)) return result;
 
   // "last" waits for the files: the conclusion moves it.
-  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, true};
-  result.status = Retrieve(renv, env.store, &result.outcome);
+  RetrievalEnv renv{lease.Link(), env.config, env.iniPath, env.progress, env.status, true};
+  result.outcome = Retrieve(renv);
+  result.status = result.outcome.status;
   Pause(env.pauseMs);
   if (result.status == kRetrievalError) result.text = "Retrieve data error.";
   else conclude(result);
   env.status.SetStatus(result.text);
-  StopCommunication(env, result.status);
+  StopCommunication(env, lease, result.status);
   env.progress.CloseAfter(2000);
   return result;
 }
@@ -86,7 +94,7 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
 WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
   return RunWorker(env, [&](WorkerResult& result) {
     const std::string& folder = env.config.outputDirectory;
-    result.filesWritten = SaveK8Snapshot(env.store, folder, env.config.baseName, &result.problems) == 0;
+    result.filesWritten = SaveK8Snapshot(Retrieved(result), folder, env.config.baseName, &result.problems) == 0;
     result.text = std::string(result.status == kRetrievalFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
     result.text += (result.filesWritten ? "Saved to\"" : "Can't save to\"") + folder + "\" directory.";
     if (result.status != kRetrievalFinished) return;
@@ -103,7 +111,7 @@ WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
     }
     result.text = "Retrieve data OK.";
     RecordStore fresh;
-    CopyNewRecords(env.store, result.outcome, fresh);
+    CopyNewRecords(Retrieved(result), result.outcome, fresh);
     const FileNaming naming{env.config.baseName, env.config.filesPeriod};
     if (env.config.createK8 && ExportK8ByPeriod(fresh, env.config.outputDirectory, naming, &result.problems) != 0)
       result.filesWritten = false;

@@ -6,26 +6,25 @@
 
 #include "core/configuration.h"
 #include "core/progress.h"
-#include "link/communication_lock.h"
 #include "data/record_store.h"
 #include "data/retrieval.h"
-#include "link/ccom.h"
+#include "link/link_session.h"
 
 namespace skyh {
 
 struct RetrievalWorkerEnv {
-  CCom& link;
-  CommunicationLock& lock;
+  LinkSession& session;
   CConfiguration config;
   std::string iniPath;
-  RecordStore& store;  // the window's store (or the caller's)
   IProgressSink& progress;
   IStatusLine& status;
   int pauseMs = 1000;  // the pause after a retrieval, before the end of the session
 };
 
-// What a worker did; `status` is -1 when the lock could not be taken (the
-// run is dropped and the progress display closed at once).
+// What a worker did. The retrieved records are in `outcome.store` (see
+// TakeRetrievedStore), for the caller to swap in on its own thread once the
+// worker has ended. `status` is -1 when the lock could not be taken (the run
+// is dropped and the progress display closed at once).
 struct WorkerResult {
   int status = -1;
   bool filesWritten = true;  // snapshot or exports all written

@@ -6,7 +6,6 @@
 #include "core/format.h"
 #include "core/log_file.h"
 #include "link/ccom.h"
-#include "link/media_steps.h"
 #include "protocol/aes_cbc.h"
 #include "protocol/firmware_blocks.h"
 
@@ -30,9 +29,9 @@ const char* UpdateResultText(int result) {
   }
 }
 
-CFirmwareUpdate::CFirmwareUpdate(CCom& link, IProgressSink& progress, IPrompt& prompt, IFirmwareView& view,
-                                 FirmwareUpdateOptions options)
-    : link(link), progress(progress), prompt(prompt), view(view), options(std::move(options)) {}
+CFirmwareUpdate::CFirmwareUpdate(LinkSession& session, IProgressSink& progress, IPrompt& prompt,
+                                 IFirmwareView& view, FirmwareUpdateOptions options)
+    : session(session), link(session.Active()), progress(progress), prompt(prompt), view(view), options(std::move(options)) {}
 
 CFirmwareUpdate::~CFirmwareUpdate() {
   RequestStop();
@@ -41,19 +40,15 @@ CFirmwareUpdate::~CFirmwareUpdate() {
 }
 
 bool CFirmwareUpdate::Start() {
-  if (running.load() || phx.fileCode.empty()) return false;
-  if (workerThread.joinable()) workerThread.join();  // the last run's, already ended
-  running = true;
-  workerThread = std::thread([this] {
+  if (phx.fileCode.empty()) return false;
+  return worker.Start([this] {
     SetStatus("Please wait...");
     workerResult = RunUpdate();
-    running = false;
   });
-  return true;
 }
 
 int CFirmwareUpdate::Join() {
-  if (workerThread.joinable()) workerThread.join();
+  worker.Join();
   return workerResult;
 }
 
@@ -139,12 +134,11 @@ bool CFirmwareUpdate::LoadAssets() {
 }
 
 int CFirmwareUpdate::OpenMedia() {
-  return skyh::OpenMedia(link) ? kUpdateSuccess : kUpdateError;
+  return lease.Open() ? kUpdateSuccess : kUpdateError;
 }
 
 void CFirmwareUpdate::CloseMedia() {
-  link.EndSession();
-  skyh::CloseMedia(link);
+  lease.Close(true);
   view.ShowLinkDescription(link.GetDescription());
 }
 
@@ -261,7 +255,8 @@ int CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decryp
 
     uint64_t done = static_cast<uint64_t>(offset) + blockSize;
     SetCurrentPosition(done);
-    SetStatus(Sprintf("Write code: %d%%\n", Percent(done, length)));
+    const int percent = Percent(done, length);
+    progress.SetCounter(Sprintf("Write code: %d%%\n", percent), {ProgressCounter::Kind::kPercent, percent, 100, 0});
     if (StopSignalled()) {
       SetCurrentPosition(0);
       SetStatus("Update Firmware: Aborted");
@@ -294,7 +289,8 @@ int CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
     }
     elapsed = std::min(elapsed + 100, maxMs);
     SetCurrentPosition(elapsed);
-    SetStatus(Sprintf("Please wait while rebooting (%ds)\n", static_cast<int>((maxMs - elapsed) / 1000)));
+    const int left = static_cast<int>((maxMs - elapsed) / 1000);
+    progress.SetCounter(Sprintf("Please wait while rebooting (%ds)\n", left), {ProgressCounter::Kind::kCountdown, left, 0, 0});
     if (!opened) opened = OpenMedia() == kUpdateSuccess;
     if (opened) {
       link.SendBootloaderWake();
@@ -389,16 +385,9 @@ int CFirmwareUpdate::RunUpdate() {
   // Nothing goes to the box unless everything the run may need is here.
   if (!LoadAssets()) return kUpdateError;
 
-  std::optional<CommunicationLockHolder> holder;
-  if (options.lock) {
-    holder.emplace(*options.lock, CommunicationLock::kOperatorWaitMs);
-    if (!holder->Held()) {
-      SetStatus(LinkBusyText());
-      return kUpdateError;
-    }
-  }
-  if (OpenMedia() != kUpdateSuccess) {
-    SetStatus(link.GetLastErrorText());
+  lease = session.Acquire(LinkSession::kOperatorWaitMs, true);
+  if (!lease) {
+    SetStatus(lease.ErrorText());
     return kUpdateError;
   }
   view.EnableControls(false);
@@ -409,6 +398,7 @@ int CFirmwareUpdate::RunUpdate() {
 
   CloseStopEvent();
   CloseMedia();
+  lease.Release();
   view.EnableControls(true);
   SetTotalPosition(0);
 

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/progress.h"
+#include "core/worker.h"
 #include "core/user_messages.h"
-#include "link/communication_lock.h"
+#include "link/link_session.h"
 #include "protocol/firmware_assets.h"
 #include "protocol/phx_file.h"
 
@@ -44,14 +44,13 @@ struct FirmwareUpdateOptions {
   // Reboot waits (ms counted in 100 ms steps on the link's clock).
   uint32_t applicationRebootWaitMs = 30000;
   uint32_t codeRebootWaitMs = 140000;
-  // Held for the whole use of the link, so no other user's exchanges
-  // interleave with the update's (null: the caller keeps the link to itself).
-  CommunicationLock* lock = nullptr;
 };
 
 class CFirmwareUpdate {
  public:
-  CFirmwareUpdate(CCom& link, IProgressSink& progress, IPrompt& prompt, IFirmwareView& view,
+  // The run holds a lease on the session's active link from start to end,
+  // so no other user's exchanges interleave with the update's.
+  CFirmwareUpdate(LinkSession& session, IProgressSink& progress, IPrompt& prompt, IFirmwareView& view,
                   FirmwareUpdateOptions options);
   // Stops a running update and waits for its worker.
   ~CFirmwareUpdate();
@@ -67,7 +66,7 @@ class CFirmwareUpdate {
   bool Start();
   // Waits for the worker; its result, or -1 when none ran.
   int Join();
-  bool Running() const { return running.load(); }
+  bool Running() const { return worker.Running(); }
 
   // Cancel: holds the worker at its next pause point (between blocks, between
   // reboot polls) while the caller asks whether to stop.
@@ -79,7 +78,8 @@ class CFirmwareUpdate {
   // The whole update on the calling thread: 0 success, 1 error, 2 aborted.
   int RunUpdate();
 
-  // The steps, each 0 success, 1 error, 2 aborted.
+  // The steps, each 0 success, 1 error, 2 aborted; the media steps work
+  // on the run's lease.
   int OpenMedia();
   void CloseMedia();
   int ReadDeviceVersion();
@@ -120,7 +120,9 @@ class CFirmwareUpdate {
   bool WaitForStop(uint32_t ms);
   void PausePoint();
 
+  LinkSession& session;
   CCom& link;
+  LinkLease lease;
   IProgressSink& progress;
   IPrompt& prompt;
   IFirmwareView& view;
@@ -129,11 +131,11 @@ class CFirmwareUpdate {
   PhxFile phx;
   FirmwareAssets assets;
 
-  std::thread workerThread;
-  std::atomic<bool> running{false};
+  Worker worker;
   int workerResult = -1;
 
-  // The stop event: private to this object, present only while a run is on.
+  // The stop event: private to this object, present only while a run is on
+  // (also one run on the caller's thread); it wakes the reboot wait at once.
   std::mutex stopMutex;
   std::condition_variable stopSignal;
   bool stopEventOpen = false;

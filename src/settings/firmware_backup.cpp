@@ -12,12 +12,13 @@
 
 namespace skyh {
 
-FirmwareBackupResult RunFirmwareBackup(CCom& link, CommunicationLock& lock, const CConfiguration& config,
+FirmwareBackupResult RunFirmwareBackup(LinkSession& session, const CConfiguration& config,
                                        const std::string& iniPath, IProgressSink& progress, IStatusLine& status) {
   FirmwareBackupResult out;
   RecordStore store;
-  RetrievalWorkerEnv env{link, lock, config, iniPath, store, progress, status, 1000};
+  RetrievalWorkerEnv env{session, config, iniPath, progress, status, 1000};
   WorkerResult result = RunInteractiveRetrieval(env);
+  TakeRetrievedStore(result.outcome, store);
   if (result.status != kRetrievalFinished || !result.filesWritten) {
     out.error = Sprintf("Backup failed (%s): the update does not start.\n", result.text);
     return out;

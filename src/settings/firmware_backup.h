@@ -7,8 +7,7 @@
 
 #include "core/configuration.h"
 #include "core/progress.h"
-#include "link/ccom.h"
-#include "link/communication_lock.h"
+#include "link/link_session.h"
 
 namespace skyh {
 
@@ -20,10 +19,10 @@ struct FirmwareBackupResult {
   std::string error;
 };
 
-// Runs the interactive retrieval on `link` (taking `lock`) into the files
+// Runs the interactive retrieval through `session` (a lease of its own) into the files
 // folder `config.outputDirectory`, then saves the settings there under the
 // proposed "Settings_<IDNUM>.set" name.
-FirmwareBackupResult RunFirmwareBackup(CCom& link, CommunicationLock& lock, const CConfiguration& config,
+FirmwareBackupResult RunFirmwareBackup(LinkSession& session, const CConfiguration& config,
                                        const std::string& iniPath, IProgressSink& progress, IStatusLine& status);
 
 }  // namespace skyh

@@ -9,7 +9,6 @@
 #include "core/folders.h"
 #include "core/format.h"
 #include "core/log_file.h"
-#include "link/media_steps.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
 #include "settings/settings_field.h"
@@ -144,34 +143,25 @@ bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink
   return true;
 }
 
-int SendSettings(CCom& link, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status) {
+int SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status) {
   progress.SetTitle("Write settings");
   progress.SetText("Please wait...");
   status.SetStatus("Writing settings...");
 
-  std::optional<CommunicationLockHolder> hold;
-  if (job.lock) {
-    hold.emplace(*job.lock, job.lockWaitMs);
-    if (!hold->Held()) {
-      status.SetStatus("Write settings error.");
-      progress.SetText(LinkBusyText());
-      progress.CloseAfter(job.closeAfterMs);
-      return 1;
-    }
-  }
-  if (!OpenMedia(link)) {
+  LinkLease lease = session.Acquire(job.lockWaitMs, true);
+  if (!lease) {
     status.SetStatus("Write settings error.");
-    progress.SetText(link.GetLastErrorText());
+    progress.SetText(lease.ErrorText());
     progress.CloseAfter(job.closeAfterMs);
     return 1;
   }
-  const bool ok = WriteSettingsExchange(link, job, progress);
+  const bool ok = WriteSettingsExchange(lease.Link(), job, progress);
   if (job.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(job.pauseMs));
   status.SetStatus(ok ? "Write settings OK." : "Write settings error.");
   progress.SetText("Stopping communication...");
   // After a failed exchange the box may not be listening: no end of session.
-  if (ok) link.EndSession();
-  CloseMedia(link);
+  lease.EndSessionOnRelease(ok);
+  lease.Release();
   progress.CloseAfter(job.closeAfterMs);
   return ok ? 0 : 1;
 }

@@ -1,18 +1,16 @@
 #pragma once
 // Sending edited settings to the control box: the box's current settings
 // are read, the edited values merged into them by key, and the result
-// written back in pieces. Runs on a worker thread; the caller's link must
-// not be used by anyone else meanwhile, which the communication lock
-// ensures.
+// written back in pieces. Runs on a worker thread; a lease on the session's
+// link keeps every other user off it meanwhile.
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/progress.h"
-#include "link/communication_lock.h"
 #include "data/record_store.h"
-#include "link/ccom.h"
+#include "link/link_session.h"
 #include "settings/settings_pieces.h"
 
 namespace skyh {
@@ -23,8 +21,7 @@ struct SendSettingsJob {
   std::vector<uint8_t> editedRecord;
   // Holds ParDesc.dat and the parameter files.
   std::string configurationDirectory;
-  CommunicationLock* lock = nullptr;  // null: the caller already owns the link
-  int lockWaitMs = CommunicationLock::kOperatorWaitMs;
+  uint32_t lockWaitMs = LinkSession::kOperatorWaitMs;
   int pauseMs = 1000;                 // after the exchange, before the result
   int closeAfterMs = 2000;
 };
@@ -32,9 +29,10 @@ struct SendSettingsJob {
 // The settings record of a store, or empty without one.
 std::vector<uint8_t> SettingsRecordOf(const RecordStore& store);
 
-// The whole worker: progress, lock, open media, exchange, end of session,
-// close media. 0 when the settings were written, 1 otherwise.
-int SendSettings(CCom& link, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status);
+// The whole worker: progress, a lease on the session's link (open media),
+// exchange, end of session, close media. 0 when the settings were written,
+// 1 otherwise.
+int SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status);
 
 // The exchange on an open link: GetSettings, merge, WriteSettings pieces.
 // True when every piece was written.

@@ -31,7 +31,6 @@ int64_t TestNow() { return g_nowMs; }
 
 TerminalProgressOptions Counters(int terminal) {
   TerminalProgressOptions o;
-  o.transientPrefixes = {"Received blocks: "};
   o.hiddenTexts = {"Write code..."};
   o.terminal = terminal;
   o.nowMs = TestNow;
@@ -44,8 +43,8 @@ TEST(TerminalProgressTest, CountersShareOneLineOnATerminal) {
   TerminalStatusLine status(progress);
   progress.SetTitle("Get records");
   progress.SetText("Please wait...");
-  progress.SetText("Received blocks: 1 (30 bytes)");
-  progress.SetText("Received blocks: 2 (60 bytes)");
+  progress.SetCounter("Received blocks: 1 (30 bytes)", {ProgressCounter::Kind::kRecords, 1, 0, 30});
+  progress.SetCounter("Received blocks: 2 (60 bytes)", {ProgressCounter::Kind::kRecords, 2, 0, 60});
   progress.SetText("Write code...");
   status.SetStatus("Retrieve data OK.");
   status.SetStatus("Retrieve data OK.");
@@ -64,7 +63,7 @@ TEST(TerminalProgressTest, CountersOffATerminalKeepTheLastOneAndDropTrailingNewl
   progress.SetText("Open media: OK\n");
   g_nowMs = 5000;
   for (int i = 1; i <= 50; ++i) {
-    progress.SetText("Received blocks: " + std::to_string(i));
+    progress.SetCounter("Received blocks: " + std::to_string(i), {ProgressCounter::Kind::kRecords, i, 0, 0});
     g_nowMs += 30;  // 50 counters in 1.5 s
   }
   progress.SetText("Stopping communication...");

@@ -33,9 +33,12 @@ int64_t FixedNowMs() { return kNow * 1000; }
 class Recorder : public IProgressSink, public IStatusLine {
  public:
   void SetTitle(const std::string& t) override { titles.push_back(t); }
-  void SetText(const std::string& t) override {
-    texts.push_back(t);
-    if (abortAfterBlocks >= 0 && t.rfind("Received blocks: ", 0) == 0 && ++blocks >= abortAfterBlocks) abort = true;
+  void SetText(const std::string& t) override { texts.push_back(t); }
+  void SetCounter(const std::string& t, const ProgressCounter& c) override {
+    SetText(t);
+    if (c.kind != ProgressCounter::Kind::kRecords) return;
+    received.push_back(c);
+    if (abortAfterBlocks >= 0 && ++blocks >= abortAfterBlocks) abort = true;
   }
   bool Aborted() override { return abort; }
   void CloseAfter(int ms) override { closedAfter.push_back(ms); }
@@ -43,6 +46,7 @@ class Recorder : public IProgressSink, public IStatusLine {
   bool Saw(const std::string& t) const { return std::count(texts.begin(), texts.end(), t) > 0; }
 
   std::vector<std::string> titles, texts, statuses;
+  std::vector<ProgressCounter> received;  // records counters
   std::vector<int> closedAfter;
   int abortAfterBlocks = -1, blocks = 0;
   bool abort = false;
@@ -81,9 +85,11 @@ class RetrievalTest : public ::testing::Test {
   int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
     RetrievalEnv env{link, config, ini, rec, rec, false};
-    int status = Retrieve(env, store, out);
+    RetrievalOutcome outcome = Retrieve(env);
+    TakeRetrievedStore(outcome, store);
     link.Close();
-    return status;
+    if (out) *out = outcome;
+    return outcome.status;
   }
   std::string Last() { return CIniFile(ini).GetString("head_1234", "last", ""); }
   std::string LastCrc() { return CIniFile(ini).GetString("head_1234", "last_crc", ""); }
@@ -135,8 +141,10 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
   EXPECT_EQ(store.scenarioKey, "SPD7000201");
   EXPECT_EQ(store.UnknownCount(), summary.unknownRecords);
   EXPECT_EQ(CIniFile(ini).GetString("head_0077", "last", ""), FormatLastTime(store.At(0)->time()));
-  const std::string blocks = Sprintf("Received blocks: %d (", store.Count());
-  EXPECT_TRUE(std::any_of(rec.texts.begin(), rec.texts.end(), [&](auto& t) { return t.rfind(blocks, 0) == 0; }));
+  ASSERT_FALSE(rec.received.empty());
+  EXPECT_EQ(rec.received.back().current, store.Count());
+  EXPECT_GT(rec.received.back().bytes, rec.received.front().bytes);
+  EXPECT_LE(rec.received.back().bytes, link.ReceivedBytes()) << "the walk's last reply carries no record";
   EXPECT_NE(LogText().find(Sprintf("%d records received correctly", store.Count())), std::string::npos);
 }
 
@@ -408,10 +416,12 @@ TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
 
 struct WorkerFixture : RetrievalTest {
   WorkerResult RunAuto(BoxLink& link) {
-    RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
-    return RunAutomaticRetrieval(env);
+    LinkSession session(link);
+    RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
+    WorkerResult result = RunAutomaticRetrieval(env);
+    TakeRetrievedStore(result.outcome, store);
+    return result;
   }
-  CommunicationLock lock;
 };
 
 TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten) {
@@ -467,7 +477,8 @@ TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) 
 TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIsAnError) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
-  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  LinkSession session(link);
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
   // The snapshot cannot be written: "last" stays, so the next run takes the records again.
   config.outputDirectory = dir / "blocked";
   test::WriteFile(dir / "blocked", "not a folder");
@@ -482,7 +493,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   config.outputDirectory = dir / "out/";
   const std::string unwritable = dir / "no-such-folder/SkyHarvester.ini";
   for (bool automatic : {false, true}) {
-    RetrievalWorkerEnv bad{link, lock, config, unwritable, store, rec, rec, 0};
+    RetrievalWorkerEnv bad{session, config, unwritable, rec, rec, 0};
     r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
     EXPECT_EQ(r.status, kRetrievalFinished);
     EXPECT_TRUE(r.filesWritten);
@@ -493,7 +504,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
   RetrievalEnv direct{link, config, unwritable, rec, rec, false};
-  EXPECT_EQ(Retrieve(direct, store), kRetrievalError);
+  EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
 
@@ -506,7 +517,8 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
 TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
-  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  LinkSession session(link);
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
   WorkerResult r = RunInteractiveRetrieval(env);
   ASSERT_EQ(r.status, kRetrievalFinished);
   EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
@@ -517,17 +529,16 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   EXPECT_TRUE(snapshot);
 
   // Another user holds the link: the run is dropped and closes its display.
-  ASSERT_TRUE(lock.TryLockFor(0));
-  std::thread other([&] {
-    Recorder r2;
-    RetrievalWorkerEnv env2{link, lock, config, ini, store, r2, r2, 0};
-    WorkerResult dropped = RunInteractiveRetrieval(env2);
-    EXPECT_EQ(dropped.status, -1);
-    EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
-    EXPECT_TRUE(r2.texts.empty());
-  });
-  other.join();
-  lock.Unlock();
+  ManualClock clock;
+  session.SetClock(&clock);
+  LinkLease other = session.Acquire(0, false);
+  ASSERT_TRUE(other);
+  Recorder r2;
+  RetrievalWorkerEnv env2{session, config, ini, r2, r2, 0};
+  WorkerResult dropped = RunInteractiveRetrieval(env2);
+  EXPECT_EQ(dropped.status, -1);
+  EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
+  EXPECT_TRUE(r2.texts.empty());
 }
 
 TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
@@ -544,20 +555,21 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
     }
   } watch;
   watch.walking = &walking;
-  RetrievalWorkerEnv env{link, lock, config, ini, store, watch, watch, 50};
-  std::thread retrieval([&] { RunAutomaticRetrieval(env); });
+  LinkSession session(link);
+  RetrievalWorkerEnv env{session, config, ini, watch, watch, 50};
+  WorkerResult result;
+  std::thread retrieval([&] { result = RunAutomaticRetrieval(env); });
   std::thread clock([&] {
     while (!walking) std::this_thread::yield();
-    CommunicationLockHolder holder(lock, CommunicationLock::kOperatorWaitMs);
-    ASSERT_TRUE(holder.Held());
+    LinkLease lease = session.Acquire();
+    ASSERT_TRUE(lease);
     stepsWhenTimeRead = static_cast<int>(link.Frames(0x44).size());
-    link.Open();
     int64_t boxTime = 0;
-    EXPECT_EQ(link.GetDateTime(boxTime), kComOk);
-    link.Close();
+    EXPECT_EQ(lease.Link().GetDateTime(boxTime), kComOk);
   });
   retrieval.join();
   clock.join();
+  TakeRetrievedStore(result.outcome, store);  // on the caller's thread, once the run ended
   // The clock was read after the whole walk, which lost nothing.
   EXPECT_EQ(stepsWhenTimeRead.load(), static_cast<int>(link.Frames(0x44).size()));
   EXPECT_EQ(Stored(), NewestFirst(link));
@@ -577,11 +589,16 @@ TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
   for (const std::vector<uint8_t>& reply : {Record(kNow, 1), std::vector<uint8_t>{0x7C, 0x10, 0x00, 0x00}}) {
     link.box.memory().SetSettings(reply);
     store.Clear();
+    const std::vector<uint8_t> mine = Record(kNow - 60, 9);
+    store.AddCopy(mine.data(), static_cast<uint16_t>(mine.size()));
+    ASSERT_EQ(store.Count(), 1);
     rec.texts.clear();
-    EXPECT_EQ(Run(link), kRetrievalError);
+    RetrievalOutcome out;
+    EXPECT_EQ(Run(link, &out), kRetrievalError);
     EXPECT_TRUE(rec.Saw("Get settings error: 1\n"));
+    EXPECT_EQ(out.store, nullptr) << "no walk, nothing to swap in";
     EXPECT_EQ(store.Header(), nullptr) << "no empty header to head the files";
-    EXPECT_EQ(store.Count(), 0);
+    EXPECT_EQ(store.Count(), 1) << "the caller's store stays as it was";
   }
 }
 

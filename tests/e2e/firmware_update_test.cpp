@@ -45,10 +45,11 @@ struct UpdateRun {
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
+  LinkSession session;
   CFirmwareUpdate update;
 
   explicit UpdateRun(sim::BoxOptions box, FirmwareUpdateOptions* options = nullptr)
-      : link(std::move(box)), update(link, progress, prompt, view, options ? *options : fixture.Options()) {
+      : link(std::move(box)), session(link), update(session, progress, prompt, view, options ? *options : fixture.Options()) {
     update.SetFile(fixture.phx);
   }
   const RecordingView::Box& Summary() const { return view.boxes.back(); }
@@ -165,8 +166,12 @@ TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
 TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
   UpdateRun run(Box(true, 2));
   int blocks = 0;
-  run.progress.onText = [&](const std::string& text) {
-    if (text.rfind("Write code: ", 0) == 0 && ++blocks == 3) run.update.RequestStop();
+  size_t seen = 0;
+  run.progress.onText = [&](const std::string&) {
+    if (run.progress.counters.size() == seen) return;  // not a counter
+    seen = run.progress.counters.size();
+    if (run.progress.counters.back().kind == ProgressCounter::Kind::kPercent && ++blocks == 3)
+      run.update.RequestStop();
   };
   EXPECT_EQ(run.update.RunUpdate(), kUpdateAborted);
   EXPECT_EQ(run.link.Frames(kWriteCode).size(), 3u) << "stopped after the block that was on its way";
@@ -223,7 +228,8 @@ TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
-  CFirmwareUpdate update(link, progress, prompt, view, fixture.Options());
+  LinkSession session(link);
+  CFirmwareUpdate update(session, progress, prompt, view, fixture.Options());
   update.SetFile(fixture.phx);
 
   EXPECT_EQ(update.RunUpdate(), kUpdateSuccess);
@@ -268,22 +274,20 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
 }
 
 TEST(FirmwareUpdateE2E, AnUpdateWaitsForTheLinkAndLeavesABusyLinkAlone) {
-  test::FirmwareFixture other;
-  CommunicationLock lock;
-  FirmwareUpdateOptions options = other.Options();
-  options.lock = &lock;
-  ASSERT_TRUE(lock.TryLockFor(0));  // a retrieval holds the link
-  UpdateRun busy(Box(true, 2), &options);
-  EXPECT_EQ(busy.update.RunUpdate(), kUpdateError);
-  EXPECT_TRUE(busy.link.written.empty());
-  EXPECT_EQ(busy.link.opens, 0);
-  lock.Unlock();
-
+  UpdateRun run(Box(true, 2));
+  ManualClock clock;
+  run.session.SetClock(&clock);
+  {
+    LinkLease retrieval = run.session.Acquire(0, false);  // another user holds the link
+    ASSERT_TRUE(retrieval);
+    EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+    EXPECT_TRUE(run.link.written.empty());
+    EXPECT_EQ(run.link.opens, 1) << "only the holder's";
+    EXPECT_EQ(run.progress.texts.back(), LinkBusyText());
+  }
   // Once free, the lock is held for the run and given back.
-  UpdateRun run(Box(true, 2), &options);
   EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
-  EXPECT_TRUE(lock.TryLockFor(0));
-  lock.Unlock();
+  EXPECT_TRUE(run.session.Acquire(0, false));
 }
 
 }  // namespace

@@ -29,6 +29,13 @@ class RecordingProgress : public IProgressSink {
     }
     if (hook) hook(text);
   }
+  void SetCounter(const std::string& text, const ProgressCounter& counter) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      counters.push_back(counter);
+    }
+    SetText(text);
+  }
   bool Aborted() override { return false; }
   void CloseAfter(int) override {}
   void SetBars(int current, int total) override {
@@ -42,6 +49,7 @@ class RecordingProgress : public IProgressSink {
   std::mutex mutex;
   std::vector<std::string> texts;
   std::vector<int> currentBar, totalBar;
+  std::vector<ProgressCounter> counters;
   std::function<void(const std::string&)> onText;
 };
 

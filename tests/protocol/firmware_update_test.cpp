@@ -87,7 +87,8 @@ struct Steps {
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
-  CFirmwareUpdate update{link, progress, prompt, view, {}};
+  LinkSession session{link};
+  CFirmwareUpdate update{session, progress, prompt, view, {}};
 
   Steps(uint16_t blockSize, Bytes key) : link(BootLoader(blockSize, std::move(key))) {
     link.Open();
@@ -199,7 +200,8 @@ struct HeldRun {
 
 TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsTheRun) {
   HeldRun run;
-  CFirmwareUpdate update(run.link, run.progress, run.prompt, run.view, run.fixture.Options());
+  LinkSession session(run.link);
+  CFirmwareUpdate update(session, run.progress, run.prompt, run.view, run.fixture.Options());
   EXPECT_FALSE(update.Start()) << "no file yet";
   EXPECT_EQ(update.RunUpdate(), kUpdateError);
   ASSERT_EQ(run.view.boxes.size(), 1u);
@@ -217,7 +219,8 @@ TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsT
   // Closing the dialog while the update runs stops it and waits for the worker.
   HeldRun closed;
   {
-    CFirmwareUpdate held(closed.link, closed.progress, closed.prompt, closed.view, closed.fixture.Options());
+    LinkSession session(closed.link);
+    CFirmwareUpdate held(session, closed.progress, closed.prompt, closed.view, closed.fixture.Options());
     closed.StartHeld(held);
   }
   closed.ExpectAborted();

@@ -53,6 +53,7 @@ void Set(CSettingsItemList& items, const char* key, const std::string& text) {
 
 TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   test::BoxLink link;
+  LinkSession session(link);
   std::vector<uint8_t> boxRecord = sim::MakeDemoSettingsRecord(1234, 0);
   std::copy_n("boxpw\0\0", 8, boxRecord.begin() + 13 + 28);
   link.box.memory().SetSettings(boxRecord);
@@ -65,7 +66,7 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   Set(*items, "MINT", "30");
   WriteAllToRecord(*items, SettingsAreaOf(edited));  // the editor's OK: the password unchanged
   Recorder first;
-  EXPECT_EQ(SendSettings(link, Job(edited), first, first), 0);
+  EXPECT_EQ(SendSettings(session, Job(edited), first, first), 0);
   const std::vector<uint8_t>& box = link.box.memory().settings();
   EXPECT_EQ(Value(box, "MINT"), "30");
   // An unchanged password tells the box to keep its own.
@@ -80,7 +81,7 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   WriteAllToRecord(*items, SettingsAreaOf(edited));
   link.written.clear();
   Recorder r;
-  EXPECT_EQ(SendSettings(link, Job(edited), r, r), 0);
+  EXPECT_EQ(SendSettings(session, Job(edited), r, r), 0);
   for (const char* key : {"IDNUM", "SITE", "GAIN", "HEAT", "TOFF", "FSET", "OPER", "SERIAL", "MINT"})
     EXPECT_EQ(Value(box, key), Value(edited, key)) << key;
   EXPECT_EQ(Value(box, "SITE"), "New Site");
@@ -116,12 +117,13 @@ TEST(SettingsSenderTest, PiecesNeverSplitAFieldAndOneSidedParametersStayAsTheBox
   test::WriteFile(dir / "SPE2FF0102.par", shared + "P MemOnly, MEMONLY, 2, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n"
                                                    "P BoxOnly, OTHERKEY, 1, 8, 0, 0, 255, 0, 0, 0, 0, 0, D\r\n");
   test::BoxLink link;
+  LinkSession session(link);
   link.box.memory().SetSettings(BigRecord(0xE1, 0x11));
   std::vector<uint8_t> edited = BigRecord(0xE2, 0x22);
   edited[13 + 510] = 0x44;
 
   Recorder r;
-  EXPECT_EQ(SendSettings(link, Job(edited, dir.path()), r, r), 0);
+  EXPECT_EQ(SendSettings(session, Job(edited, dir.path()), r, r), 0);
   auto writes = link.Frames(0x48);
   ASSERT_EQ(writes.size(), 3u);
   const int offsets[] = {0, 510, 1022}, lengths[] = {510, 512, 78};
@@ -141,9 +143,10 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
   const std::vector<uint8_t> demo = sim::MakeDemoSettingsRecord(1234, 0);
   {
     test::BoxLink link;
+    LinkSession session(link);
     link.openError = "Can't open /dev/ttyUSB9";
     Recorder r;
-    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+    EXPECT_EQ(SendSettings(session, Job(demo), r, r), 1);
     EXPECT_EQ(r.log, (std::vector<std::string>{"title:Write settings", "text:Please wait...",
                                                "status:Writing settings...", "status:Write settings error.",
                                                "text:Can't open /dev/ttyUSB9", "close:2000"}));
@@ -159,9 +162,10 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     sim::BoxOptions o;
     o.faults.silentAfterReplies = c.silentAfter;
     test::BoxLink link(o);
+    LinkSession session(link);
     link.box.memory().SetSettings(c.boxSettings);
     Recorder r;
-    EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1) << c.text;
+    EXPECT_EQ(SendSettings(session, Job(demo), r, r), 1) << c.text;
     EXPECT_TRUE(r.Has(c.text) && r.Has("status:Write settings error.")) << c.text;
     if (c.silentAfter != 1) EXPECT_TRUE(link.Frames(0x48).empty()) << "nothing written: " << c.text;
     // No end of session after a failed exchange.
@@ -173,29 +177,21 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
 TEST(SettingsSenderTest, AnotherLinkUserHoldingTheLockKeepsTheLinkClosed) {
   test::BoxLink link;
   link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, 0));
-  CommunicationLock lock;
-  std::promise<void> held, done;
-  std::thread other([&] {
-    if (!lock.TryLockFor(0)) return held.set_value();
-    held.set_value();
-    done.get_future().wait();
-    lock.Unlock();
-  });
-  held.get_future().wait();
+  LinkSession session(link);
   SendSettingsJob job = Job(link.box.memory().settings());
-  job.lock = &lock;
   job.lockWaitMs = 0;
-  Recorder r;
-  EXPECT_EQ(SendSettings(link, job, r, r), 1);
-  EXPECT_EQ(link.opens, 0);
-  EXPECT_TRUE(r.Has(std::string("text:") + LinkBusyText()));
-  done.set_value();
-  other.join();
+  {
+    LinkLease other = session.Acquire(0, false);
+    Recorder r;
+    EXPECT_EQ(SendSettings(session, job, r, r), 1);
+    EXPECT_EQ(link.opens, 1) << "only the holder's";
+    EXPECT_TRUE(r.Has(std::string("text:") + LinkBusyText()));
+    EXPECT_TRUE(link.written.empty());
+  }
   // Once free, the lock is taken and given back.
   Recorder ok;
-  EXPECT_EQ(SendSettings(link, job, ok, ok), 0);
-  EXPECT_TRUE(lock.TryLockFor(0));
-  lock.Unlock();
+  EXPECT_EQ(SendSettings(session, job, ok, ok), 0);
+  EXPECT_TRUE(session.Acquire(0, false));
 }
 
 }  // namespace
@@ -258,9 +254,10 @@ TEST(SettingsSenderTest, MergeCopiesTheExactBitsOfValuesTheirTextsWouldRound) {
 TEST(SettingsSenderTest, ABoxReplyThatIsNoSettingsRecordIsAGetSettingsErrorAndNothingIsWritten) {
   const std::vector<uint8_t> demo = sim::MakeDemoSettingsRecord(1234, 0);
   test::BoxLink link;
+  LinkSession session(link);
   link.box.memory().SetSettings(sim::MakeRecord(0x1A, 0, std::vector<uint8_t>(70, 0)));  // a measurement
   Recorder r;
-  EXPECT_EQ(SendSettings(link, Job(demo), r, r), 1);
+  EXPECT_EQ(SendSettings(session, Job(demo), r, r), 1);
   EXPECT_TRUE(r.Has("text:Get settings error: 1\n"));
   EXPECT_TRUE(link.Frames(0x48).empty());
 }
