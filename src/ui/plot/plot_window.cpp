@@ -30,7 +30,8 @@
 namespace skyh::ui {
 namespace {
 
-constexpr double kTickSpacing = 120;   // pixels between time labels at least
+constexpr double kTickSpacing = 100;   // pixels between time labels at least
+constexpr double kValueSpacing = 50;   // pixels between value labels at least
 constexpr double kHoverReach = 30;     // pixels from a sample that still name it
 
 QString Utc(double seconds, const char* format) {
@@ -265,7 +266,6 @@ void PlotWindow::ResetView() {
   const double pad = v1 > v0 ? (v1 - v0) * 0.05 : 1;
   chart_->zoomReset();
   valueAxis_->setRange(v0 - pad, v1 + pad);
-  valueAxis_->applyNiceNumbers();
   SetTimeRange(t0, t1);
   ScheduleRedraw();
 }
@@ -306,7 +306,24 @@ void PlotWindow::Redraw() {
     s.dots->replace(lone);
   }
   UpdateTimeAxis(from, to, width);
+  UpdateValueAxis();
   ShowStatus();
+}
+
+void PlotWindow::UpdateValueAxis() {
+  // Round steps of 1, 2 or 5 times a power of ten, some 50 pixels apart.
+  const double span = valueAxis_->max() - valueAxis_->min();
+  const double height = chart_->plotArea().height() > 1 ? chart_->plotArea().height() : 400;
+  const double rough = span / std::max(2.0, height / kValueSpacing);
+  if (!(rough > 0) || !std::isfinite(rough)) return;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  const double f = rough / power;
+  const double step = power * (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10);
+  valueAxis_->setTickType(QValueAxis::TicksDynamic);
+  valueAxis_->setTickAnchor(0);
+  valueAxis_->setTickInterval(step);
+  const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 9);
+  valueAxis_->setLabelFormat(QString("%.%1f").arg(decimals));
 }
 
 void PlotWindow::UpdateTimeAxis(double from, double to, double width) {

@@ -69,6 +69,7 @@ class PlotWindow : public QWidget {
   void ScheduleRedraw();
   void Redraw();
   void UpdateTimeAxis(double from, double to, double width);
+  void UpdateValueAxis();
   void ShowStatus(const QString& extra = QString());
   void ExportPngAsked();
   void ExportSvgAsked();
