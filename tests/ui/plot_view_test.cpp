@@ -6,6 +6,8 @@
 #include <QLineSeries>
 #include <QSvgRenderer>
 #include <QTest>
+#include <QValueAxis>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "records/scenario_list.h"
@@ -168,6 +170,21 @@ class PlotViewTest : public QObject {
     QVERIFY2(tip.contains("MET #1 VAL_TEMP (temperature)") && tip.contains("2025-03-01 05:00:00 UTC") &&
                  tip.contains("15.0"),
              qPrintable(tip));
+
+    // The wheel zooms the time axis around the cursor, arrows pan, Home resets.
+    auto* time = qobject_cast<QValueAxis*>(w.Chart()->axes(Qt::Horizontal).at(0));
+    QVERIFY(time);
+    const double min0 = time->min(), max0 = time->max();
+    const QPointF centre = w.Chart()->plotArea().center();
+    QWheelEvent wheel(centre, w.View()->viewport()->mapToGlobal(centre.toPoint()), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w.View()->viewport(), &wheel);
+    QVERIFY(time->min() > min0 && time->max() < max0);
+    const double min1 = time->min(), max1 = time->max();
+    QTest::keyClick(w.View(), Qt::Key_Right);
+    QVERIFY(time->min() > min1 && std::abs((time->max() - time->min()) - (max1 - min1)) < 1);
+    QTest::keyClick(w.View(), Qt::Key_Home);
+    QVERIFY(time->min() == min0 && time->max() == max0);
 
     // Zooming in re-reduces for the narrower range.
     w.SetTimeRange(double(kMarch1), double(kMarch1 + 6 * 3600));
