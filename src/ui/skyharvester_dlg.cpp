@@ -144,7 +144,7 @@ void CSkyHarvesterDlg::BuildActions() {
   add(data, {"&Export ASCII", &CSkyHarvesterDlg::OnExportAscii, nullptr, nullptr, nullptr});
   add(data, {"E&xport K8", &CSkyHarvesterDlg::OnExportK8, nullptr, nullptr, nullptr});
   data->addSeparator();
-  QAction* plot = add(data, {"&Plot...", &CSkyHarvesterDlg::OnPlot, nullptr, "plot", "Plot"});
+  QAction* plot = add(data, {"&Plot...", &CSkyHarvesterDlg::OnPlot, nullptr, nullptr, "Plot"});
   plot->setIcon(QIcon(":/icons/plot.svg"));
 
   QMenu* help = menuBar()->addMenu("&Help");
