@@ -227,6 +227,31 @@ class PlotViewTest : public QObject {
     QVERIFY(!w.ExportSvg(QString::fromStdString(dir / "missing/p.svg")));
   }
 
+  void WideValuesAfterNarrowOnesKeepFewTicks() {
+    // Thousandths first, then values of some billions: the tick interval of
+    // the first must not be laid out over the range of the second.
+    GetScenarioList().LoadText("S:1,0x40,A,small,0\nE:VAL_BYTE,7,D=3\nS:2,0x41,B,wide,0\nE:VAL_LONG,7\n");
+    RecordStore store;
+    for (int i = 0; i < 10; ++i) {
+      auto a = test::MakeRecordBytes(0x40, test::PackDateTime(2025, 3, 1, i, 0, 0), {uint8_t(i)});
+      store.AddCopy(a.data(), static_cast<uint16_t>(a.size()));
+      const uint32_t v = i % 2 ? 0x7FFFFFFFu : 0x80000000u;
+      auto b = test::MakeRecordBytes(0x41, test::PackDateTime(2025, 3, 1, i, 0, 0),
+                                     {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+      store.AddCopy(b.data(), static_cast<uint16_t>(b.size()));
+    }
+    PlotWindow w([&]() -> const RecordStore* { return &store; });
+    w.resize(800, 500);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Choose(0, {0});
+    QTRY_VERIFY(w.PointsShown() > 0);
+    w.Choose(1, {0});
+    auto* value = qobject_cast<QValueAxis*>(w.Chart()->axes(Qt::Vertical).at(0));
+    QVERIFY(value && (value->max() - value->min()) / value->tickInterval() < 50);
+    QTRY_VERIFY(w.PointsShown() > 0);
+  }
+
   void MainWindowOpensThePlot() {
     WindowFixture f;
     f.files = {QString::fromStdString(f.DataFile("a.k8"))};

@@ -264,8 +264,12 @@ void PlotWindow::ResetView() {
   }
   if (t1 - t0 < 60) t0 -= 1800, t1 += 1800;
   const double pad = v1 > v0 ? (v1 - v0) * 0.05 : 1;
+  // A tick interval meant for a narrow range would lay out millions of ticks
+  // over a wide one: fixed ticks until the interval fits the new range.
+  valueAxis_->setTickType(QValueAxis::TicksFixed);
   chart_->zoomReset();
   valueAxis_->setRange(v0 - pad, v1 + pad);
+  UpdateValueAxis();
   SetTimeRange(t0, t1);
   ScheduleRedraw();
 }
