@@ -8,8 +8,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
   umockdev
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
-  xvfb xauth x11-utils imagemagick
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
+  xvfb xauth x11-utils imagemagick xdotool
   # The Debian package and its test.
   dpkg-dev fakeroot file lintian help2man desktop-file-utils appstream shared-mime-info
   systemd bash-completion

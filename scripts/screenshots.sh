@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the main window for the README: retrieves from the bundled
 # simulator with the command-line tool, then opens the snapshot in the window
-# under Xvfb and writes PNGs into docs/screenshots/.
+# under Xvfb and writes PNGs into docs/screenshots/. The plot view is shown on
+# a year of demo records, opened from the Data menu with the keyboard.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -42,4 +43,29 @@ xvfb-run -a -s "-screen 0 1000x640x24" bash -c '
   sleep 4
   import -window root "$3/main-window.png"
   kill $app' _ build/default/src/app/skyharvester "$snapshot" "$root/docs/screenshots"
-echo "Wrote docs/screenshots/opening.png and main-window.png"
+
+# A year of demo records, every 30 minutes; the plot opens on the first record
+# type (MET) with its first element checked, and Down, Space checks the next.
+year="$work/year.k8"
+build/default/sim/skyharvester-sim --generate "$year" --days 365 --start 2025-01-01 --interval 30 >/dev/null
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  "$1" "$2" &
+  app=$!
+  main=""
+  for _ in $(seq 100); do
+    main=$(xdotool search --name "^SkyHarvester - year.k8$" 2>/dev/null | head -n 1) && [ -n "$main" ] && break
+    sleep 0.1
+  done
+  sleep 5  # the load and the 2 s of the progress window
+  xdotool windowfocus --sync "$main" key alt+d p
+  plot=""
+  for _ in $(seq 100); do
+    plot=$(xdotool search --name "^SkyHarvester - Plot$" 2>/dev/null | head -n 1) && [ -n "$plot" ] && break
+    sleep 0.1
+  done
+  sleep 1
+  xdotool windowfocus --sync "$plot" key Down space
+  sleep 1
+  import -window "$plot" "$3/plot-view.png"
+  kill $app' _ build/default/src/app/skyharvester "$year" "$root/docs/screenshots"
+echo "Wrote docs/screenshots/opening.png, main-window.png and plot-view.png"

@@ -148,14 +148,27 @@ CElementMeasure::CElementMeasure(const ScnElementDef& definition, const uint8_t*
   }
 }
 
-std::string CElementMeasure::GetText() const {
-  if (status_ != kStatusValue) return StatusText(status_);
+int32_t CElementMeasure::Scaled() const {
   int32_t v = value_;
   if (definition_.multiplier > 0) v = static_cast<int32_t>(uint32_t(v) * uint32_t(definition_.multiplier));
+  // INT32_MIN / -1 cannot happen: only positive divisors apply.
   if (definition_.divisor > 0) v /= definition_.divisor;
-  std::string text = FormatValue(v, definition_);
+  return v;
+}
+
+std::string CElementMeasure::GetText() const {
+  if (status_ != kStatusValue) return StatusText(status_);
+  std::string text = FormatValue(Scaled(), definition_);
   if (definition_.suffix != 0) text += static_cast<char>(definition_.suffix);
   return text;
+}
+
+bool CElementMeasure::GetNumber(double& number) const {
+  if (status_ != kStatusValue || definition_.format != kFormatNumber) return false;
+  const int32_t decimals = std::clamp(definition_.decimals, -kMaxDecimals, kMaxDecimals);
+  const double v = Scaled();
+  number = decimals >= 0 ? v / PowerOfTen(decimals) : v * PowerOfTen(-decimals);
+  return true;
 }
 
 std::unique_ptr<CElement> CreateElement(const ScnElementDef& definition, const uint8_t* raw, size_t length) {
@@ -173,6 +186,11 @@ void AppendElementText(const ScnElementDef& definition, const uint8_t* raw, size
   } else {
     out += CElement(definition).GetText();
   }
+}
+
+bool ElementNumber(const ScnElementDef& definition, const uint8_t* raw, size_t length, double& number) {
+  if (definition.decodeType < kValTemp || definition.decodeType > kValRgdev) return false;
+  return CElementMeasure(definition, raw, length).GetNumber(number);
 }
 
 }  // namespace skyh

@@ -54,8 +54,14 @@ class CElementMeasure : public CElement {
   CElementMeasure(const ScnElementDef& definition, const uint8_t* raw, size_t length);
   std::string GetText() const override;
   int32_t value() const { return value_; }
+  // The number the text shows: multiplier, divisor and decimals applied.
+  // False when the element shows a state, a character or hexadecimal.
+  bool GetNumber(double& number) const;
 
  private:
+  // The value with the multiplier and the divisor applied.
+  int32_t Scaled() const;
+
   int32_t value_ = 0;
 };
 
@@ -65,6 +71,10 @@ std::unique_ptr<CElement> CreateElement(const ScnElementDef& definition, const u
 // Appends the text of the element of a definition without keeping the
 // element (the fast path of a record's values text).
 void AppendElementText(const ScnElementDef& definition, const uint8_t* raw, size_t length, std::string& out);
+
+// The number of the element of a definition (CElementMeasure::GetNumber);
+// false for dates, plain elements and elements without a number.
+bool ElementNumber(const ScnElementDef& definition, const uint8_t* raw, size_t length, double& number);
 
 // Text of an element state; empty for kStatusValue and kStatusEmpty.
 const char* StatusText(int32_t status);

@@ -79,27 +79,29 @@ std::string CRecord::hex() const { return BytesToHex(raw_.get(), length_); }
 
 namespace {
 
-// Calls fn for every element definition of the record's layout, expanding
-// repeat groups: the definition after a "VAL_RPT" is repeated by the count at
-// consecutive positions and everything behind it moves along.
+// Calls fn(definition, source index, copy) for every element definition of
+// the record's layout, expanding repeat groups: the definition after a
+// "VAL_RPT" is repeated by the count at consecutive positions and everything
+// behind it moves along.
 template <typename Fn>
 void ForEachElementDef(const CScnType& scenario, const uint8_t* raw, size_t length, Fn&& fn) {
   const std::vector<ScnElementDef>& defs = scenario.elements;
   if (std::none_of(defs.begin(), defs.end(), [](const ScnElementDef& d) { return d.decodeType == kValRpt; })) {
-    for (const ScnElementDef& d : defs) fn(d);
+    for (size_t i = 0; i < defs.size(); ++i) fn(defs[i], i, 0u);
     return;
   }
   uint16_t shift = 0;
   uint32_t count = 1;
   ScnElementDef last;
   bool any = false;
-  for (const ScnElementDef& d : defs) {
+  for (size_t i = 0; i < defs.size(); ++i) {
+    const ScnElementDef& d = defs[i];
     for (uint32_t k = 0; k < count; ++k) {
       last = d;
       last.offset = int32_t(shift) + d.offset;
       if (k + 1 < count) shift = static_cast<uint16_t>(shift + d.width);
       any = true;
-      fn(last);
+      fn(last, i, k);
     }
     count = (any && last.decodeType == kValRpt) ? RepeatCount(last, raw, length) : 1;
   }
@@ -109,7 +111,7 @@ void ForEachElementDef(const CScnType& scenario, const uint8_t* raw, size_t leng
 
 std::vector<ScnElementDef> ExpandElementDefs(const CScnType& scenario, const uint8_t* raw, size_t length) {
   std::vector<ScnElementDef> out;
-  ForEachElementDef(scenario, raw, length, [&](const ScnElementDef& d) { out.push_back(d); });
+  ForEachElementDef(scenario, raw, length, [&](const ScnElementDef& d, size_t, uint32_t) { out.push_back(d); });
   return out;
 }
 
@@ -117,13 +119,13 @@ std::vector<std::unique_ptr<CElement>> CRecord::Elements() const {
   std::vector<std::unique_ptr<CElement>> elements;
   if (!scenario_) return elements;
   ForEachElementDef(*scenario_, raw_.get(), length_,
-                    [&](const ScnElementDef& d) { elements.push_back(CreateElement(d, raw_.get(), length_)); });
+                    [&](const ScnElementDef& d, size_t, uint32_t) { elements.push_back(CreateElement(d, raw_.get(), length_)); });
   return elements;
 }
 
 size_t CRecord::ElementCount() const {
   size_t count = 0;
-  if (scenario_) ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef&) { ++count; });
+  if (scenario_) ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef&, size_t, uint32_t) { ++count; });
   return count;
 }
 
@@ -131,17 +133,34 @@ std::unique_ptr<CElement> CRecord::ElementAt(size_t index) const {
   std::unique_ptr<CElement> element;
   size_t i = 0;
   if (scenario_) {
-    ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d) {
+    ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d, size_t, uint32_t) {
       if (i++ == index) element = CreateElement(d, raw_.get(), length_);
     });
   }
   return element;
 }
 
+bool CRecord::ElementDef(size_t definition, uint32_t copy, ScnElementDef& out) const {
+  if (!scenario_ || definition >= scenario_->elements.size()) return false;
+  bool found = false;
+  ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d, size_t i, uint32_t k) {
+    if (i == definition && k == copy) out = d, found = true;
+  });
+  return found;
+}
+
+std::vector<uint32_t> CRecord::CopyCounts() const {
+  std::vector<uint32_t> counts;
+  if (!scenario_) return counts;
+  counts.assign(scenario_->elements.size(), 0);
+  ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef&, size_t i, uint32_t) { ++counts[i]; });
+  return counts;
+}
+
 size_t CRecord::BuildValues(std::string& text) const {
   size_t count = 0;
   if (!scenario_) return count;
-  ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d) {
+  ForEachElementDef(*scenario_, raw_.get(), length_, [&](const ScnElementDef& d, size_t, uint32_t) {
     // An empty text adds nothing, not even its comma.
     const size_t before = text.size();
     AppendElementText(d, raw_.get(), length_, text);

@@ -64,6 +64,13 @@ class CRecord {
   std::vector<std::unique_ptr<CElement>> Elements() const;
   size_t ElementCount() const;
   std::unique_ptr<CElement> ElementAt(size_t index) const;
+  // The layout of one element named by the scenario definition it comes from
+  // and, inside a repeat group, the copy's number (0 elsewhere); false when
+  // the record has no such element.
+  bool ElementDef(size_t definition, uint32_t copy, ScnElementDef& out) const;
+  // How many copies of each scenario definition the record holds (1 outside
+  // repeat groups; a repeat count of 0 gives 0).
+  std::vector<uint32_t> CopyCounts() const;
 
   // Identity for duplicates: equal time stamps and equal raw bytes.
   bool IsSameRecord(const CRecord& other) const;

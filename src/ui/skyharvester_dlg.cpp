@@ -28,6 +28,7 @@
 #include "data/k8_export.h"
 #include "records/scenario_list.h"
 #include "ui/models/record_table_model.h"
+#include "ui/plot/plot_window.h"
 #include "ui/progress_dlg.h"
 #include "ui/worker_thread.h"
 
@@ -142,6 +143,9 @@ void CSkyHarvesterDlg::BuildActions() {
   QAction* ascii = add(data, {"Generate ASCII", &CSkyHarvesterDlg::OnGenerateAscii, "text-x-generic", "ascii", "ASCII"});
   add(data, {"&Export ASCII", &CSkyHarvesterDlg::OnExportAscii, nullptr, nullptr, nullptr});
   add(data, {"E&xport K8", &CSkyHarvesterDlg::OnExportK8, nullptr, nullptr, nullptr});
+  data->addSeparator();
+  QAction* plot = add(data, {"&Plot...", &CSkyHarvesterDlg::OnPlot, nullptr, nullptr, "Plot"});
+  plot->setIcon(QIcon(":/icons/plot.svg"));
 
   QMenu* help = menuBar()->addMenu("&Help");
   QAction* about = add(help, {"&About ...", &CSkyHarvesterDlg::OnAbout, nullptr, nullptr, nullptr});
@@ -155,6 +159,7 @@ void CSkyHarvesterDlg::BuildActions() {
   for (QAction* a : {open, save, addFile, close}) toolBar_->addAction(a);
   toolBar_->addSeparator();
   toolBar_->addAction(ascii);
+  toolBar_->addAction(plot);
   toolBar_->addSeparator();
   toolBar_->addAction(settings);
   toolBar_->addAction(configuration);
@@ -293,6 +298,7 @@ void CSkyHarvesterDlg::Refill() {
   model_->Reset(store_.get(), config_.viewUnknown != 0);
   RefreshTitle();
   ShowInstrumentInfo();
+  if (plot_) plot_->StoreChanged();
 }
 
 void CSkyHarvesterDlg::ShowInstrumentInfo() {

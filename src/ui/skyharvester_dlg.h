@@ -26,6 +26,7 @@ class QToolBar;
 namespace skyh::ui {
 
 class CProgressDlg;
+class PlotWindow;
 class RecordTableModel;
 class WorkerThread;
 
@@ -111,6 +112,7 @@ class CSkyHarvesterDlg : public QMainWindow {
   void OnGenerateAscii();
   void OnExportAscii();
   void OnExportK8();
+  void OnPlot();
   void OnAbout();
   void OnDelete();
   // The drop flow: local files replace the data without a question.
@@ -162,6 +164,7 @@ class CSkyHarvesterDlg : public QMainWindow {
   std::vector<QLabel*> infoValues_;
   std::vector<QLabel*> panes_;
   QTimer* timer_ = nullptr;
+  PlotWindow* plot_ = nullptr;
   std::vector<std::unique_ptr<WorkerThread>> workers_;
   AutomaticScheduler scheduler_;
   PowerInhibitor power_;

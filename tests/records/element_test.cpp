@@ -114,6 +114,35 @@ TEST(ElementMeasure, Decimals) {
   EXPECT_EQ(Text("VAL_WORD,0,D=-99999999999", {0x05, 0x00}), "500000000000000000000");
 }
 
+TEST(ElementMeasure, NumberAsTheTextShowsIt) {
+  auto number = [](const std::string& eLine, std::vector<uint8_t> bytes, double& n) {
+    return ElementNumber(Def(eLine), bytes.data(), bytes.size(), n);
+  };
+  double n = 0;
+  ASSERT_TRUE(number("VAL_TEMP,0,D=1", {0x52, 0x03}, n));
+  EXPECT_DOUBLE_EQ(n, 45.0);
+  ASSERT_TRUE(number("VAL_SHORT,0,MUL=3,DIV=2,D=1", {5, 0}, n));  // 5*3/2 = 7, one decimal
+  EXPECT_DOUBLE_EQ(n, 0.7);
+  ASSERT_TRUE(number("VAL_CN,0,DIV=10,D=2", {0x10, 0x00, 0x80, 0x00}, n));  // -4 / 10 truncates to 0
+  EXPECT_DOUBLE_EQ(n, 0.0);
+  ASSERT_TRUE(number("VAL_ANGLE,0,D=2", {0x40, 0x01, 0, 0}, n));
+  EXPECT_DOUBLE_EQ(n, 1.0);
+  ASSERT_TRUE(number("VAL_BYTE,0,D=-2", {7}, n));
+  EXPECT_DOUBLE_EQ(n, 700.0);
+  ASSERT_TRUE(number("VAL_DWORD,0", {0xFF, 0xFF, 0xFF, 0xFF}, n));
+  EXPECT_DOUBLE_EQ(n, -1.0);
+  // States, characters, hexadecimal, dates and bytes outside the record
+  // have no number; n keeps what it held.
+  n = 99;
+  EXPECT_FALSE(number("VAL_TEMP,0,D=1", {0xFE, 0xFF}, n));
+  EXPECT_FALSE(number("VAL_TEMP,0", {0xFC, 0xFF}, n));
+  EXPECT_FALSE(number("VAL_BYTE,0,D=CHAR", {0x41}, n));
+  EXPECT_FALSE(number("VAL_WORD,0,D=HEX", {1, 2}, n));
+  EXPECT_FALSE(number("VAL_DATE_TIME,0", {1, 2, 3, 4}, n));
+  EXPECT_FALSE(number("VAL_DWORD,2", {1, 2, 3, 4}, n));
+  EXPECT_EQ(n, 99);
+}
+
 TEST(ElementDateTime, TextsAndCarries) {
   const uint32_t p = test::PackDateTime(2021, 3, 1, 12, 34, 56);
   std::vector<uint8_t> b = {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16), uint8_t(p >> 24)};

@@ -125,6 +125,30 @@ TEST(RecordDecoding, RepeatGroups) {
   EXPECT_EQ(r.GetText(), "error,6,7");
 }
 
+TEST(RecordDecoding, ElementsNamedByDefinitionAndCopy) {
+  ClistScn list;
+  ASSERT_TRUE(list.LoadText("S:3,0x42,Two,two groups,0\nE:VAL_RPT,7\nE:VAL_BYTE,8\nE:VAL_RPT,9\nE:VAL_BYTE,10\n"
+                            "E:VAL_BYTE,11\n"));
+  CRecord r;
+  ASSERT_TRUE(Decode(r, list, MakeRecordBytes(0x42, 0, {2, 0xA1, 0xA2, 3, 0xB1, 0xB2, 0xB3, 0xC1})));
+  EXPECT_EQ(r.CopyCounts(), (std::vector<uint32_t>{1, 2, 1, 3, 1}));
+  ScnElementDef d;
+  // The third copy of definition 3 lies behind the first group's extra byte.
+  ASSERT_TRUE(r.ElementDef(3, 2, d));
+  EXPECT_EQ(d.offset, 13);
+  ASSERT_TRUE(r.ElementDef(4, 0, d));
+  EXPECT_EQ(d.offset, 14);
+  EXPECT_FALSE(r.ElementDef(1, 2, d));
+  EXPECT_FALSE(r.ElementDef(5, 0, d));
+  ASSERT_TRUE(Decode(r, list, MakeRecordBytes(0x42, 0, {0, 0xA1})));
+  EXPECT_EQ(r.CopyCounts(), (std::vector<uint32_t>{1, 0, 0, 0, 0}));
+  EXPECT_FALSE(r.ElementDef(2, 0, d));
+  CRecord unknown;
+  ASSERT_TRUE(Decode(unknown, list, MakeRecordBytes(0x77, 0, {1})));
+  EXPECT_TRUE(unknown.CopyCounts().empty());
+  EXPECT_FALSE(unknown.ElementDef(0, 0, d));
+}
+
 TEST(RecordDecoding, ValuesTextJoiningAndElementsOutsideTheRecord) {
   ClistScn list;
   ASSERT_TRUE(list.LoadText("S:1,0x50,Join,joining,0\nE:VAL_TEMP,7\nE:VAL_BYTE,9,SEP=2C\nE:VAL_TEMP,10\n"
