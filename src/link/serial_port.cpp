@@ -12,6 +12,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "core/format.h"
+
 namespace skyh {
 namespace {
 
@@ -56,15 +58,50 @@ SerialPort::SerialPort() : rxQueue(kQueueCapacity) {}
 
 SerialPort::~SerialPort() { Close(); }
 
-std::string SerialPort::DevicePathFor(const std::string& portName) {
-  if (portName.find('/') != std::string::npos) return portName;
-  return "/dev/" + portName;
+std::string SerialPort::DevicePathFor(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  return "/dev/" + name;
 }
 
-bool SerialPort::Open(const std::string& portName) {
+bool SerialPort::Open() {
+  if (portName.empty()) {
+    lastError = "Error port name is empty";
+    return false;
+  }
+  if (!OpenDevice(portName)) {
+    lastError = Sprintf("Error can't open port \"%s\"", portName);
+    if (openBusy) lastError += ": it is busy (in use by another program)";
+    return false;
+  }
+  if (!Configure(9600, 8, 0, 0)) {
+    lastError = Sprintf("Error can't configure port \"%s\"", portName);
+    Close();
+    return false;
+  }
+  // Both lines are set before anything can be received.
+  SetDtr(dtrOnOpen);
+  SetRts(true);
+  if (!StartReceiveThread()) {
+    Close();
+    lastError = "Error can't start receive thread";
+    return false;
+  }
+  return true;
+}
+
+uint16_t SerialPort::Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) {
+  return rxQueue.WaitAndGet(buffer, size, timeoutMs, Clock());
+}
+
+std::string SerialPort::Description(bool open) {
+  if (portName.empty()) return "Unknown";
+  return portName + (open ? ": Connected" : ": Disconnected");
+}
+
+bool SerialPort::OpenDevice(const std::string& name) {
   if (handle >= 0) return true;
   openBusy = false;
-  devicePath = DevicePathFor(portName);
+  devicePath = DevicePathFor(name);
   // Non-blocking: the open must not wait for a carrier, and the receive
   // thread and Write wait through poll() instead.
   int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -87,7 +124,7 @@ bool SerialPort::Open(const std::string& portName) {
   }
   ::ioctl(fd, TIOCEXCL);
   handle = fd;
-  if (!Purge()) {
+  if (!Flush()) {
     Close();
     return false;
   }
@@ -118,7 +155,7 @@ bool SerialPort::Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint
   return true;
 }
 
-bool SerialPort::Purge() {
+bool SerialPort::Flush() {
   if (handle < 0) return false;
   if (::tcflush(handle, TCIOFLUSH) != 0) return false;
   // What the receive thread already moved is as stale as the driver's bytes.
@@ -229,13 +266,12 @@ bool SerialPort::Write(const uint8_t* data, uint16_t length) {
   return true;
 }
 
-bool SerialPort::Close() {
-  if (handle < 0) return true;
+void SerialPort::Close() {
+  if (handle < 0) return;
   StopReceiveThread();
   ::ioctl(handle, TIOCNXCL);
   ::close(handle);  // the descriptor is gone even when close reports an error
   handle = -1;
-  return true;
 }
 
 bool SerialPort::SetModemLine(ModemLine line, bool on) {
