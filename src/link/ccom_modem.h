@@ -26,7 +26,6 @@ class ModemDialer : public Transport {
   void SetClock(MonotonicClock* clock) override;
 
   void SetPhoneNumber(const std::string& number) { phoneNumber = number; }
-  const std::string& PhoneNumber() const { return phoneNumber; }
   // An optional leading "+", then at least one of "0123456789*#,".
   static bool IsValidPhoneNumber(const std::string& number);
 
@@ -55,12 +54,7 @@ class CComModem : public CCom {
   CComModem() : CCom(dialer) {}
 
   void SetPortName(const std::string& name) { port.SetPortName(name); }
-  const std::string& GetPortName() const { return port.PortName(); }
   void SetPhoneNumber(const std::string& number) { dialer.SetPhoneNumber(number); }
-  const std::string& GetPhoneNumber() const { return dialer.PhoneNumber(); }
-  static bool IsValidPhoneNumber(const std::string& number) {
-    return ModemDialer::IsValidPhoneNumber(number);
-  }
   SerialPort& Port() { return port; }
   ModemDialer& Dialer() { return dialer; }
 

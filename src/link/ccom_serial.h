@@ -12,7 +12,6 @@ class CComSerial : public CCom {
   CComSerial() : CCom(port) {}
 
   void SetPortName(const std::string& name) { port.SetPortName(name); }
-  const std::string& GetPortName() const { return port.PortName(); }
   SerialPort& Port() { return port; }
 
  private:

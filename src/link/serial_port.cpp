@@ -36,16 +36,6 @@ bool BaudConstant(uint32_t baud, speed_t& out) {
   }
 }
 
-bool SizeFlag(uint8_t byteSize, tcflag_t& out) {
-  switch (byteSize) {
-    case 5: out = CS5; return true;
-    case 6: out = CS6; return true;
-    case 7: out = CS7; return true;
-    case 8: out = CS8; return true;
-    default: return false;
-  }
-}
-
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -73,7 +63,7 @@ bool SerialPort::Open() {
     if (openBusy) lastError += ": it is busy (in use by another program)";
     return false;
   }
-  if (!Configure(9600, 8, 0, 0)) {
+  if (!Configure(9600)) {
     lastError = Sprintf("Error can't configure port \"%s\"", portName);
     Close();
     return false;
@@ -101,7 +91,7 @@ std::string SerialPort::Description(bool open) {
 bool SerialPort::OpenDevice(const std::string& name) {
   if (handle >= 0) return true;
   openBusy = false;
-  devicePath = DevicePathFor(name);
+  const std::string devicePath = DevicePathFor(name);
   // Non-blocking: the open must not wait for a carrier, and the receive
   // thread and Write wait through poll() instead.
   int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -131,19 +121,15 @@ bool SerialPort::OpenDevice(const std::string& name) {
   return true;
 }
 
-bool SerialPort::Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits) {
+bool SerialPort::Configure(uint32_t baud) {
   if (handle < 0) return false;
   speed_t speed;
-  tcflag_t size;
-  if (!BaudConstant(baud, speed) || !SizeFlag(byteSize, size) || parity > 2) return false;
+  if (!BaudConstant(baud, speed)) return false;
   termios tio{};
   if (::tcgetattr(handle, &tio) != 0) return false;
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  tio.c_cflag |= size | CLOCAL | CREAD;
-  if (parity == 1) tio.c_cflag |= PARENB | PARODD;
-  if (parity == 2) tio.c_cflag |= PARENB;
-  if (stopBits != 0) tio.c_cflag |= CSTOPB;
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
   // VMIN 1 with O_NONBLOCK: an empty read fails with EAGAIN, so that a read
   // of 0 bytes means a hang-up (VMIN 0 would return 0 for "nothing yet").

@@ -53,8 +53,8 @@ class SerialPort : public SerialLine {
   bool OpenDevice(const std::string& name);
   // After a failed Open: another program holds the port.
   bool OpenFailedBusy() const { return openBusy; }
-  // parity 0 = none, 1 = odd, 2 = even; stopBits 0 = one, 2 = two.
-  bool Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
+  // Raw 8N1 at `baud` without flow control.
+  bool Configure(uint32_t baud);
   // Discards what the driver holds in both directions and the queue.
   bool Flush();
   bool StartReceiveThread();
@@ -65,7 +65,6 @@ class SerialPort : public SerialLine {
 
   bool IsOpen() const { return handle >= 0; }
   bool ReceiveThreadRunning() const { return threadRunning.load(); }
-  const std::string& DevicePath() const { return devicePath; }
   uint32_t BaudRate() const { return baudRate; }
 
   // Bytes the receive thread has queued since construction, and a wait for
@@ -84,7 +83,6 @@ class SerialPort : public SerialLine {
 
   std::string portName;
   bool dtrOnOpen = false;
-  std::string devicePath;
   uint32_t baudRate = 9600;
   int handle = -1;
   bool openBusy = false;

@@ -43,7 +43,7 @@ TEST(CComModem, ChecksComeBeforeThePortIsTouched) {
   }
   EXPECT_EQ(peer.Read(1, 0).size(), 0u);
   for (const char* good : {"0612345678", "+33,612*#", "#31#0612", ","}) {
-    EXPECT_TRUE(CComModem::IsValidPhoneNumber(good)) << good;
+    EXPECT_TRUE(ModemDialer::IsValidPhoneNumber(good)) << good;
   }
 }
 
@@ -72,7 +72,7 @@ TEST(CComModem, WaitModemReplyCollectsLinesUntilTheWordOrAFinalResult) {
   link.SetClock(&clock);
   // Open fails (silent), so open the port by hand.
   ASSERT_TRUE(link.Port().OpenDevice(peer.SlavePath()));
-  ASSERT_TRUE(link.Port().Configure(9600, 8, 0, 0));
+  ASSERT_TRUE(link.Port().Configure(9600));
   ASSERT_TRUE(link.Port().StartReceiveThread());
 
   auto feed = [&](const std::string& text) {

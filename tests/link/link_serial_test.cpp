@@ -42,7 +42,7 @@ TEST(SerialPort, OpensByPathOrLinkExclusivelyAndMovesRawBytes) {
 
   SerialPort port;
   ASSERT_TRUE(port.OpenDevice(link));
-  ASSERT_TRUE(port.Configure(9600, 8, 0, 0));
+  ASSERT_TRUE(port.Configure(9600));
   EXPECT_TRUE(port.SetRts(true));  // a pseudo-terminal has no modem lines
   EXPECT_TRUE(port.SetDtr(false));
   // A second opener, through the other name, is refused while it is open.
