@@ -89,7 +89,6 @@ class CCom {
   ComResult SendBootloaderWake();
 
   // The last accepted reply: command byte as received, then its payload.
-  uint8_t ReplyCommand() const { return replyBuffer[0]; }
   const uint8_t* ReplyPayload() const { return replyBuffer + 1; }
   uint16_t ReplyPayloadLength() const { return replyLength > 0 ? replyLength - 1 : 0; }
   uint16_t ReplyLength() const { return replyLength; }

@@ -40,7 +40,7 @@ class SerialPort : public SerialLine {
   std::string Description(bool open) override;
   // The driver takes a request at once; it then needs its line time.
   uint32_t LineBitRate() const override { return baudRate; }
-  void SetPortName(const std::string& name) override { portName = name; }
+  void SetPortName(const std::string& name) { portName = name; }
   const std::string& PortName() const override { return portName; }
   void SetDtrOnOpen(bool on) override { dtrOnOpen = on; }
   // A line a pseudo-terminal lacks is not an error.

@@ -11,9 +11,6 @@ namespace skyh {
 
 class Transport {
  public:
-  Transport() = default;
-  Transport(const Transport&) = delete;
-  Transport& operator=(const Transport&) = delete;
   virtual ~Transport() = default;
 
   // Opens the transport (CCom calls it only while closed); false with
@@ -57,7 +54,6 @@ class Transport {
 // lines, so that the modem's front end can be built on any such line.
 class SerialLine : public Transport {
  public:
-  virtual void SetPortName(const std::string& name) = 0;
   virtual const std::string& PortName() const = 0;
   // Whether Open raises DTR (a modem needs it; some adapters power or reset
   // the box from it, so a plain serial link keeps it low).
