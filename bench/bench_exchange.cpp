@@ -3,63 +3,39 @@
 // so only the engine's own work is measured.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "link/ccom.h"
-#include "protocol/crc16.h"
+#include "box_frame.h"
+#include "link/transport.h"
 
 namespace {
 
 using skyh::CCom;
 
-std::vector<uint8_t> ReplyFrame(uint8_t command, const std::vector<uint8_t>& payload) {
-  std::string covered;
-  covered += static_cast<char>(0x21);
-  covered += static_cast<char>(command);
-  char hex[3];
-  for (uint8_t b : payload) {
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    covered += hex;
-  }
-  uint16_t crc = skyh::Crc16Arc(reinterpret_cast<const uint8_t*>(covered.data()), covered.size());
-  std::vector<uint8_t> frame{0x01, 0x21, 0x02};
-  for (size_t i = 1; i < covered.size(); ++i) frame.push_back(static_cast<uint8_t>(covered[i]));
-  frame.push_back(0x17);
-  std::snprintf(hex, sizeof hex, "%02X", crc & 0xFF);
-  frame.insert(frame.end(), hex, hex + 2);
-  std::snprintf(hex, sizeof hex, "%02X", crc >> 8);
-  frame.insert(frame.end(), hex, hex + 2);
-  frame.push_back(0x03);
-  return frame;
-}
-
-// In-memory link that answers every written frame with one prepared reply.
-class LoopbackLink : public CCom {
+// In-memory transport that answers every written frame with one prepared reply.
+class LoopbackPump : public skyh::Transport {
  public:
-  explicit LoopbackLink(std::vector<uint8_t> reply) : reply_(std::move(reply)) {}
+  explicit LoopbackPump(uint8_t command, const std::vector<uint8_t>& payload)
+      : reply_(skyh::sim::EncodeReplyFrame(0x21, command, payload)) {}
+  bool Open() override { return true; }
+  void Close() override {}
   bool Write(const uint8_t*, uint16_t length) override {
     written_ += length;
     pending_ = reply_.size();
     return true;
   }
   // Hands the reply back in chunks of at most one Read's worth.
-  uint16_t Read(uint8_t* buffer, uint32_t) override {
-    size_t n = pending_ < skyh::kLinkChunkBytes ? pending_ : skyh::kLinkChunkBytes;
+  uint16_t Read(uint8_t* buffer, uint16_t size, uint32_t) override {
+    size_t n = pending_ < size ? pending_ : size;
     std::memcpy(buffer, reply_.data() + (reply_.size() - pending_), n);
     pending_ -= n;
     return static_cast<uint16_t>(n);
   }
-  bool Open() override {
-    connected = 1;
-    return true;
-  }
-  bool Close() override { connected = 0; return true; }
-  uint32_t GetDefaultTimeout() override { return 3000; }
-  std::string GetDescription() override { return "loopback"; }
-  void DiscardReceived() override { pending_ = 0; }
+  void Purge() override { pending_ = 0; }
+  std::string Description(bool) override { return "loopback"; }
   uint64_t written_ = 0;
 
  private:
@@ -75,7 +51,8 @@ std::vector<uint8_t> Record(size_t n) {
 
 void BM_RecordExchange(benchmark::State& state) {
   const std::vector<uint8_t> record = Record(static_cast<size_t>(state.range(0)));
-  LoopbackLink link(ReplyFrame(0xC4, record));
+  LoopbackPump pump(0xC4, record);
+  CCom link(pump);
   std::vector<uint8_t> got;
   got.reserve(record.size());
   for (auto _ : state) {
@@ -89,7 +66,8 @@ void BM_RecordExchange(benchmark::State& state) {
 BENCHMARK(BM_RecordExchange)->Arg(200)->Arg(16383)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteCodeFrame(benchmark::State& state) {
-  LoopbackLink link(ReplyFrame(0x23, {}));
+  LoopbackPump pump(0x23, {});
+  CCom link(pump);
   std::vector<uint8_t> block(2051, 0x5A);
   for (auto _ : state) {
     if (link.WriteCode(block.data(), static_cast<uint16_t>(block.size())) != skyh::kComOk)

@@ -10,6 +10,7 @@
 
 #include "link/ccom.h"
 #include "link/monotonic_clock.h"
+#include "link/transport.h"
 #include "protocol/reply_parser.h"
 
 namespace {
@@ -18,29 +19,28 @@ using namespace skyh;
 
 // Hands the input back in chunks of the sizes the input asks for; silence
 // passes at once on a manual clock.
-class FuzzLink : public CCom {
+class FuzzPump : public Transport {
  public:
-  FuzzLink(const uint8_t* data, size_t size, uint8_t chunkSeed)
+  FuzzPump(const uint8_t* data, size_t size, uint8_t chunkSeed)
       : data_(data), size_(size), chunkSeed_(chunkSeed) {
     SetClock(&clock_);
   }
+  bool Open() override { return true; }
+  void Close() override {}
   bool Write(const uint8_t*, uint16_t) override { return true; }
-  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override {
+  uint16_t Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) override {
     if (pos_ >= size_) {
       clock_.Advance(timeoutMs);
       return 0;
     }
-    size_t n = 1 + (chunkSeed_ * 131u + pos_) % kLinkChunkBytes;
+    size_t n = 1 + (chunkSeed_ * 131u + pos_) % size;
     if (n > size_ - pos_) n = size_ - pos_;
     std::memcpy(buffer, data_ + pos_, n);
     pos_ += n;
     return static_cast<uint16_t>(n);
   }
-  bool Open() override { return true; }
-  bool Close() override { return true; }
-  uint32_t GetDefaultTimeout() override { return 3000; }
-  std::string GetDescription() override { return "fuzz"; }
-  void DiscardReceived() override {}
+  void Purge() override {}
+  std::string Description(bool) override { return "fuzz"; }
 
  private:
   ManualClock clock_;
@@ -81,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // A whole command over a link that delivers these bytes.
-  FuzzLink link(data, size, chunkSeed);
+  FuzzPump pump(data, size, chunkSeed);
+  CCom link(pump);
   std::vector<uint8_t> record;
   ComResult result;
   switch (mode % 4) {

@@ -76,4 +76,11 @@ bool ByteQueue::WaitForData(uint32_t timeoutMs, MonotonicClock& clock) {
   return got;
 }
 
+uint16_t ByteQueue::WaitAndGet(uint8_t* out, uint16_t maxBytes, uint32_t timeoutMs,
+                               MonotonicClock& clock) {
+  if (!WaitForData(timeoutMs, clock)) return 0;
+  // The signal may be left over from bytes already taken.
+  return GetBlock(out, maxBytes);
+}
+
 }  // namespace skyh

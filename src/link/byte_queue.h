@@ -41,6 +41,9 @@ class ByteQueue {
   // holds one release only and may be left over from bytes already taken,
   // so a true result does not promise bytes.
   bool WaitForData(uint32_t timeoutMs, MonotonicClock& clock = CurrentClock());
+  // The read of a transport whose receive thread fills this queue: waits as
+  // WaitForData, then takes up to `maxBytes`; 0 when none came.
+  uint16_t WaitAndGet(uint8_t* out, uint16_t maxBytes, uint32_t timeoutMs, MonotonicClock& clock);
 
  private:
   uint16_t CountLocked() const;

@@ -2,27 +2,32 @@
 
 namespace skyh {
 
-CCom::CCom() = default;
+CCom::CCom(Transport& transport) : transport_(transport) {}
 CCom::~CCom() = default;
 
-void CCom::DiscardReceived() {
-  uint8_t scratch[kLinkChunkBytes];
-  // Bounded, so that a line that never falls silent cannot hold us here.
-  for (int i = 0; i < 16; ++i) {
-    if (Read(scratch, 0) == 0) break;
+bool CCom::Write(const uint8_t* data, uint16_t length) { return transport_.Write(data, length); }
+
+uint16_t CCom::Read(uint8_t* buffer, uint32_t timeoutMs) {
+  return transport_.Read(buffer, kLinkChunkBytes, timeoutMs);
+}
+
+bool CCom::Open() {
+  lastError.clear();
+  if (connected) return true;
+  if (!transport_.Open()) {
+    lastError = transport_.LastError();
+    return false;
   }
-}
-
-void CCom::MarkOpened() {
   connected = 1;
+  // It may be another line now.
   echoState_ = EchoState::kUnknown;
+  return true;
 }
 
-uint16_t CCom::ReadFromQueue(ByteQueue& queue, uint8_t* buffer, uint32_t timeoutMs) {
-  if (!queue.WaitForData(timeoutMs, Clock())) return 0;
-  // The signal may be left over from bytes already taken.
-  if (queue.Count() == 0) return 0;
-  return queue.GetBlock(buffer, kLinkChunkBytes);
+bool CCom::Close() {
+  transport_.Close();
+  connected = 0;
+  return true;
 }
 
 }  // namespace skyh

@@ -1,8 +1,8 @@
 #pragma once
-// The abstract link to the control box. Derived links supply the byte
-// transport through the virtual operations; the frame exchange and every
-// command are ordinary members, so each command runs over whichever link is
-// active. Exchanges on one object must not overlap: the engine takes no lock.
+// The link to the control box: the frame exchange and every command over a
+// byte transport (serial, modem, USB, or a test's), so each command runs
+// over whichever link is active. Exchanges on one object must not overlap:
+// the engine takes no lock.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "link/byte_queue.h"
 #include "link/monotonic_clock.h"
+#include "link/transport.h"
 
 namespace skyh {
 
@@ -30,45 +31,41 @@ constexpr uint16_t kLinkChunkBytes = 4096;
 
 class CCom {
  public:
-  CCom();
+  // The engine over `transport`, which must outlive it; a derived link owns
+  // its transport and closes it in its own destructor.
+  explicit CCom(Transport& transport);
   CCom(const CCom&) = delete;
   CCom& operator=(const CCom&) = delete;
-
-  // ---- transport, in this order ----
-  // Derived destructors close the transport if it is open.
   virtual ~CCom();
+
+  // ---- link operations over the transport ----
   // Hands `length` bytes to the transport; true when they were accepted.
-  virtual bool Write(const uint8_t* data, uint16_t length) = 0;
+  bool Write(const uint8_t* data, uint16_t length);
   // Waits at most `timeoutMs` for received bytes and copies what is there
   // (at most kLinkChunkBytes) into `buffer`, returning as soon as some bytes
-  // are available; 0 when none came. With `timeoutMs` 0 it must not block.
-  virtual uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) = 0;
-  // Clears lastError; true at once when connected; otherwise opens the
-  // transport and sets connected, or sets lastError and returns false.
-  virtual bool Open() = 0;
-  // Closes the transport if open, clears connected; always true.
-  virtual bool Close() = 0;
+  // are available; 0 when none came. With `timeoutMs` 0 it does not block.
+  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs);
+  // Clears the last error; true at once when connected; otherwise opens the
+  // transport and sets connected, or takes its error and returns false.
+  // Whether the line echoes is learnt again after every open.
+  bool Open();
+  // Closes the transport, clears connected; always true.
+  bool Close();
   // Reply time-out in ms used when a command gives none.
-  virtual uint32_t GetDefaultTimeout() = 0;
+  uint32_t GetDefaultTimeout() const { return transport_.DefaultTimeoutMs(); }
   // One line for the status bar.
-  virtual std::string GetDescription() = 0;
-  // Drops received bytes that nobody waits for, before a command with a
-  // new sequence number. The default drains Read(…, 0); a link with a
-  // cheaper way (clearing its receive queue) may override it.
-  virtual void DiscardReceived();
-  // Bits per second at which a request is still on its way after Write has
-  // returned (a serial line behind the driver's buffer); 0 when Write
-  // returns only once the bytes are gone. The request's line time is added
-  // to its reply time-out.
-  virtual uint32_t LineBitRate() { return 0; }
+  std::string GetDescription() { return transport_.Description(connected != 0); }
+  // Drops received bytes that nobody waits for, before a command with a new
+  // sequence number.
+  void DiscardReceived() { transport_.Purge(); }
 
   std::string GetLastErrorText() const { return lastError; }
   bool IsConnected() const { return connected != 0; }
 
   // The clock used for reply time-outs and receive waits: the process-wide
   // clock unless one was set (null returns to the process-wide clock).
-  void SetClock(MonotonicClock* clock) { clock_ = clock; }
-  MonotonicClock& Clock() const { return clock_ ? *clock_ : CurrentClock(); }
+  void SetClock(MonotonicClock* clock) { transport_.SetClock(clock); }
+  MonotonicClock& Clock() const { return transport_.Clock(); }
 
   // ---- frame exchange ----
   // One framed command and its reply, with `retries` extra attempts on one
@@ -92,7 +89,6 @@ class CCom {
   ComResult SendBootloaderWake();
 
   // The last accepted reply: command byte as received, then its payload.
-  uint8_t ReplyCommand() const { return replyBuffer[0]; }
   const uint8_t* ReplyPayload() const { return replyBuffer + 1; }
   uint16_t ReplyPayloadLength() const { return replyLength > 0 ? replyLength - 1 : 0; }
   uint16_t ReplyLength() const { return replyLength; }
@@ -132,13 +128,6 @@ class CCom {
   ComResult VerifyBootBlock();
 
  protected:
-  // Read for links whose receive thread fills a ByteQueue: waits on the
-  // queue, then hands back everything queued (at most kLinkChunkBytes).
-  uint16_t ReadFromQueue(ByteQueue& queue, uint8_t* buffer, uint32_t timeoutMs);
-  // What an Open sets once the transport is open: connected, and nothing
-  // known about the line any more (it may be another one now).
-  void MarkOpened();
-
   // ---- protocol state ----
   uint16_t txCrc = 0;
   // Decoded reply: command byte, payload, and room for the two checksum
@@ -149,6 +138,7 @@ class CCom {
   uint32_t receivedBytes = 0;
 
   // ---- transport state ----
+  Transport& transport_;
   uint8_t connected = 0;
   ByteQueue txQueue{kLinkChunkBytes};
   std::string lastError;
@@ -168,7 +158,6 @@ class CCom {
                              std::vector<uint8_t>& out);
   ComResult RecordStepExchange(std::vector<uint8_t>& record);
 
-  MonotonicClock* clock_ = nullptr;
   // Whether the line hands our frames back (a half-duplex adapter), learnt
   // from the replies of commands whose reply carries data: an echo comes
   // before the answer. Forgotten on every Open.

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "core/format.h"
+
 namespace skyh {
 namespace {
 
@@ -34,16 +36,6 @@ bool BaudConstant(uint32_t baud, speed_t& out) {
   }
 }
 
-bool SizeFlag(uint8_t byteSize, tcflag_t& out) {
-  switch (byteSize) {
-    case 5: out = CS5; return true;
-    case 6: out = CS6; return true;
-    case 7: out = CS7; return true;
-    case 8: out = CS8; return true;
-    default: return false;
-  }
-}
-
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -56,15 +48,50 @@ SerialPort::SerialPort() : rxQueue(kQueueCapacity) {}
 
 SerialPort::~SerialPort() { Close(); }
 
-std::string SerialPort::DevicePathFor(const std::string& portName) {
-  if (portName.find('/') != std::string::npos) return portName;
-  return "/dev/" + portName;
+std::string SerialPort::DevicePathFor(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  return "/dev/" + name;
 }
 
-bool SerialPort::Open(const std::string& portName) {
+bool SerialPort::Open() {
+  if (portName.empty()) {
+    lastError = "Error port name is empty";
+    return false;
+  }
+  if (!OpenDevice(portName)) {
+    lastError = Sprintf("Error can't open port \"%s\"", portName);
+    if (openBusy) lastError += ": it is busy (in use by another program)";
+    return false;
+  }
+  if (!Configure(9600)) {
+    lastError = Sprintf("Error can't configure port \"%s\"", portName);
+    Close();
+    return false;
+  }
+  // Both lines are set before anything can be received.
+  SetDtr(dtrOnOpen);
+  SetRts(true);
+  if (!StartReceiveThread()) {
+    Close();
+    lastError = "Error can't start receive thread";
+    return false;
+  }
+  return true;
+}
+
+uint16_t SerialPort::Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) {
+  return rxQueue.WaitAndGet(buffer, size, timeoutMs, Clock());
+}
+
+std::string SerialPort::Description(bool open) {
+  if (portName.empty()) return "Unknown";
+  return portName + (open ? ": Connected" : ": Disconnected");
+}
+
+bool SerialPort::OpenDevice(const std::string& name) {
   if (handle >= 0) return true;
   openBusy = false;
-  devicePath = DevicePathFor(portName);
+  const std::string devicePath = DevicePathFor(name);
   // Non-blocking: the open must not wait for a carrier, and the receive
   // thread and Write wait through poll() instead.
   int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -87,26 +114,22 @@ bool SerialPort::Open(const std::string& portName) {
   }
   ::ioctl(fd, TIOCEXCL);
   handle = fd;
-  if (!Purge()) {
+  if (!Flush()) {
     Close();
     return false;
   }
   return true;
 }
 
-bool SerialPort::Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits) {
+bool SerialPort::Configure(uint32_t baud) {
   if (handle < 0) return false;
   speed_t speed;
-  tcflag_t size;
-  if (!BaudConstant(baud, speed) || !SizeFlag(byteSize, size) || parity > 2) return false;
+  if (!BaudConstant(baud, speed)) return false;
   termios tio{};
   if (::tcgetattr(handle, &tio) != 0) return false;
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  tio.c_cflag |= size | CLOCAL | CREAD;
-  if (parity == 1) tio.c_cflag |= PARENB | PARODD;
-  if (parity == 2) tio.c_cflag |= PARENB;
-  if (stopBits != 0) tio.c_cflag |= CSTOPB;
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
   // VMIN 1 with O_NONBLOCK: an empty read fails with EAGAIN, so that a read
   // of 0 bytes means a hang-up (VMIN 0 would return 0 for "nothing yet").
@@ -118,7 +141,7 @@ bool SerialPort::Configure(uint32_t baud, uint8_t byteSize, uint8_t parity, uint
   return true;
 }
 
-bool SerialPort::Purge() {
+bool SerialPort::Flush() {
   if (handle < 0) return false;
   if (::tcflush(handle, TCIOFLUSH) != 0) return false;
   // What the receive thread already moved is as stale as the driver's bytes.
@@ -229,13 +252,12 @@ bool SerialPort::Write(const uint8_t* data, uint16_t length) {
   return true;
 }
 
-bool SerialPort::Close() {
-  if (handle < 0) return true;
+void SerialPort::Close() {
+  if (handle < 0) return;
   StopReceiveThread();
   ::ioctl(handle, TIOCNXCL);
   ::close(handle);  // the descriptor is gone even when close reports an error
   handle = -1;
-  return true;
 }
 
 bool SerialPort::SetModemLine(ModemLine line, bool on) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/log_file.h"
 #include "link/libusb_transport.h"
 
 namespace skyh {
@@ -22,12 +23,31 @@ bool UsbDevice::Open() {
   if (!Settle()) {
     openResult = UsbOpen::Failed;
     openReason = "a cancelled transfer has not ended yet";
-    return false;
+  } else {
+    openResult = transport->Open(kVendorId, kProductId, openReason);
+    isOpen = openResult == UsbOpen::Opened;
+    transportOpen = transportOpen || isOpen;
+    if (isOpen) return true;
   }
-  openResult = transport->Open(kVendorId, kProductId, openReason);
-  isOpen = openResult == UsbOpen::Opened;
-  transportOpen = transportOpen || isOpen;
-  return isOpen;
+  switch (openResult) {
+    case UsbOpen::Refused: lastError = kAccessRefusedText; break;
+    case UsbOpen::Busy: lastError = "USB device found but it is in use by another program"; break;
+    default: lastError = "Can't find USB device"; break;
+  }
+  if (!openReason.empty()) LogLine("USB device: %s\n", openReason);
+  return false;
+}
+
+void UsbDevice::Purge() {
+  uint8_t scratch[4096];
+  for (int i = 0; i < 16; ++i) {
+    if (Read(scratch, sizeof scratch, 0) == 0) break;
+  }
+}
+
+std::string UsbDevice::Description(bool open) {
+  if (!IsPresent()) return "Device not found";
+  return open ? "Device found: Connected" : "Device found: Disconnected";
 }
 
 void UsbDevice::Close() {

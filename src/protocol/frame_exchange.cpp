@@ -100,7 +100,7 @@ ComResult CCom::RunAttempts(uint8_t command, const uint8_t* data, uint16_t lengt
     if (!SendFrame(command, data, length)) return kComWriteFailed;
     // On a serial line a long request (a code block) is still leaving while
     // the wait begins: its line time must not count against the box.
-    const uint32_t lineMs = LineTimeMs(writtenBytes_, LineBitRate());
+    const uint32_t lineMs = LineTimeMs(writtenBytes_, transport_.LineBitRate());
     result = WaitReply(command, timeoutMs + lineMs, ReplyCarriesData(command));
     if (result == kComOk) break;
   }

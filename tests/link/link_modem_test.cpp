@@ -43,7 +43,7 @@ TEST(CComModem, ChecksComeBeforeThePortIsTouched) {
   }
   EXPECT_EQ(peer.Read(1, 0).size(), 0u);
   for (const char* good : {"0612345678", "+33,612*#", "#31#0612", ","}) {
-    EXPECT_TRUE(CComModem::IsValidPhoneNumber(good)) << good;
+    EXPECT_TRUE(ModemDialer::IsValidPhoneNumber(good)) << good;
   }
 }
 
@@ -71,8 +71,8 @@ TEST(CComModem, WaitModemReplyCollectsLinesUntilTheWordOrAFinalResult) {
   ManualClock clock;
   link.SetClock(&clock);
   // Open fails (silent), so open the port by hand.
-  ASSERT_TRUE(link.Port().Open(peer.SlavePath()));
-  ASSERT_TRUE(link.Port().Configure(9600, 8, 0, 0));
+  ASSERT_TRUE(link.Port().OpenDevice(peer.SlavePath()));
+  ASSERT_TRUE(link.Port().Configure(9600));
   ASSERT_TRUE(link.Port().StartReceiveThread());
 
   auto feed = [&](const std::string& text) {
@@ -82,29 +82,29 @@ TEST(CComModem, WaitModemReplyCollectsLinesUntilTheWordOrAFinalResult) {
   };
   std::string reply;
   feed("AT\r\r\nOK\r\n");
-  EXPECT_TRUE(link.WaitModemReply("OK", 500, reply));
+  EXPECT_TRUE(link.Dialer().WaitModemReply("OK", 500, reply));
   EXPECT_EQ(reply, "AT\r\r\nOK\r\n");
 
   feed("\r\nNO CARRIER\r\n\r\nCONNECT 9600\r\n");
-  EXPECT_FALSE(link.WaitModemReply("CONNECT", 60000, reply));
+  EXPECT_FALSE(link.Dialer().WaitModemReply("CONNECT", 60000, reply));
   EXPECT_EQ(reply, "\r\nNO CARRIER\r\n");
   // The rest stays queued for the next wait.
-  EXPECT_TRUE(link.WaitModemReply("CONNECT", 60000, reply));
+  EXPECT_TRUE(link.Dialer().WaitModemReply("CONNECT", 60000, reply));
   EXPECT_EQ(reply, "\r\nCONNECT 9600\r\n");
 
   // Matching is case-sensitive; a line without its CR LF is not a line yet.
   feed("ok\r\nOK");
   uint64_t before = clock.NowMs();
-  EXPECT_FALSE(link.WaitModemReply("OK", 500, reply));
+  EXPECT_FALSE(link.Dialer().WaitModemReply("OK", 500, reply));
   EXPECT_EQ(reply, "ok\r\n");
   EXPECT_GT(clock.NowMs(), before);
 
   feed("\r\nBUSY\r\n");
-  EXPECT_FALSE(link.SendAt("ATD1\r", "CONNECT", 60000, 0, reply));  // purged before sending
+  EXPECT_FALSE(link.Dialer().SendAt("ATD1\r", "CONNECT", 60000, 0, reply));  // purged before sending
   EXPECT_EQ(reply, "");
   feed("x");
   link.Port().Close();
-  EXPECT_FALSE(link.SendAt("AT\r", "OK", 500, 5, reply));
+  EXPECT_FALSE(link.Dialer().SendAt("AT\r", "OK", 500, 5, reply));
   EXPECT_EQ(reply, "");
 }
 

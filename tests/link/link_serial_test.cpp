@@ -41,13 +41,13 @@ TEST(SerialPort, OpensByPathOrLinkExclusivelyAndMovesRawBytes) {
   std::filesystem::create_symlink(peer.SlavePath(), link);
 
   SerialPort port;
-  ASSERT_TRUE(port.Open(link));
-  ASSERT_TRUE(port.Configure(9600, 8, 0, 0));
+  ASSERT_TRUE(port.OpenDevice(link));
+  ASSERT_TRUE(port.Configure(9600));
   EXPECT_TRUE(port.SetRts(true));  // a pseudo-terminal has no modem lines
   EXPECT_TRUE(port.SetDtr(false));
   // A second opener, through the other name, is refused while it is open.
   SerialPort second;
-  EXPECT_FALSE(second.Open(peer.SlavePath()));
+  EXPECT_FALSE(second.OpenDevice(peer.SlavePath()));
 
   ASSERT_TRUE(port.StartReceiveThread());
   EXPECT_TRUE(port.Write(reinterpret_cast<const uint8_t*>("hello\r\n"), 7));
@@ -66,13 +66,13 @@ TEST(SerialPort, OpensByPathOrLinkExclusivelyAndMovesRawBytes) {
   EXPECT_EQ(peer.Read(1, 0).size(), 0u);
   ASSERT_TRUE(peer.Write("stale"));
   ASSERT_TRUE(WaitQueued(port, seen, 5));
-  EXPECT_TRUE(port.Purge());
+  port.Purge();
   EXPECT_EQ(port.rxQueue.Count(), 0);
 
-  EXPECT_TRUE(port.Close());
+  port.Close();
   EXPECT_FALSE(port.ReceiveThreadRunning());
   EXPECT_FALSE(port.Write(all.data(), 1));
-  EXPECT_TRUE(second.Open(peer.SlavePath())) << "closed, the port is free";
+  EXPECT_TRUE(second.OpenDevice(peer.SlavePath())) << "closed, the port is free";
 }
 
 TEST(CComSerial, OpenErrorsCarryTheirTexts) {
@@ -92,7 +92,7 @@ TEST(CComSerial, OpenErrorsCarryTheirTexts) {
   PtyPeer peer;
   const std::string busy = "Error can't open port \"" + peer.SlavePath() + "\": it is busy (in use by another program)";
   SerialPort elsewhere;
-  ASSERT_TRUE(elsewhere.Open(peer.SlavePath()));
+  ASSERT_TRUE(elsewhere.OpenDevice(peer.SlavePath()));
   link.SetPortName(peer.SlavePath());
   EXPECT_FALSE(link.Open());
   EXPECT_TRUE(link.Port().OpenFailedBusy());

@@ -56,7 +56,7 @@ TEST(FrameSend, SequenceNumbersRetriesAndWriteFailures) {
   MemoryLink silent;
   EXPECT_EQ(silent.SendCommand(kCmdGetSettings, nullptr, 0, 0, 3), kComTimeout);
   ASSERT_EQ(silent.Frames().size(), 4u);
-  for (const WireFrame& f : silent.Frames()) EXPECT_EQ(f.bytes, silent.Frames()[0].bytes);
+  for (const Bytes& w : silent.Writes()) EXPECT_EQ(w, silent.Writes()[0]);
   EXPECT_EQ(silent.Sequence(), 0x22);
   // Success on the second attempt stops there.
   int calls = 0;
@@ -142,7 +142,7 @@ TEST(CommandSet, FirmwareVersionDateTimeAndWriteSettingsPayloads) {
   AnswerWith(link, {});
   const int64_t t = FieldsToTime(2025, 3, 7, 14, 5, 9);
   ASSERT_EQ(link.SetDateTime(t), kComOk);
-  const Bytes& sent = link.Frames().back().bytes;
+  const Bytes& sent = link.Writes().back();
   EXPECT_EQ(std::string(sent.begin() + 4, sent.end() - 6), "1903070E0509");
   EXPECT_EQ(link.SetDateTime(kInvalidTime), kComWriteFailed);
   AnswerWith(link, {0x19, 0x03, 0x07, 0x0E, 0x05, 0x09});

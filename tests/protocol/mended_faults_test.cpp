@@ -194,14 +194,14 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
   // A 2000-byte record at 9600 baud: 4012 bytes, 4.2 s, longer than the
   // 3 s time-out, in pieces as the line delivers them.
   const Bytes record = Pattern(2000, 6);
-  auto slowly = [&](MemoryLink& l, uint8_t sequence, uint64_t gapMs) {
+  auto slowly = [&](MemoryPump& l, uint8_t sequence, uint64_t gapMs) {
     Bytes frame = BuildFrame(sequence, 0xC4, record);
     for (size_t at = 0, i = 1; at < frame.size(); at += 96, ++i)
       l.ReceiveAfter(i * gapMs, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 96)));
   };
   MemoryLink link;
   LearnNoEcho(link);
-  link.SetWriteHook([&](MemoryLink& l, const uint8_t*, uint16_t) {
+  link.SetWriteHook([&](MemoryPump& l, const uint8_t*, uint16_t) {
     if (l.PendingDeliveries() == 0) slowly(l, link.Sequence(), 100);
   });
   Bytes got;
@@ -276,7 +276,7 @@ TEST(MendedFaults, LateReplyStillAnswersTheRetryOnTheSameNumber) {
   const Bytes r1 = Pattern(30, 5);
   bool answered = false;
   // The box answers the first frame just after its time-out and ignores the retry.
-  link.SetSilenceHook([&](MemoryLink& l) {
+  link.SetSilenceHook([&](MemoryPump& l) {
     if (!answered && l.Frames().size() == 1) {
       answered = true;
       l.Receive(BuildFrame(l.Frames()[0].sequence, 0xC6, r1));

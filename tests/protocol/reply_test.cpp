@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <vector>
 
 #include "protocol/engine_test_util.h"
+#include "sim_crc16.h"
 
 namespace skyh {
 namespace {
@@ -53,7 +56,14 @@ TEST(ReplyParser, AnyChunkingNoiseAndTrailers) {
 TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
   MemoryLink link;
   link.SetResponder([](const WireFrame& f) {
-    return BuildFrame(f.sequence, 0xC7, {0xAB, 0xCD, 0xEF}, /*lowerCase=*/true);
+    Bytes frame = BuildFrame(f.sequence, 0xC7, {0xAB, 0xCD, 0xEF});
+    const size_t etb = frame.size() - 6;
+    for (size_t i = 4; i < etb; ++i) frame[i] = static_cast<uint8_t>(std::tolower(frame[i]));
+    // The checksum covers the digits as sent, and is sent in lower case too.
+    const uint16_t crc = sim::BoxCrc16(&frame[3], etb - 3, sim::BoxCrc16(&frame[1], 1));
+    std::snprintf(reinterpret_cast<char*>(&frame[etb + 1]), 5, "%02x%02x", crc & 0xFF, crc >> 8);
+    frame[etb + 5] = 0x03;
+    return frame;
   });
   Bytes settings;
   ASSERT_EQ(link.GetSettings(settings), kComOk);
@@ -165,7 +175,7 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   Bytes record{7};
   EXPECT_EQ(link.GetPreviousRecord(record), kComNoRecord);
   ASSERT_EQ(link.Frames().size(), 2u);
-  EXPECT_EQ(link.Frames()[0].bytes, BuildFrame(0x22, kCmdGetPreviousRecord, {}));
+  EXPECT_EQ(link.Writes()[0], BuildFrame(0x22, kCmdGetPreviousRecord, {}));
   EXPECT_EQ(link.Frames()[1].sequence, 0x23);
   EXPECT_EQ(record, (Bytes{7}));
   // The second pass may still find a record.

@@ -4,6 +4,7 @@
 
 #include "control_box.h"
 #include "fault_random.h"
+#include "protocol/firmware_blocks.h"
 #include "wire_helpers.h"
 
 namespace skyh::sim {
@@ -13,21 +14,12 @@ using test::Bytes;
 using test::OneReply;
 using test::Request;
 
-// The host's block scrambling, written out here from the wire rules.
+// The host's block scrambling, as the program's firmware update does it.
 struct HostScrambler {
   Bytes key;
   uint16_t state;
   explicit HostScrambler(Bytes k) : key(std::move(k)), state(key.empty() ? 0 : key.back()) {}
-  void Scramble(uint8_t* block, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-      for (size_t j = 0; j < key.size(); ++j) {
-        uint16_t x = static_cast<uint16_t>((key[(i + 3 + j) % key.size()] << 8) ^ state);
-        for (int k = 0; k < 8; ++k) x = (x & 0x8000) ? static_cast<uint16_t>((x << 1) ^ 0x1021) : static_cast<uint16_t>(x << 1);
-        state = x;
-      }
-      block[i] ^= static_cast<uint8_t>(state & 0xFF);
-    }
-  }
+  void Scramble(uint8_t* block, size_t n) { ScrambleBlock(state, block, n, key.data(), int(key.size())); }
 };
 
 class BootTest : public ::testing::Test {

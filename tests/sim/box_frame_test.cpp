@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "protocol/crc16.h"
 #include "sim_crc16.h"
 #include "wire_helpers.h"
 
@@ -46,10 +49,12 @@ TEST(BoxFrame, DecodesCommandFramesWhateverTheChunking) {
     EXPECT_EQ(frames[1].payload, (Bytes{0x00, 0x02, 0xAA, 0xBB, 0xCC}));
   }
   // Lower-case digits are accepted and covered as sent.
-  const uint16_t crc = test::Arc16({0x21, 0x42, 'a', 'b'});
-  const std::string sum = test::Hex({static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
+  const uint8_t covered[] = {0x21, 0x42, 'a', 'b'};
+  const uint16_t crc = Crc16Arc(covered, sizeof covered);
+  char sum[5];
+  std::snprintf(sum, sizeof sum, "%02X%02X", crc & 0xFF, crc >> 8);
   HostFrameDecoder d;
-  const auto frames = Decode(d, Join({{0x01, 0x21, 0x02, 0x42, 'a', 'b', 0x17}, Bytes(sum.begin(), sum.end()), {0x03}}));
+  const auto frames = Decode(d, Join({{0x01, 0x21, 0x02, 0x42, 'a', 'b', 0x17}, Bytes(sum, sum + 4), {0x03}}));
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_TRUE(frames[0].checksumOk);
   EXPECT_EQ(frames[0].payload, Bytes{0xAB});

@@ -9,37 +9,47 @@
 #include <string>
 #include <vector>
 
+#include "box_frame.h"
 #include "control_box.h"
-#include "core/text_util.h"
 #include "link/ccom.h"
 #include "link/monotonic_clock.h"
+#include "link/transport.h"
 
 namespace skyh::test {
 
-struct SentFrame {
-  uint8_t command = 0;
-  std::vector<uint8_t> payload;
-};
+using SentFrame = sim::HostFrame;
 
-class BoxLink : public CCom {
+// The byte pump between the engine and the box.
+class BoxPump : public Transport {
  public:
   // `utcSeconds` is the host clock the box's own clock runs against (the
   // system clock when empty).
-  explicit BoxLink(sim::BoxOptions options = {}, sim::ControlBox::Clock utcSeconds = {})
+  explicit BoxPump(sim::BoxOptions options, sim::ControlBox::Clock utcSeconds)
       : box(std::move(options), [this] { return static_cast<int64_t>(clock.NowMs()); }, std::move(utcSeconds)) {
     SetClock(&clock);
   }
-  ~BoxLink() override { Close(); }
 
+  bool Open() override {
+    lastError = openError;
+    if (!openError.empty()) return false;
+    ++opens;
+    box.Reopen();
+    isOpen = true;
+    return true;
+  }
+  void Close() override {
+    isOpen = false;
+    pending.clear();
+  }
   bool Write(const uint8_t* data, uint16_t length) override {
-    if (!connected) return false;
+    if (!isOpen) return false;
     written.insert(written.end(), data, data + length);
     std::vector<uint8_t> bytes(data, data + length);
     if (filter) filter(bytes);
     box.Receive(bytes);
     return true;
   }
-  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override {
+  uint16_t Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) override {
     std::vector<uint8_t> out = box.TakeOutput();
     if (out.empty() && timeoutMs > 0) {
       // Nothing due yet: let the time pass (at once on the manual clock).
@@ -50,53 +60,25 @@ class BoxLink : public CCom {
       out = box.TakeOutput();
     }
     pending.insert(pending.end(), out.begin(), out.end());
-    uint16_t n = static_cast<uint16_t>(std::min<size_t>(pending.size(), kLinkChunkBytes));
+    uint16_t n = static_cast<uint16_t>(std::min<size_t>(pending.size(), size));
     std::copy_n(pending.begin(), n, buffer);
     pending.erase(pending.begin(), pending.begin() + n);
     return n;
   }
-  bool Open() override {
-    lastError.clear();
-    if (connected) return true;
-    if (!openError.empty()) {
-      lastError = openError;
-      return false;
-    }
-    MarkOpened();
-    ++opens;
-    box.Reopen();
-    return true;
-  }
-  bool Close() override {
-    connected = 0;
+  void Purge() override {
+    box.TakeOutput();
     pending.clear();
-    return true;
   }
-  uint32_t GetDefaultTimeout() override { return 3000; }
-  std::string GetDescription() override { return "Simulated box"; }
+  std::string Description(bool) override { return "Simulated box"; }
 
-  // The command frames written so far, in order (raw boot-loader frames left out).
-  std::vector<SentFrame> Frames() const {
-    std::vector<SentFrame> frames;
-    for (size_t i = 0; i + 4 < written.size(); ++i) {
-      if (written[i] != 0x01 || written[i + 2] != 0x02) continue;
-      SentFrame f;
-      f.command = written[i + 3];
-      size_t j = i + 4;
-      while (j + 1 < written.size() && written[j] != 0x17) {
-        f.payload.push_back(static_cast<uint8_t>(HexDigitValue(static_cast<char>(written[j])) * 16 +
-                                                 HexDigitValue(static_cast<char>(written[j + 1]))));
-        j += 2;
-      }
-      frames.push_back(std::move(f));
-      i = j;
-    }
-    return frames;
-  }
-  std::vector<SentFrame> Frames(uint8_t command) const {
-    std::vector<SentFrame> all = Frames(), some;
+  // The command frames written so far, in order (raw boot-loader frames left
+  // out), as the box's decoder reads them; all or those of one command.
+  std::vector<SentFrame> Frames(int command = -1) const {
+    sim::HostFrameDecoder decoder;
+    std::vector<SentFrame> all, some;
+    decoder.Feed(written.data(), written.size(), all);
     for (auto& f : all)
-      if (f.command == command) some.push_back(f);
+      if (f.kind == SentFrame::Kind::Command && (command < 0 || f.command == command)) some.push_back(f);
     return some;
   }
 
@@ -109,7 +91,22 @@ class BoxLink : public CCom {
   int opens = 0;
 
  private:
+  bool isOpen = false;
   std::vector<uint8_t> pending;
+};
+
+// The engine over its own box pump, with the box and the record at hand.
+class BoxLink : public BoxPump, public CCom {
+ public:
+  explicit BoxLink(sim::BoxOptions options = {}, sim::ControlBox::Clock utcSeconds = {})
+      : BoxPump(std::move(options), std::move(utcSeconds)), CCom(static_cast<BoxPump&>(*this)) {}
+  ~BoxLink() override { CCom::Close(); }
+  using CCom::Clock;
+  using CCom::Close;
+  using CCom::Open;
+  using CCom::Read;
+  using CCom::SetClock;
+  using CCom::Write;
 };
 
 }  // namespace skyh::test

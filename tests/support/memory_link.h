@@ -1,8 +1,10 @@
 #pragma once
-// An in-memory link for tests: what the engine writes goes to a programmable
-// peer, what the peer answers lands in a receive queue, and time runs on a
-// manual clock, so exchanges and time-outs run without I/O and without
-// waiting. Single-threaded unless UseSystemClock() is called.
+// An in-memory link for tests: the engine over a byte pump whose peer is
+// programmable. What the engine writes is cut into frames by the simulated
+// box's decoder and handed to the peer, what the peer answers lands in a
+// receive queue, and time runs on a manual clock, so exchanges and time-outs
+// run without I/O and without waiting. Single-threaded unless
+// UseSystemClock() is called.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -10,56 +12,48 @@
 #include <string>
 #include <vector>
 
+#include "box_frame.h"
 #include "link/byte_queue.h"
 #include "link/ccom.h"
 #include "link/monotonic_clock.h"
+#include "link/transport.h"
 
 namespace skyh::test {
 
-// One request frame as the control box would see it on the wire.
-struct WireFrame {
-  bool raw = false;       // a boot-loader frame (55 55 ... 04): only `payload` is set
-  uint8_t sequence = 0;
-  uint8_t command = 0;
-  std::vector<uint8_t> payload;  // decoded (raw frames: unescaped data and check byte)
-  bool checksumOk = false;
-  std::vector<uint8_t> bytes;    // the frame exactly as written
-};
+// One request frame as the control box sees it on the wire.
+using WireFrame = sim::HostFrame;
 
-// Encodes a reply frame the way the control box does; written apart from the
-// engine's encoder so that the two check each other.
-std::vector<uint8_t> BuildFrame(uint8_t sequence, uint8_t command,
-                                const std::vector<uint8_t>& payload, bool lowerCase = false);
+// A reply frame as the control box encodes it.
+inline std::vector<uint8_t> BuildFrame(uint8_t sequence, uint8_t command,
+                                       const std::vector<uint8_t>& payload) {
+  return sim::EncodeReplyFrame(sequence, command, payload);
+}
 
-// Cuts a byte stream as written by the engine into frames; an unfinished
-// frame at the end stays in `rest`.
-std::vector<WireFrame> SplitFrames(const std::vector<uint8_t>& stream,
-                                   std::vector<uint8_t>* rest = nullptr);
-
-class MemoryLink : public CCom {
+class MemoryPump : public Transport {
  public:
-  // Answers one request frame with the bytes to receive (empty: silence).
+  // Answers one command frame with the bytes to receive (empty: silence).
   using Responder = std::function<std::vector<uint8_t>(const WireFrame&)>;
 
-  MemoryLink();
+  MemoryPump() { SetClock(&manualClock_); }
 
-  bool Write(const uint8_t* data, uint16_t length) override;
-  uint16_t Read(uint8_t* buffer, uint32_t timeoutMs) override;
   bool Open() override;
-  bool Close() override;
-  uint32_t GetDefaultTimeout() override { return defaultTimeoutMs_; }
-  std::string GetDescription() override;
-  void DiscardReceived() override;
+  void Close() override {}
+  bool Write(const uint8_t* data, uint16_t length) override;
+  uint16_t Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) override;
+  void Purge() override;
+  std::string Description(bool open) override { return open ? "Memory link: open" : "Memory link: closed"; }
+  uint32_t DefaultTimeoutMs() const override { return defaultTimeoutMs_; }
+  uint32_t LineBitRate() const override { return lineBitRate_; }
 
   // ---- the peer ----
   void SetResponder(Responder responder) { responder_ = std::move(responder); }
   // Raw hook, called with every written block before frames are cut.
-  void SetWriteHook(std::function<void(MemoryLink&, const uint8_t*, uint16_t)> hook) {
+  void SetWriteHook(std::function<void(MemoryPump&, const uint8_t*, uint16_t)> hook) {
     writeHook_ = std::move(hook);
   }
   // Called when a Read found nothing within its time-out: bytes received
   // from here arrived just after that time-out.
-  void SetSilenceHook(std::function<void(MemoryLink&)> hook) { silenceHook_ = std::move(hook); }
+  void SetSilenceHook(std::function<void(MemoryPump&)> hook) { silenceHook_ = std::move(hook); }
   // Hand every written block straight back (a half-duplex adapter).
   void SetEcho(bool echo) { echo_ = echo; }
 
@@ -88,14 +82,13 @@ class MemoryLink : public CCom {
   void SetDefaultTimeout(uint32_t ms) { defaultTimeoutMs_ = ms; }
   // A serial line behind the link: a request is still leaving after Write.
   void SetLineBitRate(uint32_t bitRate) { lineBitRate_ = bitRate; }
-  uint32_t LineBitRate() override { return lineBitRate_; }
 
   ManualClock& Manual() { return manualClock_; }
   // Real time and blocking waits, for a peer on another thread.
-  void UseSystemClock() { SetClock(nullptr); manual_ = false; }
-
-  // Access to the engine's protected state for white-box checks.
-  using CCom::replyBuffer;
+  void UseSystemClock() {
+    SetClock(nullptr);
+    manual_ = false;
+  }
 
  private:
   struct Delivery {
@@ -113,17 +106,29 @@ class MemoryLink : public CCom {
   std::recursive_mutex mutex_;
   std::vector<Delivery> pending_;
   Responder responder_;
-  std::function<void(MemoryLink&, const uint8_t*, uint16_t)> writeHook_;
-  std::function<void(MemoryLink&)> silenceHook_;
+  std::function<void(MemoryPump&, const uint8_t*, uint16_t)> writeHook_;
+  std::function<void(MemoryPump&)> silenceHook_;
   bool echo_ = false;
   std::vector<std::vector<uint8_t>> writes_;
-  std::vector<uint8_t> unfinished_;
+  sim::HostFrameDecoder decoder_;
   std::vector<WireFrame> frames_;
   size_t writeCalls_ = 0;
   std::function<bool(size_t)> failWrite_;
   std::string openError_;
   uint32_t defaultTimeoutMs_ = 3000;
   uint32_t lineBitRate_ = 0;
+};
+
+// The engine over its own pump, with the pump's controls at hand.
+class MemoryLink : public MemoryPump, public CCom {
+ public:
+  MemoryLink() : CCom(static_cast<MemoryPump&>(*this)) {}
+  using CCom::Clock;
+  using CCom::Close;
+  using CCom::Open;
+  using CCom::Read;
+  using CCom::SetClock;
+  using CCom::Write;
 };
 
 }  // namespace skyh::test
