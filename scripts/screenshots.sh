@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Pictures of the main window for the README: retrieves from the bundled
-# simulator with the command-line tool, then opens the snapshot in the window
-# under Xvfb and writes PNGs into docs/screenshots/.
+# Pictures for the README, written into docs/screenshots/ under Xvfb: the
+# main window with a snapshot retrieved from the bundled simulator by the
+# command-line tool, then every dialog (each configuration page, the time
+# dialog, the settings editor, the firmware dialog) at the default scale and
+# at 150 %.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-cmake --build --preset default --target skyharvester-cli skyharvester-sim skyharvester >/dev/null
+cmake --build --preset default --target skyharvester-cli skyharvester-sim skyharvester skyharvester-dialog-shots >/dev/null
 
 work=$(mktemp -d /tmp/skyharvester-shots.XXXXXX)
 export HOME="$work" XDG_CONFIG_HOME="$work/.config" XDG_DOCUMENTS_DIR="$work/Documents" TZ=UTC
@@ -43,3 +45,7 @@ xvfb-run -a -s "-screen 0 1000x640x24" bash -c '
   import -window root "$3/main-window.png"
   kill $app' _ build/default/src/app/skyharvester "$snapshot" "$root/docs/screenshots"
 echo "Wrote docs/screenshots/opening.png and main-window.png"
+
+shots="$root/build/default/tests/skyharvester-dialog-shots"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$shots" docs/screenshots ""
+QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1.5 xvfb-run -a -s "-screen 0 1920x1350x24" "$shots" docs/screenshots "-150"
