@@ -725,7 +725,7 @@ void CSkyHarvesterDlg::Tick(int64_t now) {
     DateTimeFields f;
     if (TimeToFields(now, f)) SetPane(1, Q(Sprintf("%02d:%02d:%02d", f.hour, f.minute, f.second)));
     // A USB box plugged or pulled: checked once a second.
-    if (link_.IsUsb() && now != lastDeviceCheck_ && workers_.empty()) {
+    if (link_.IsUsb() && now != lastDeviceCheck_ && workers_.empty() && !sending_) {
       lastDeviceCheck_ = now;
       SetPane(0, Q(link_.Description()));
     }

@@ -25,6 +25,7 @@ void CSkyHarvesterDlg::OnSettings() {
   // A new command each time: Open and Get records replace the store object
   // it edits. The one before is idle and joined here.
   settings_ = std::make_unique<SettingsCommand>(*store_, config_, LinkNow(), bridge_, bridge_);
+  settings_->SetSendPauseMs(link_.pauseMs);
   connect(settings_.get(), &SettingsCommand::SendStarted, this, [this] {
     sending_ = true;
     LockUi(true);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "dialog_boxes_recorder.h"
+#include "settings/settings_sender.h"
 #include "runner/ui_test.h"
 #include "runner/window_fixture.h"
 #include "support/box_link.h"
@@ -103,6 +104,19 @@ class WindowDialogsTest : public QObject {
     });
     QVERIFY(edited.seen && edited.busy);
     QVERIFY(w.Modified() && w.windowTitle().endsWith(" *"));
+
+    // Sent after closing: behind the window's progress dialog, then usable.
+    test::BoxLink box;
+    box.box.memory().SetSettings(SettingsRecordOf(w.Store()));
+    w.Link().UseLink(&box);
+    auto sent = FromMenu<CSettingsDlg>(w, "Settings", [](CSettingsDlg& d) {
+      d.findChild<QCheckBox*>("sendAfterClosing")->setChecked(true);
+      d.accept();
+    });
+    QVERIFY(sent.seen && w.Busy() && w.Progress().isVisible() && !w.menuBar()->isEnabled());
+    QVERIFY(f.WaitIdle());
+    QVERIFY(w.menuBar()->isEnabled() && !box.Frames(0x48).empty());
+    QCOMPARE(box.box.memory().settings(), SettingsRecordOf(w.Store()));
 
     auto time = FromMenu<CTimeDlg>(w, "Set time", [](CTimeDlg& d) { d.reject(); });
     QVERIFY(time.seen);
