@@ -36,7 +36,9 @@ struct Opened {
 template <typename D>
 Opened FromMenu(CSkyHarvesterDlg& w, const QString& entry, std::function<void(D&)> handle) {
   Opened opened;
-  QTimer::singleShot(0, &w, [&] {
+  QTimer timer;  // goes with this call when no dialog opened
+  timer.setSingleShot(true);
+  QObject::connect(&timer, &QTimer::timeout, &w, [&] {
     QWidget* modal = QApplication::activeModalWidget();
     opened.busy = w.Busy();
     if (auto* d = qobject_cast<D*>(modal)) {
@@ -46,6 +48,7 @@ Opened FromMenu(CSkyHarvesterDlg& w, const QString& entry, std::function<void(D&
       other->reject();
     }
   });
+  timer.start(0);
   for (QAction* a : w.menuBar()->findChildren<QAction*>())
     if (a->text() == entry) a->trigger();
   return opened;
