@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Pictures of the main window for the README: retrieves from the bundled
-# simulator with the command-line tool, then opens the snapshot in the window
-# under Xvfb and writes PNGs into docs/screenshots/. The plot view is shown on
-# a year of demo records, opened from the Data menu with the keyboard.
+# Pictures for the README, written into docs/screenshots/ under Xvfb: the
+# main window with a snapshot retrieved from the bundled simulator by the
+# command-line tool, the plot view on a year of demo records (opened from the
+# Data menu with the keyboard), then every dialog (each configuration page,
+# the time dialog, the settings editor, the firmware dialog) at the default
+# scale and at 150 %.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-cmake --build --preset default --target skyharvester-cli skyharvester-sim skyharvester >/dev/null
+cmake --build --preset default --target skyharvester-cli skyharvester-sim skyharvester skyharvester-dialog-shots >/dev/null
 
 work=$(mktemp -d /tmp/skyharvester-shots.XXXXXX)
 export HOME="$work" XDG_CONFIG_HOME="$work/.config" XDG_DOCUMENTS_DIR="$work/Documents" TZ=UTC
@@ -68,4 +70,8 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   sleep 1
   import -window "$plot" "$3/plot-view.png"
   kill $app' _ build/default/src/app/skyharvester "$year" "$root/docs/screenshots"
-echo "Wrote docs/screenshots/opening.png, main-window.png and plot-view.png"
+
+shots="$root/build/default/tests/skyharvester-dialog-shots"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$shots" docs/screenshots ""
+QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1.5 xvfb-run -a -s "-screen 0 1920x1350x24" "$shots" docs/screenshots "-150"
+echo "Wrote docs/screenshots/opening.png, main-window.png, plot-view.png and the dialogs"

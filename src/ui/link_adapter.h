@@ -11,6 +11,7 @@
 #include "data/retrieval_workers.h"
 #include "link/communication_lock.h"
 #include "link/link_selection.h"
+#include "ui/dialogs/link_access.h"
 
 namespace skyh::ui {
 
@@ -23,6 +24,8 @@ class LinkAdapter {
   CCom& Active();
   bool IsUsb() { return !override_ && &Active() == &links_.usb; }
   std::string Description() { return Active().GetDescription(); }
+  // The active link and the lock, for the dialogs that ask at a button press.
+  LinkAccess Access() { return {&Active(), &lock_}; }
 
   // The two retrieval workers, run on a worker thread; the store is the
   // run's own.

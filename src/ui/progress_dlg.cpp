@@ -57,6 +57,12 @@ void CProgressDlg::ShowFor(const QString& title) {
 QString CProgressDlg::Text() const { return text_->text(); }
 bool CProgressDlg::AbortEnabled() const { return abort_->isEnabled(); }
 
+void CProgressDlg::WorkerEnded() {
+  if (!isVisible() || closeTimer_->isActive()) return;
+  hide();
+  emit ended();
+}
+
 void CProgressDlg::OnAbort() {
   bridge_.Abort();
   abort_->setEnabled(false);

@@ -22,6 +22,8 @@ class CProgressDlg : public QDialog {
   void ShowFor(const QString& title);
   QString Text() const;
   bool AbortEnabled() const;
+  // A worker ended: closes now unless its own close request is under way.
+  void WorkerEnded();
   // The close delay workers ask for is scaled by this (tests use 0).
   double closeDelayScale = 1.0;
 

@@ -27,6 +27,7 @@
 #include "data/instrument_info.h"
 #include "data/k8_export.h"
 #include "records/scenario_list.h"
+#include "ui/dialogs/settings_command.h"
 #include "ui/models/record_table_model.h"
 #include "ui/plot/plot_window.h"
 #include "ui/progress_dlg.h"
@@ -489,13 +490,17 @@ void CSkyHarvesterDlg::closeEvent(QCloseEvent* event) {
   // No question about unsaved data (unattended stations close at once),
   // but a running worker is asked to stop and waited for.
   timer_->stop();
-  if (!workers_.empty()) {
+  if (!workers_.empty() || sending_) {
     bridge_.Abort();
     closing_ = true;  // a worker's question is answered No at once
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto running = [this] { return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->Done(); }); };
+    auto running = [this] {
+      return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->Done(); }) ||
+             (settings_ && settings_->Sending());
+    };
     while (running()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
     for (auto& w : workers_) w->Join();
+    if (settings_) settings_->Worker().Join();
     QApplication::restoreOverrideCursor();
   }
   SaveConfiguration(paths_.iniPath, config_);
@@ -659,18 +664,30 @@ void CSkyHarvesterDlg::BoardCommand(bool reset) {
   if (!Ask(QMessageBox::NoIcon, "Info",
            reset ? "Do you want to reset the Photometer control box?" : "Do you want to clear the internal flash memory?"))
     return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  bool ok = reset ? link_.ResetBoard() : link_.ClearFlash();
-  QApplication::restoreOverrideCursor();
-  SetPane(0, Q(link_.Description()));
-  const char* text = reset ? (ok ? "Reset board success" : "Reset board error")
-                           : (ok ? "Clear flash memory success" : "Clear flash memory error");
-  Message(QMessageBox::NoIcon, "Info", text);
+  // A box that does not answer takes a time-out: the window stays responsive.
+  const QString title = reset ? "Reset Control box" : "Clear flash memory";
+  auto ok = std::make_shared<bool>(false);
+  StartWorker(
+      title,
+      [this, ok, reset, title] {
+        bridge_.SetTitle(title.toStdString());
+        bridge_.SetText("Please wait...");
+        *ok = reset ? link_.ResetBoard() : link_.ClearFlash();
+      },
+      [this, ok, reset] {
+        progress_->WorkerEnded();
+        SetPane(0, Q(link_.Description()));
+        const char* text = reset ? (*ok ? "Reset board success" : "Reset board error")
+                                 : (*ok ? "Clear flash memory success" : "Clear flash memory error");
+        Message(QMessageBox::NoIcon, "Info", text);
+      });
 }
 
 // ---- Workers ----
 
-bool CSkyHarvesterDlg::Busy() const { return !workers_.empty() || modalDepth_ > 0 || progress_->isVisible(); }
+bool CSkyHarvesterDlg::Busy() const {
+  return !workers_.empty() || sending_ || modalDepth_ > 0 || progress_->isVisible();
+}
 
 void CSkyHarvesterDlg::StartWorker(const QString& title, std::function<void()> work, std::function<void()> done) {
   LockUi(true);
@@ -703,7 +720,7 @@ void CSkyHarvesterDlg::LockUi(bool locked) {
 }
 
 void CSkyHarvesterDlg::MaybeUnlock() {
-  if (workers_.empty() && !progress_->isVisible()) LockUi(false);
+  if (workers_.empty() && !sending_ && !progress_->isVisible()) LockUi(false);
 }
 
 // ---- Timer ----
@@ -714,7 +731,7 @@ void CSkyHarvesterDlg::Tick(int64_t now) {
     DateTimeFields f;
     if (TimeToFields(now, f)) SetPane(1, Q(Sprintf("%02d:%02d:%02d", f.hour, f.minute, f.second)));
     // A USB box plugged or pulled: checked once a second.
-    if (link_.IsUsb() && now != lastDeviceCheck_ && workers_.empty()) {
+    if (link_.IsUsb() && now != lastDeviceCheck_ && workers_.empty() && !sending_) {
       lastDeviceCheck_ = now;
       SetPane(0, Q(link_.Description()));
     }

@@ -28,6 +28,7 @@ namespace skyh::ui {
 class CProgressDlg;
 class PlotWindow;
 class RecordTableModel;
+class SettingsCommand;
 class WorkerThread;
 
 // The window's questions and file choices; tests put answers in place.
@@ -75,6 +76,8 @@ class CSkyHarvesterDlg : public QMainWindow {
   // A worker, a progress display or a dialog that edits the store or the
   // configuration is in use: automatic runs wait.
   bool Busy() const;
+  // The command of the last Settings run (null before the first).
+  SettingsCommand* Settings() { return settings_.get(); }
   int AutomaticRunsStarted() const { return automaticRuns_; }
   // Refreshes the title, panes 2 and 3, the information line and the list.
   void Refill();
@@ -146,6 +149,9 @@ class CSkyHarvesterDlg : public QMainWindow {
   void LockUi(bool locked);
   void MaybeUnlock();
   void StartAutomaticRun();
+  void SendFinished();
+  // The link active when a dialog's button is pressed, with its lock.
+  LinkProvider LinkNow();
   void SwapStore(std::unique_ptr<RecordStore> fresh);
 
   StartUpPaths paths_;
@@ -169,6 +175,9 @@ class CSkyHarvesterDlg : public QMainWindow {
   AutomaticScheduler scheduler_;
   PowerInhibitor power_;
   WindowPrompts prompts_;
+  // After the progress bridge: it goes first and joins its sender.
+  std::unique_ptr<SettingsCommand> settings_;
+  bool sending_ = false;
   int modalDepth_ = 0;
   bool runPending_ = false;
   bool closing_ = false;

@@ -8,8 +8,8 @@
 #include "settings/settings_sender.h"
 #include "support/box_link.h"
 #include "support/temp_dir.h"
+#include "ui/bridge/progress_bridge.h"
 #include "ui/dialogs/edit_setting_dlg.h"
-#include "ui/dialogs/interim_progress_dlg.h"
 #include "ui/dialogs/settings_command.h"
 #include "ui/dialogs/settings_dlg.h"
 
@@ -93,7 +93,9 @@ class SettingsDlgTest : public QObject {
     store.SetHeader(original.data(), static_cast<uint16_t>(original.size()));
     CConfiguration config;
     config.configurationDirectory = kDemo;
-    InterimProgressDlg progress;
+    ProgressBridge progress;
+    QString status;  // the sender's thread emits; this thread keeps the text
+    connect(&progress, &ProgressBridge::statusChanged, &progress, [&](const QString& text) { status = text; });
     SettingsCommand command(store, config, [&] { return LinkAccess{&link, &lock}; }, progress, progress);
     command.SetSendPauseMs(0);
     QSignalSpy finished(&command, &SettingsCommand::SendFinished);
@@ -120,7 +122,7 @@ class SettingsDlgTest : public QObject {
     auto boxItems = Items(link.box.memory().settings());
     for (const auto& item : *boxItems)
       QCOMPARE(item->GetValueText(), Value(SettingsRecordOf(store), item->key()));
-    QCOMPARE(progress.Status(), QString("Write settings OK."));
+    QCOMPARE(status, QString("Write settings OK."));
   }
 };
 
