@@ -12,6 +12,7 @@
 #include "demo_instrument.h"
 #include "link/ccom_serial.h"
 #include "records/scenario_list.h"
+#include "settings/instrument_info.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void Retrieval(benchmark::State& state) {
     link.SetPortName(path);
     link.Open();
     RecordStore store;
-    RetrievalEnv env{link, config, "", progress, status, false};
+    RetrievalEnv env{link, config, "", progress, status, false, SetHeadNumberFromSettings};
     state.ResumeTiming();
 
     int rc = Retrieve(env, store);

@@ -15,6 +15,7 @@
 #include "data/auto_schedule.h"
 #include "link/link_selection.h"
 #include "records/packed_time.h"
+#include "settings/instrument_info.h"
 
 namespace skyh::cli {
 namespace {
@@ -130,7 +131,8 @@ int RunAuto(CliContext& ctx) {
     if (tick.powerRequest) power.Set(tick.keepAwake);
     if (tick.startRun) {
       RecordStore store;
-      RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+      RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status,
+                             1000, SetHeadNumberFromSettings};
       const int64_t started = NowNanoseconds();
       WorkerResult result = RunAutomaticRetrieval(env);
       terminal.EndLine();

@@ -14,12 +14,13 @@
 #include "core/folders.h"
 #include "data/retrieval_workers.h"
 #include "link/link_selection.h"
-#include "records/settings_area.h"
-#include "settings/build_settings_items.h"
-#include "settings/set_file.h"
 #include "protocol/firmware_assets.h"
 #include "protocol/firmware_file_choice.h"
 #include "protocol/firmware_update.h"
+#include "records/settings_area.h"
+#include "settings/build_settings_items.h"
+#include "settings/instrument_info.h"
+#include "settings/set_file.h"
 
 namespace skyh::cli {
 namespace {
@@ -68,7 +69,8 @@ class TerminalView : public IFirmwareView {
 bool Backup(CliContext& ctx, const CConfiguration& config, CCom& link, TerminalProgress& progress) {
   RecordStore store;
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status,
+                         1000, SetHeadNumberFromSettings};
   WorkerResult result = RunInteractiveRetrieval(env);
   progress.EndLine();
   if (result.status != kRetrievalFinished || !result.filesWritten) {

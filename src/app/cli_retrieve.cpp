@@ -7,6 +7,7 @@
 #include "app/cli_session.h"
 #include "core/folders.h"
 #include "link/link_selection.h"
+#include "settings/instrument_info.h"
 
 namespace skyh::cli {
 namespace {
@@ -29,7 +30,8 @@ int RunRetrieve(CliContext& ctx) {
   RecordStore store;
   TerminalProgress progress(RetrievalProgressOptions());
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status, 1000};
+  RetrievalWorkerEnv env{link, ProcessCommunicationLock(), config, ctx.paths.iniPath, store, progress, status,
+                         1000, SetHeadNumberFromSettings};
 
   InterruptGuard interrupts;  // Ctrl-C is the Abort button: records so far are kept and saved
   const int64_t started = NowNanoseconds();

@@ -70,7 +70,7 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   if (!BeginRun(env, holder, result)) return result;
 
   // "last" waits for the files: the conclusion moves it.
-  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, true};
+  RetrievalEnv renv{env.link, env.config, env.iniPath, env.progress, env.status, true, env.readHeadNumber};
   result.status = Retrieve(renv, env.store, &result.outcome);
   Pause(env.pauseMs);
   if (result.status == kRetrievalError) result.text = "Retrieve data error.";

@@ -22,6 +22,7 @@ struct RetrievalWorkerEnv {
   IProgressSink& progress;
   IStatusLine& status;
   int pauseMs = 1000;  // the pause after a retrieval, before the end of the session
+  HeadNumberReader readHeadNumber;
 };
 
 // What a worker did; `status` is -1 when the lock could not be taken (the

@@ -17,6 +17,7 @@
 #include "data/retrieval_workers.h"
 #include "demo_instrument.h"
 #include "records/scenario_list.h"
+#include "settings/instrument_info.h"
 #include "support/box_link.h"
 #include "support/memory_link.h"
 #include "support/record_bytes.h"
@@ -80,7 +81,7 @@ class RetrievalTest : public ::testing::Test {
   }
   int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
-    RetrievalEnv env{link, config, ini, rec, rec, false};
+    RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings};
     int status = Retrieve(env, store, out);
     link.Close();
     return status;
@@ -408,7 +409,7 @@ TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
 
 struct WorkerFixture : RetrievalTest {
   WorkerResult RunAuto(BoxLink& link) {
-    RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+    RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0, SetHeadNumberFromSettings};
     return RunAutomaticRetrieval(env);
   }
   CommunicationLock lock;
@@ -467,7 +468,7 @@ TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) 
 TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIsAnError) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
-  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0, SetHeadNumberFromSettings};
   // The snapshot cannot be written: "last" stays, so the next run takes the records again.
   config.outputDirectory = dir / "blocked";
   test::WriteFile(dir / "blocked", "not a folder");
@@ -482,7 +483,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   config.outputDirectory = dir / "out/";
   const std::string unwritable = dir / "no-such-folder/SkyHarvester.ini";
   for (bool automatic : {false, true}) {
-    RetrievalWorkerEnv bad{link, lock, config, unwritable, store, rec, rec, 0};
+    RetrievalWorkerEnv bad{link, lock, config, unwritable, store, rec, rec, 0, SetHeadNumberFromSettings};
     r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
     EXPECT_EQ(r.status, kRetrievalFinished);
     EXPECT_TRUE(r.filesWritten);
@@ -492,7 +493,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   EXPECT_NE(LogText().find("Can't write \"last\" to"), std::string::npos);
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
-  RetrievalEnv direct{link, config, unwritable, rec, rec, false};
+  RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings};
   EXPECT_EQ(Retrieve(direct, store), kRetrievalError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
@@ -506,7 +507,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
 TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
-  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0};
+  RetrievalWorkerEnv env{link, lock, config, ini, store, rec, rec, 0, SetHeadNumberFromSettings};
   WorkerResult r = RunInteractiveRetrieval(env);
   ASSERT_EQ(r.status, kRetrievalFinished);
   EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
@@ -520,7 +521,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   ASSERT_TRUE(lock.TryLockFor(0));
   std::thread other([&] {
     Recorder r2;
-    RetrievalWorkerEnv env2{link, lock, config, ini, store, r2, r2, 0};
+    RetrievalWorkerEnv env2{link, lock, config, ini, store, r2, r2, 0, SetHeadNumberFromSettings};
     WorkerResult dropped = RunInteractiveRetrieval(env2);
     EXPECT_EQ(dropped.status, -1);
     EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
@@ -544,7 +545,7 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
     }
   } watch;
   watch.walking = &walking;
-  RetrievalWorkerEnv env{link, lock, config, ini, store, watch, watch, 50};
+  RetrievalWorkerEnv env{link, lock, config, ini, store, watch, watch, 50, SetHeadNumberFromSettings};
   std::thread retrieval([&] { RunAutomaticRetrieval(env); });
   std::thread clock([&] {
     while (!walking) std::this_thread::yield();
