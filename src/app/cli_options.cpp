@@ -27,7 +27,7 @@ CliOptions::CliOptions(const std::vector<std::string>& args, const std::set<std:
       }
       values[name] = value;
     } else if (flags.count(name) && !inlineValue) {
-      values[name] = "1";
+      values[name] = std::string("1");  // assigning the literal trips a false -Wrestrict in GCC 12
     } else if (error.empty()) {
       error = "unknown option --" + name;
     }
