@@ -13,6 +13,7 @@
 #include "core/log_file.h"
 #include "core/text_util.h"
 #include "core/time_util.h"
+#include "data/file_naming.h"
 #include "data/retrieval.h"
 #include "data/retrieval_workers.h"
 #include "demo_instrument.h"
