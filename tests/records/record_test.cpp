@@ -199,15 +199,18 @@ TEST(RecordScenario, ReloadWhileAnotherThreadDecodes) {
   ASSERT_TRUE(list.LoadText(kSun));
   const auto bytes = MakeRecordBytes(0x70, 0, {0x34, 0x12});
 
-  std::atomic<bool> reloaded{false};
+  std::atomic<bool> decoding{false}, reloaded{false};
   std::set<std::string> seen;
   std::thread decoder([&] {
     for (int i = 0; i < 200 || !reloaded; ++i) {
       CRecord r;
       if (!r.Decode("", bytes.data(), bytes.size())) seen.insert("rejected");
       else seen.insert(r.name() + "/" + r.GetText());
+      decoding = true;
     }
   });
+  // The reloads start once the decodes run, so the two overlap.
+  while (!decoding) std::this_thread::yield();
   for (int i = 0; i < 200; ++i) list.LoadText(i % 2 ? kSun : kMoon);
   reloaded = true;
   decoder.join();
