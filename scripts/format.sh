@@ -5,7 +5,8 @@
 #   scripts/format.sh --check    changes nothing; shows what would change, exit 1 if anything
 set -euo pipefail
 cd "$(dirname "$0")/.."
-base=${SKYH_BASE:-main}
+# Changed since this branch left main, not what main changed since.
+base=$(git merge-base "${SKYH_BASE:-main}" HEAD)
 mode=changed
 for arg in "$@"; do
   case "$arg" in

@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/default}
-base=${SKYH_BASE:-main}
+# Changed since this branch left main, not what main changed since.
+base=$(git merge-base "${SKYH_BASE:-main}" HEAD)
 jobs=${JOBS:-$(nproc)}
 [[ -f $build/compile_commands.json ]] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
 
