@@ -9,3 +9,6 @@ set(SKYH_LAYER_DEPS_protocol core link)
 set(SKYH_LAYER_DEPS_records core)
 set(SKYH_LAYER_DEPS_data core link protocol records)
 set(SKYH_LAYER_DEPS_settings core link protocol records data)
+# The front ends use every room and each other (the window's entry point is
+# in app/), and Qt, but never sim/.
+set(SKYH_FRONT_ENDS app ui)
