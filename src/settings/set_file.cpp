@@ -62,7 +62,9 @@ bool LoadSetFile(const std::string& path, CSettingsItemList& items, SetFileLoadR
     item->NoteEditedText(value);
     out.changed.push_back(item.get());
   }
-  for (const auto& [key, value] : entries) {
+  for (const auto& entry : entries) {
+    // Not a structured binding: clang 14 cannot capture one in a lambda.
+    const auto& key = entry.first;
     const bool known = std::any_of(items.begin(), items.end(),
                                    [&](const auto& item) { return EqualsNoCase(item->name(), key); });
     if (!known) out.unknownKeys.push_back(key);
