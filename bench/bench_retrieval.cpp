@@ -12,6 +12,7 @@
 #include "demo_instrument.h"
 #include "link/ccom_serial.h"
 #include "records/scenario_list.h"
+#include "settings/instrument_info.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ void Retrieval(benchmark::State& state) {
     CComSerial link;
     link.SetPortName(path);
     link.Open();
-    RetrievalEnv env{link, config, "", progress, status, false};
+    RetrievalEnv env{link, config, "", progress, status, false, SetHeadNumberFromSettings};
     state.ResumeTiming();
 
     const RetrievalOutcome outcome = Retrieve(env);

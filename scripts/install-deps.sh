@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git clang
+  build-essential cmake ninja-build pkg-config git clang clang-format clang-tidy
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
   umockdev

@@ -14,6 +14,7 @@
 #include "core/time_util.h"
 #include "data/auto_schedule.h"
 #include "records/packed_time.h"
+#include "settings/instrument_info.h"
 
 namespace skyh::cli {
 namespace {
@@ -130,7 +131,7 @@ int RunAuto(CliContext& ctx) {
     if (tick.powerRequest) power.Set(tick.keepAwake);
     if (tick.startRun) {
       RecordStore store;
-      RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
+      RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000, SetHeadNumberFromSettings};
       const int64_t started = NowNanoseconds();
       WorkerResult result = RunAutomaticRetrieval(env);
       TakeRetrievedStore(result.outcome, store);

@@ -14,6 +14,10 @@
 #include "protocol/firmware_assets.h"
 #include "protocol/firmware_file_choice.h"
 #include "protocol/firmware_update.h"
+#include "records/settings_area.h"
+#include "settings/build_settings_items.h"
+#include "settings/instrument_info.h"
+#include "settings/set_file.h"
 
 namespace skyh::cli {
 namespace {

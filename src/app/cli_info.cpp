@@ -5,9 +5,9 @@
 #include "app/cli_session.h"
 #include "core/format.h"
 #include "core/log_file.h"
-#include "data/instrument_info.h"
 #include "data/k8_file.h"
 #include "data/record_store.h"
+#include "settings/instrument_info.h"
 
 namespace skyh::cli {
 namespace {

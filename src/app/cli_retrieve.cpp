@@ -6,6 +6,7 @@
 #include "app/cli_retrieval_common.h"
 #include "app/cli_session.h"
 #include "core/folders.h"
+#include "settings/instrument_info.h"
 
 namespace skyh::cli {
 namespace {
@@ -28,7 +29,7 @@ int RunRetrieve(CliContext& ctx) {
   RecordStore store;
   TerminalProgress progress;
   TerminalStatusLine status(progress);
-  RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000};
+  RetrievalWorkerEnv env{session, config, ctx.paths.iniPath, progress, status, 1000, SetHeadNumberFromSettings};
 
   InterruptGuard interrupts;  // Ctrl-C is the Abort button: records so far are kept and saved
   const int64_t started = NowNanoseconds();

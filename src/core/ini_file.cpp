@@ -315,7 +315,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && std::rename(tmpl.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) std::remove(tmpl.c_str());
+  if (!ok) (void)std::remove(tmpl.c_str());  // the failure is what gets reported
   return ok;
 }
 

@@ -11,7 +11,7 @@ std::unique_ptr<CLogFile> g_log;
 }
 
 CLogFile::CLogFile(std::string p, bool deleteExisting) : path(std::move(p)) {
-  if (deleteExisting) std::remove(path.c_str());
+  if (deleteExisting) (void)std::remove(path.c_str());  // often there is none
 }
 
 CLogFile::~CLogFile() { enabled.store(0); }
@@ -34,8 +34,9 @@ void CLogFile::LogText(const std::string& text) {
   std::string line = timestamps ? TimeStamp() + text : text;
   FILE* f = std::fopen(path.c_str(), "a");
   if (!f) return;
-  std::fwrite(line.data(), 1, line.size(), f);
-  std::fclose(f);
+  // A log line that cannot be written has nowhere else to go.
+  (void)std::fwrite(line.data(), 1, line.size(), f);
+  (void)std::fclose(f);
 }
 
 CLogFile* GetLog() { return g_log.get(); }

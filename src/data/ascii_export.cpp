@@ -74,7 +74,7 @@ bool PrepareAppend(const std::string& name, size_t window, std::vector<std::stri
       last = std::move(lines);
     }
   }
-  std::fclose(file);
+  (void)std::fclose(file);  // only read
   if (!ok) return false;
   if (end < static_cast<size_t>(size)) {
     LogLine("\"%s\" ended in an incomplete line; cut back from %ld to %zu bytes\n", name.c_str(), size, end);

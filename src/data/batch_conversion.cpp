@@ -44,6 +44,9 @@ int RunBatchConversion(const std::vector<std::string>& arguments, const std::str
         std::fprintf(stderr, "Error, can't write the ASCII files of %s\n", input.c_str());
         failed = true;
         break;
+      case ConvertResult::kDamaged:  // written as far as read; the damage is said already
+        failed = true;
+        break;
     }
   }
   return failed ? 1 : 0;

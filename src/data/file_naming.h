@@ -1,11 +1,11 @@
 #pragma once
 // Names of output files: the configured base name with its place-holders
 // filled in and the date part of the recording period appended.
-#include <array>
 #include <cstdint>
 #include <string>
 
 #include "core/time_util.h"
+#include "records/settings_area.h"
 
 namespace skyh {
 
@@ -16,8 +16,6 @@ enum RecordingPeriod : uint8_t {
   kPeriodAnnual = 3,
   kPeriodRetrievalDate = 4,
 };
-
-using VersionCode = std::array<uint8_t, 4>;
 
 // The configured pattern and period of every export.
 struct FileNaming {

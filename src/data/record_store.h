@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "data/file_naming.h"
 #include "records/record.h"
+#include "records/settings_area.h"
 
 namespace skyh {
 

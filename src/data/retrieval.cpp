@@ -13,7 +13,6 @@
 #include "core/log_file.h"
 #include "core/text_util.h"
 #include "core/time_util.h"
-#include "data/instrument_info.h"
 #include "link/tick_timer.h"
 #include "records/record.h"
 #include "records/settings_area.h"
@@ -196,11 +195,13 @@ int Walk::Run(RetrievalOutcome& out) {
     return kRetrievalError;
   }
   collected.SetHeader(settings.data(), static_cast<uint16_t>(settings.size()));
-  const InstrumentInfo info = ShowSettingsRecord(env.config.configurationDirectory, collected);
+  const std::string noNumberReason = env.readHeadNumber
+                                         ? env.readHeadNumber(env.config.configurationDirectory, collected)
+                                         : "the settings record was not read";
   out.headNumber = collected.headNumber;
   // Without a number there is no "last" to start from nor to write.
   if (env.config.retrieveMissing == 1 && collected.headNumber.empty())
-    LogLine("Missing records mode skipped: %s\n", info.noNumberReason);
+    LogLine("Missing records mode skipped: %s\n", noNumberReason);
 
   if (env.config.retrieveMissing == 1) FindStopPointFromLast();
 

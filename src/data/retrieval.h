@@ -15,6 +15,11 @@ namespace skyh {
 // Long operations end with one of these.
 enum RetrievalStatus : int { kRetrievalFinished = 0, kRetrievalError = 1, kRetrievalAborted = 2 };
 
+// Gives a store its head number from its settings record and returns why
+// there is none (empty when set). The settings items know how to read the
+// record, so the caller hands this in: SetHeadNumberFromSettings.
+using HeadNumberReader = std::string (*)(const std::string& configurationDirectory, RecordStore& store);
+
 struct RetrievalEnv {
   CCom& link;
   const CConfiguration& config;  // clock, stop points, retries, configuration directory
@@ -23,6 +28,7 @@ struct RetrievalEnv {
   IStatusLine& status;
   // The workers write "last" themselves once their files are written.
   bool deferLast = false;
+  HeadNumberReader readHeadNumber;
 };
 
 struct RetrievalOutcome {

@@ -77,7 +77,7 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   if (!BeginRun(env, lease, result)) return result;
 
   // "last" waits for the files: the conclusion moves it.
-  RetrievalEnv renv{lease.Link(), env.config, env.iniPath, env.progress, env.status, true};
+  RetrievalEnv renv{lease.Link(), env.config, env.iniPath, env.progress, env.status, true, env.readHeadNumber};
   result.outcome = Retrieve(renv);
   result.status = result.outcome.status;
   Pause(env.pauseMs);

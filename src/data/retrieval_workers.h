@@ -19,6 +19,7 @@ struct RetrievalWorkerEnv {
   IProgressSink& progress;
   IStatusLine& status;
   int pauseMs = 1000;  // the pause after a retrieval, before the end of the session
+  HeadNumberReader readHeadNumber;
 };
 
 // What a worker did. The retrieved records are in `outcome.store` (see

@@ -44,7 +44,7 @@ class ReplyParser {
   bool HasCommandByte() const { return (flags_ & kFlagStx) != 0 && count_ >= 1; }
 
  private:
-  bool Store(uint8_t value);
+  bool Store(uint8_t digit);
 
   uint8_t* buffer_;
   uint16_t capacity_;

@@ -48,7 +48,9 @@ void CRecord::Reset() {
 }
 
 bool CRecord::Decode(std::string_view key, const uint8_t* bytes, size_t n) {
-  return Decode(GetScenarioList(), key, bytes, n);
+  // The snapshot stays alive until the decode ends, whatever a reload does.
+  const std::shared_ptr<const ClistScn> list = GetScenarioList().Snapshot();
+  return Decode(*list, key, bytes, n);
 }
 
 bool CRecord::Decode(const ClistScn& list, std::string_view key, const uint8_t* bytes, size_t n) {

@@ -1,6 +1,7 @@
 #include "records/scenario_list.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "core/text_util.h"
 #include "core/user_messages.h"
@@ -146,8 +147,38 @@ std::shared_ptr<const CScnType> ClistScn::Find(std::string_view key, const uint8
   return nullptr;
 }
 
-ClistScn& GetScenarioList() {
-  static ClistScn list;
+std::shared_ptr<const ClistScn> SharedScenarioList::Snapshot() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return current_;
+}
+
+bool SharedScenarioList::Load(const std::string& path) {
+  auto fresh = std::make_shared<ClistScn>();
+  if (!fresh->Load(path)) return false;
+  Replace(std::move(fresh));
+  return true;
+}
+
+bool SharedScenarioList::LoadText(std::string_view text) {
+  auto fresh = std::make_shared<ClistScn>();
+  fresh->LoadText(text);
+  Replace(std::move(fresh));
+  return true;
+}
+
+void SharedScenarioList::Clear() { Replace(std::make_shared<const ClistScn>()); }
+
+void SharedScenarioList::Replace(std::shared_ptr<const ClistScn> list) {
+  std::shared_ptr<const ClistScn> old;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    old = std::exchange(current_, std::move(list));
+  }
+  // The old list is freed outside the lock (or later, by its last reader).
+}
+
+SharedScenarioList& GetScenarioList() {
+  static SharedScenarioList list;
   return list;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,25 @@ class ClistScn {
   std::vector<std::shared_ptr<const CScnType>> scenarios_;
 };
 
-// The application-wide scenario list. Reloaded only while no worker decodes.
-ClistScn& GetScenarioList();
+// The application-wide scenario list: an immutable snapshot replaced whole on
+// reload, so a decode that runs meanwhile finishes with the list it started
+// with, and its records keep their scenarios.
+class SharedScenarioList {
+ public:
+  // Never null; empty before the first load.
+  std::shared_ptr<const ClistScn> Snapshot() const;
+  // As ClistScn::Load; the current list stays when the file cannot be read.
+  bool Load(const std::string& path);
+  bool LoadText(std::string_view text);
+  void Clear();
+
+ private:
+  void Replace(std::shared_ptr<const ClistScn> list);
+
+  mutable std::mutex mutex_;
+  std::shared_ptr<const ClistScn> current_ = std::make_shared<const ClistScn>();
+};
+
+SharedScenarioList& GetScenarioList();
 
 }  // namespace skyh

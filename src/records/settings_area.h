@@ -1,6 +1,7 @@
 #pragma once
 // Where the settings live inside a settings record: from byte 13 up to the
 // three trailing bytes (end mark and length), L - 16 bytes for L bytes.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -12,6 +13,10 @@ inline constexpr size_t kSettingsAreaStart = 13;
 inline constexpr size_t kSettingsRecordTrailer = 3;
 
 inline constexpr uint8_t kSettingsRecordType = 0x7C;  // "|"
+
+// Bytes 7..10 of a settings record: the instrument's version code, which
+// names its scenario key, parameter file and output files.
+using VersionCode = std::array<uint8_t, 4>;
 
 // Whether the bytes are one whole settings record: type "|", both length
 // fields equal to the size, the end mark before the trailing length.

@@ -8,6 +8,7 @@
 #include "data/retrieval_workers.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
+#include "settings/instrument_info.h"
 #include "settings/set_file.h"
 
 namespace skyh {
@@ -16,7 +17,7 @@ FirmwareBackupResult RunFirmwareBackup(LinkSession& session, const CConfiguratio
                                        const std::string& iniPath, IProgressSink& progress, IStatusLine& status) {
   FirmwareBackupResult out;
   RecordStore store;
-  RetrievalWorkerEnv env{session, config, iniPath, progress, status, 1000};
+  RetrievalWorkerEnv env{session, config, iniPath, progress, status, 1000, SetHeadNumberFromSettings};
   WorkerResult result = RunInteractiveRetrieval(env);
   TakeRetrievedStore(result.outcome, store);
   if (result.status != kRetrievalFinished || !result.filesWritten) {

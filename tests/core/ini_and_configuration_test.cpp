@@ -12,7 +12,7 @@ namespace {
 TEST(Configuration, MissingOrEmptyFileGivesEveryDefault) {
   test::TempDir dir;
   test::WriteFile(dir / "empty.ini", "");
-  for (const std::string path : {dir / "missing.ini", dir / "empty.ini"}) {
+  for (const std::string& path : {dir / "missing.ini", dir / "empty.ini"}) {
     CConfiguration c;
     c.baseName = "changed";
     c.retryCount = 2;
@@ -84,7 +84,7 @@ TEST(IniFile, ProfileSemanticsForReads) {
   std::string lf = test::ReadFile(dir / "crlf.ini");
   lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
   test::WriteFile(dir / "lf.ini", lf);
-  for (const std::string path : {dir / "crlf.ini", dir / "lf.ini"}) {
+  for (const std::string& path : {dir / "crlf.ini", dir / "lf.ini"}) {
     CIniFile ini(path, true);
     EXPECT_EQ(ini.GetString("general", "configuration", "d"), "/opt/par/");
     EXPECT_EQ(ini.GetString("GENERAL", "QUOTED", "d"), "a b");

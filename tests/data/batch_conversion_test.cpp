@@ -52,6 +52,13 @@ TEST_F(BatchConversionTest, ConvertsTheFileAfterEachAsciiOption) {
   EXPECT_EQ(RunBatchConversion({"-ASCII", "\"" + second + "\""}, "y"), 0);
   EXPECT_EQ(ReadFile(dir / "second.STAT"), "3\r\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "second.MEAS"));
+
+  // A damaged file is converted as far as it reads, and fails the run.
+  WriteFile(second, ReadFile(second) + std::string("\x1A\x00\x00\x00\x00\x00", 6));
+  std::filesystem::remove(dir / "second.STAT");
+  EXPECT_EQ(RunBatchConversion({"-ASCII", second}, "z"), 1);
+  EXPECT_EQ(ReadFile(dir / "second.STAT"), "3\r\n");
+  EXPECT_NE(log.Text().find("second.k8: damaged at byte "), std::string::npos);
 }
 
 }  // namespace

@@ -13,10 +13,12 @@
 #include "core/log_file.h"
 #include "core/text_util.h"
 #include "core/time_util.h"
+#include "data/file_naming.h"
 #include "data/retrieval.h"
 #include "data/retrieval_workers.h"
 #include "demo_instrument.h"
 #include "records/scenario_list.h"
+#include "settings/instrument_info.h"
 #include "support/box_link.h"
 #include "support/memory_link.h"
 #include "support/record_bytes.h"
@@ -84,7 +86,7 @@ class RetrievalTest : public ::testing::Test {
   }
   int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
-    RetrievalEnv env{link, config, ini, rec, rec, false};
+    RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings};
     RetrievalOutcome outcome = Retrieve(env);
     TakeRetrievedStore(outcome, store);
     link.Close();
@@ -417,7 +419,7 @@ TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
 struct WorkerFixture : RetrievalTest {
   WorkerResult RunAuto(BoxLink& link) {
     LinkSession session(link);
-    RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
+    RetrievalWorkerEnv env{session, config, ini, rec, rec, 0, SetHeadNumberFromSettings};
     WorkerResult result = RunAutomaticRetrieval(env);
     TakeRetrievedStore(result.outcome, store);
     return result;
@@ -478,7 +480,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   BoxLink link;
   Fill(link, 4, kNow - 60);
   LinkSession session(link);
-  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0, SetHeadNumberFromSettings};
   // The snapshot cannot be written: "last" stays, so the next run takes the records again.
   config.outputDirectory = dir / "blocked";
   test::WriteFile(dir / "blocked", "not a folder");
@@ -493,7 +495,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   config.outputDirectory = dir / "out/";
   const std::string unwritable = dir / "no-such-folder/SkyHarvester.ini";
   for (bool automatic : {false, true}) {
-    RetrievalWorkerEnv bad{session, config, unwritable, rec, rec, 0};
+    RetrievalWorkerEnv bad{session, config, unwritable, rec, rec, 0, SetHeadNumberFromSettings};
     r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
     EXPECT_EQ(r.status, kRetrievalFinished);
     EXPECT_TRUE(r.filesWritten);
@@ -503,7 +505,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   EXPECT_NE(LogText().find("Can't write \"last\" to"), std::string::npos);
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
-  RetrievalEnv direct{link, config, unwritable, rec, rec, false};
+  RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings};
   EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
@@ -518,7 +520,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   BoxLink link;
   Fill(link, 4, kNow - 60);
   LinkSession session(link);
-  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0};
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0, SetHeadNumberFromSettings};
   WorkerResult r = RunInteractiveRetrieval(env);
   ASSERT_EQ(r.status, kRetrievalFinished);
   EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
@@ -534,7 +536,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   LinkLease other = session.Acquire(0, false);
   ASSERT_TRUE(other);
   Recorder r2;
-  RetrievalWorkerEnv env2{session, config, ini, r2, r2, 0};
+  RetrievalWorkerEnv env2{session, config, ini, r2, r2, 0, SetHeadNumberFromSettings};
   WorkerResult dropped = RunInteractiveRetrieval(env2);
   EXPECT_EQ(dropped.status, -1);
   EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
@@ -556,7 +558,7 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
   } watch;
   watch.walking = &walking;
   LinkSession session(link);
-  RetrievalWorkerEnv env{session, config, ini, watch, watch, 50};
+  RetrievalWorkerEnv env{session, config, ini, watch, watch, 50, SetHeadNumberFromSettings};
   WorkerResult result;
   std::thread retrieval([&] { result = RunAutomaticRetrieval(env); });
   std::thread clock([&] {

@@ -167,9 +167,13 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     Recorder r;
     EXPECT_EQ(SendSettings(session, Job(demo), r, r), 1) << c.text;
     EXPECT_TRUE(r.Has(c.text) && r.Has("status:Write settings error.")) << c.text;
-    if (c.silentAfter != 1) EXPECT_TRUE(link.Frames(0x48).empty()) << "nothing written: " << c.text;
+    if (c.silentAfter != 1) {
+      EXPECT_TRUE(link.Frames(0x48).empty()) << "nothing written: " << c.text;
+    }
     // No end of session after a failed exchange.
-    if (c.silentAfter >= 0) EXPECT_TRUE(link.Frames(0x4B).empty()) << c.text;
+    if (c.silentAfter >= 0) {
+      EXPECT_TRUE(link.Frames(0x4B).empty()) << c.text;
+    }
     EXPECT_FALSE(link.IsConnected());
   }
 }

@@ -51,7 +51,11 @@ class BootTest : public ::testing::Test {
   };
   Info BootInfo() {
     const Bytes p = Ask(0x49).payload;
-    if (p.size() < 4) return {p.empty() ? uint8_t{0xEE} : p[0]};
+    if (p.size() < 4) {
+      Info info;
+      if (!p.empty()) info.mode = p[0];
+      return info;
+    }
     return {p[0], p[3], static_cast<uint16_t>(p[1] | p[2] << 8), Bytes(p.begin() + 4, p.end())};
   }
   // Erase, blocks (skipping those that are all 0xFF once prepared), checksum.

@@ -29,4 +29,8 @@ std::string PadHeadNumber(const std::string& number);
 // (no "0000" that every such instrument would share).
 InstrumentInfo ShowSettingsRecord(const std::string& configurationDirectory, RecordStore& store);
 
+// ShowSettingsRecord as the retrieval asks for it (a HeadNumberReader): the
+// reason there is no instrument number, empty when the head number was set.
+std::string SetHeadNumberFromSettings(const std::string& configurationDirectory, RecordStore& store);
+
 }  // namespace skyh

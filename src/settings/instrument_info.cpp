@@ -1,9 +1,9 @@
-#include "data/instrument_info.h"
+#include "settings/instrument_info.h"
 
 #include <span>
 
-#include "core/format.h"
 #include "core/folders.h"
+#include "core/format.h"
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
 
@@ -40,6 +40,10 @@ InstrumentInfo ShowSettingsRecord(const std::string& configurationDirectory, Rec
   InstrumentInfo info = ReadInstrumentInfo(configurationDirectory, store);
   if (!info.number.empty()) store.headNumber = PadHeadNumber(info.number);
   return info;
+}
+
+std::string SetHeadNumberFromSettings(const std::string& configurationDirectory, RecordStore& store) {
+  return ShowSettingsRecord(configurationDirectory, store).noNumberReason;
 }
 
 }  // namespace skyh
