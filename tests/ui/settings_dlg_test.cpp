@@ -86,7 +86,7 @@ class SettingsDlgTest : public QObject {
     DialogBoxesRecorder boxes;
     test::TempDir dir;
     test::BoxLink link;
-    CommunicationLock lock;
+    LinkSession session(link);
     const std::vector<uint8_t> original = sim::MakeDemoSettingsRecord(1234, 0);
     link.box.memory().SetSettings(original);
     RecordStore store;
@@ -94,7 +94,7 @@ class SettingsDlgTest : public QObject {
     CConfiguration config;
     config.configurationDirectory = kDemo;
     InterimProgressDlg progress;
-    SettingsCommand command(store, config, [&] { return LinkAccess{&link, &lock}; }, progress, progress);
+    SettingsCommand command(store, config, [&] { return &session; }, progress, progress);
     command.SetSendPauseMs(0);
     QSignalSpy finished(&command, &SettingsCommand::SendFinished);
     test::WriteFile(dir / "other.set", "[Settings]\nGain=9\nMeasureInterval=60\n");
