@@ -1,39 +1,29 @@
 #include "ui/link_adapter.h"
 
+#include "settings/instrument_info.h"
+
 namespace skyh::ui {
 
-void LinkAdapter::Select(const CConfiguration& config) { selected_ = &links_.Select(config); }
-
-CCom& LinkAdapter::Active() {
-  if (override_) return *override_;
-  return selected_ ? *selected_ : links_.Active();
-}
-
 WorkerResult LinkAdapter::Run(bool automatic, const CConfiguration& config, const std::string& iniPath,
-                              RecordStore& store, IProgressSink& progress, IStatusLine& status) {
-  RetrievalWorkerEnv env{Active(), lock_, config, iniPath, store, progress, status, pauseMs};
+                              IProgressSink& progress, IStatusLine& status) {
+  RetrievalWorkerEnv env{*session_, config, iniPath, progress, status, pauseMs, SetHeadNumberFromSettings};
   return automatic ? RunAutomaticRetrieval(env) : RunInteractiveRetrieval(env);
 }
 
-WorkerResult LinkAdapter::RunInteractive(const CConfiguration& config, const std::string& iniPath, RecordStore& store,
+WorkerResult LinkAdapter::RunInteractive(const CConfiguration& config, const std::string& iniPath,
                                          IProgressSink& progress, IStatusLine& status) {
-  return Run(false, config, iniPath, store, progress, status);
+  return Run(false, config, iniPath, progress, status);
 }
 
-WorkerResult LinkAdapter::RunAutomatic(const CConfiguration& config, const std::string& iniPath, RecordStore& store,
+WorkerResult LinkAdapter::RunAutomatic(const CConfiguration& config, const std::string& iniPath,
                                        IProgressSink& progress, IStatusLine& status) {
-  return Run(true, config, iniPath, store, progress, status);
+  return Run(true, config, iniPath, progress, status);
 }
 
 bool LinkAdapter::BoardCommand(ComResult (CCom::*command)()) {
-  // The window thread does not wait for a retrieval to end.
-  CommunicationLockHolder hold(lock_, 0);
-  if (!hold.Held()) return false;
-  CCom& link = Active();
-  if (!link.Open()) return false;
-  bool ok = (link.*command)() == kComOk;
-  link.Close();
-  return ok;
+  LinkLease lease = session_->Acquire(LinkSession::kOperatorWaitMs);
+  if (!lease) return false;
+  return (lease.Link().*command)() == kComOk;
 }
 
 }  // namespace skyh::ui

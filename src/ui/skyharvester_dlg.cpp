@@ -24,7 +24,7 @@
 #include "core/version.h"
 #include "data/ascii_export.h"
 #include "data/file_naming.h"
-#include "data/instrument_info.h"
+#include "settings/instrument_info.h"
 #include "data/k8_export.h"
 #include "records/scenario_list.h"
 #include "ui/dialogs/settings_command.h"
@@ -629,17 +629,19 @@ void CSkyHarvesterDlg::Export(bool k8) {
 void CSkyHarvesterDlg::OnGetRecords() {
   // The retrieval replaces the store: unsaved data is offered a save first.
   AskSaveModified();
-  auto fresh = std::make_shared<std::unique_ptr<RecordStore>>(std::make_unique<RecordStore>());
+  auto result = std::make_shared<WorkerResult>();
   CConfiguration config = config_;
   config.outputDirectory = WithSlash(config.outputDirectory);
   StartWorker(
       "Get records",
-      [this, fresh, config] { link_.RunInteractive(config, paths_.iniPath, **fresh, bridge_, bridge_); },
-      [this, fresh] {
+      [this, result, config] { *result = link_.RunInteractive(config, paths_.iniPath, bridge_, bridge_); },
+      [this, result] {
         // The walk started when the box's settings arrived; only then the
         // retrieved store replaces the window's.
-        if ((*fresh)->Header() || (*fresh)->Count() > 0) {
-          SwapStore(std::move(*fresh));
+        if (result->outcome.store) {
+          auto fresh = std::make_unique<RecordStore>();
+          TakeRetrievedStore(result->outcome, *fresh);
+          SwapStore(std::move(fresh));
           modified_ = false;
           Refill();
         }
@@ -649,11 +651,11 @@ void CSkyHarvesterDlg::OnGetRecords() {
 
 void CSkyHarvesterDlg::StartAutomaticRun() {
   ++automaticRuns_;
-  auto own = std::make_shared<RecordStore>();  // the window's store stays as it is
+  // The run's records go to the exports; the window's store stays as it is.
   CConfiguration config = config_;
   config.outputDirectory = WithSlash(config.outputDirectory);
   StartWorker(
-      "Get records", [this, own, config] { link_.RunAutomatic(config, paths_.iniPath, *own, bridge_, bridge_); },
+      "Get records", [this, config] { link_.RunAutomatic(config, paths_.iniPath, bridge_, bridge_); },
       [this] { SetPane(0, Q(link_.Description())); });
 }
 

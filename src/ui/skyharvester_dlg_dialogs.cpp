@@ -9,7 +9,7 @@
 namespace skyh::ui {
 
 LinkProvider CSkyHarvesterDlg::LinkNow() {
-  return [this] { return link_.Access(); };
+  return link_.Provider();
 }
 
 void CSkyHarvesterDlg::OnConfiguration() {

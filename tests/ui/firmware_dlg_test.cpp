@@ -20,8 +20,8 @@ struct Fixture {
   test::FirmwareFixture firmware;
   test::TempDir settings;
   test::BoxLink link{Box()};
-  CommunicationLock lock;
-  CUpdateFirmwareDlg dialog{[this] { return LinkAccess{&link, &lock}; }, CConfiguration{},
+  LinkSession session{link};
+  CUpdateFirmwareDlg dialog{[this] { return &session; }, CConfiguration{},
                             settings / "SkyHarvester.ini"};
 
   Fixture() {

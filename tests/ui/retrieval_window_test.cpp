@@ -69,10 +69,11 @@ class RetrievalWindowTest : public QObject {
     // and leaves the window usable.
     box.openError.clear();
     const size_t frames = box.Frames().size();
-    QVERIFY(w.Link().Lock().TryLockFor(0));
+    LinkLease held = w.Link().Session().Acquire(0);
+    QVERIFY(held);
     w.OnGetRecords();
     QVERIFY(f.WaitIdle());
-    w.Link().Lock().Unlock();
+    held.Release();
     QVERIFY(box.Frames().size() == frames && w.menuBar()->isEnabled());
   }
 

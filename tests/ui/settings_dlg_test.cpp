@@ -86,7 +86,7 @@ class SettingsDlgTest : public QObject {
     DialogBoxesRecorder boxes;
     test::TempDir dir;
     test::BoxLink link;
-    CommunicationLock lock;
+    LinkSession session(link);
     const std::vector<uint8_t> original = sim::MakeDemoSettingsRecord(1234, 0);
     link.box.memory().SetSettings(original);
     RecordStore store;
@@ -96,7 +96,7 @@ class SettingsDlgTest : public QObject {
     ProgressBridge progress;
     QString status;  // the sender's thread emits; this thread keeps the text
     connect(&progress, &ProgressBridge::statusChanged, &progress, [&](const QString& text) { status = text; });
-    SettingsCommand command(store, config, [&] { return LinkAccess{&link, &lock}; }, progress, progress);
+    SettingsCommand command(store, config, [&] { return &session; }, progress, progress);
     command.SetSendPauseMs(0);
     QSignalSpy finished(&command, &SettingsCommand::SendFinished);
     test::WriteFile(dir / "other.set", "[Settings]\nGain=9\nMeasureInterval=60\n");

@@ -20,9 +20,9 @@ sim::BoxOptions BoxAhead(int64_t seconds) {
   return o;
 }
 
-// Whether another thread could take the lock now.
-bool LockFree(CommunicationLock& lock) {
-  return std::async(std::launch::async, [&] { return lock.TryLockFor(0) ? (lock.Unlock(), true) : false; }).get();
+// Whether another thread could take a lease now.
+bool LockFree(LinkSession& session) {
+  return std::async(std::launch::async, [&] { return session.Acquire(0).Error() != LeaseError::kBusy; }).get();
 }
 
 }  // namespace
@@ -39,12 +39,13 @@ class TimeDlgTest : public QObject {
 
   void GetTimeUsesTheLinkActiveAtThePressUnderTheLock() {
     DialogBoxesRecorder boxes;
-    CommunicationLock lock;
     test::BoxLink first;
     first.openError = "no adapter";
     test::BoxLink box(BoxAhead(3600), [] { return kHostUtc; });
-    CCom* active = &first;
-    CTimeDlg dialog([&] { return LinkAccess{active, &lock}; });
+    LinkSession firstSession(first);
+    LinkSession boxSession(box);
+    LinkSession* active = &firstSession;
+    CTimeDlg dialog([&] { return active; });
     auto* useSystem = dialog.findChild<QCheckBox*>("useSystemTime");
     QCOMPARE(dialog.findChild<QDateEdit*>("date")->maximumDate(), QDate(2099, 12, 12));
     useSystem->click();
@@ -52,11 +53,12 @@ class TimeDlgTest : public QObject {
     QCOMPARE(boxes.LastText(), QString("Can't find Photometer"));
 
     // The configuration chose another link meanwhile.
-    active = &box;
+    active = &boxSession;
     bool lockedDuringExchange = false;
-    box.filter = [&](std::vector<uint8_t>&) { lockedDuringExchange = !LockFree(lock); };
+    box.filter = [&](std::vector<uint8_t>&) { lockedDuringExchange = !LockFree(boxSession); };
     dialog.OnGetTime();
-    QVERIFY(lockedDuringExchange && LockFree(lock));
+    box.filter = nullptr;
+    QVERIFY(lockedDuringExchange && LockFree(boxSession));
     QCOMPARE(boxes.LastText(), QString("Get time/date ok"));
     QVERIFY(!useSystem->isChecked() && dialog.findChild<QDateEdit*>("date")->isEnabled());
     QCOMPARE(dialog.PickedTime(), kHostUtc + 3600);
@@ -66,7 +68,8 @@ class TimeDlgTest : public QObject {
   void SetTimeSendsTheLastTickAndAFailingBoxLeavesThePickers() {
     DialogBoxesRecorder boxes;
     test::BoxLink box(BoxAhead(-500), [] { return HostNowMs() / 1000; });
-    CTimeDlg dialog([&] { return LinkAccess{&box, nullptr}; });
+    LinkSession session(box);
+    CTimeDlg dialog([&] { return &session; });
     dialog.findChild<QCheckBox*>("useSystemTime")->click();
     hostNowMs += 42000;
     QVERIFY(QTest::qWaitFor([&] { return dialog.PickedTime() == kHostUtc + 42; }));

@@ -5,7 +5,8 @@
 #include <QObject>
 #include <atomic>
 #include <functional>
-#include <thread>
+
+#include "core/worker.h"
 
 namespace skyh::ui {
 
@@ -26,7 +27,8 @@ class DialogWorker : public QObject {
   void Finished(int result);
 
  private:
-  std::thread thread_;
+  Worker worker_;
+  // Cleared before Finished is posted, so its receivers may start the next job.
   std::atomic<bool> running_{false};
   int result_ = -1;
 };

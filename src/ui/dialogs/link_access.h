@@ -1,19 +1,13 @@
 #pragma once
-// The link a dialog talks through, asked for when a button is pressed, so
-// that a link chosen anew in the configuration is the one used, together
-// with the lock every user of the link holds.
+// The link session a dialog talks through, asked for when a button is
+// pressed, so that a link chosen anew in the configuration is the one used.
+// Every exchange holds a lease from it.
 #include <functional>
 
-#include "link/ccom.h"
-#include "link/communication_lock.h"
+#include "link/link_session.h"
 
 namespace skyh::ui {
 
-struct LinkAccess {
-  CCom* link = nullptr;
-  CommunicationLock* lock = nullptr;
-};
-
-using LinkProvider = std::function<LinkAccess()>;
+using LinkProvider = std::function<LinkSession*()>;
 
 }  // namespace skyh::ui

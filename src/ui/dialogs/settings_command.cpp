@@ -46,18 +46,16 @@ SettingsCommand::Outcome SettingsCommand::Run(QWidget* parent) {
     outcome = kChanged;
   }
   if (editor.SendAfterClosing()) {
-    const LinkAccess access = link_ ? link_() : LinkAccess{};
-    if (access.link && !worker_.Running()) {
+    LinkSession* session = link_ ? link_() : nullptr;
+    if (session && !worker_.Running()) {
       SendSettingsJob job;
       job.editedRecord = SettingsRecordOf(store_);
       job.configurationDirectory = config_.configurationDirectory;
-      // Like every user of the link, the sender holds the lock, so an
-      // automatic retrieval never interleaves with it.
-      job.lock = access.lock;
       job.pauseMs = pauseMs_;
       emit SendStarted();
-      CCom* link = access.link;
-      worker_.Start([this, link, job] { return SendSettings(*link, job, progress_, status_); });
+      // Like every user of the link, the sender holds a lease for the whole
+      // exchange, so an automatic retrieval never interleaves with it.
+      worker_.Start([this, session, job] { return SendSettings(*session, job, progress_, status_); });
     }
   }
   return outcome;

@@ -84,49 +84,39 @@ void CTimeDlg::OnUseSystemTime() {
   }
 }
 
-CCom* CTimeDlg::OpenLink(std::optional<CommunicationLockHolder>& hold) {
-  const LinkAccess access = provider_ ? provider_() : LinkAccess{};
-  if (access.lock) {
-    hold.emplace(*access.lock, CommunicationLock::kOperatorWaitMs);
-    if (!hold->Held()) {
-      Boxes().Show(this, QMessageBox::Critical, "Info", LinkBusyText());
-      return nullptr;
-    }
-  }
-  if (!access.link || !access.link->Open()) {
-    hold.reset();
+LinkLease CTimeDlg::OpenLink() {
+  LinkSession* session = provider_ ? provider_() : nullptr;
+  if (!session) {
     Boxes().Show(this, QMessageBox::Critical, "Info", "Can't find Photometer");
-    return nullptr;
+    return {};
   }
-  return access.link;
+  LinkLease lease = session->Acquire(LinkSession::kOperatorWaitMs);
+  if (lease.Error() == LeaseError::kBusy) Boxes().Show(this, QMessageBox::Critical, "Info", LinkBusyText());
+  else if (!lease) Boxes().Show(this, QMessageBox::Critical, "Info", "Can't find Photometer");
+  return lease;
 }
 
 void CTimeDlg::OnGetTime() {
-  std::optional<CommunicationLockHolder> hold;
-  CCom* link = OpenLink(hold);
-  if (!link) return;
+  LinkLease lease = OpenLink();
+  if (!lease) return;
   int64_t boxTime = kInvalidTime;
-  if (link->GetDateTime(boxTime) != kComOk) {
-    link->Close();
-    hold.reset();
+  if (lease.Link().GetDateTime(boxTime) != kComOk) {
+    lease.Release();
     Boxes().Show(this, QMessageBox::Critical, "Error", "Get time/date error");
     return;
   }
   useSystem_->setChecked(false);
   OnUseSystemTime();
   ShowTime(boxTime);
-  link->Close();
-  hold.reset();
+  lease.Release();
   Boxes().Show(this, QMessageBox::Information, "Info", "Get time/date ok");
 }
 
 void CTimeDlg::OnSetTime() {
-  std::optional<CommunicationLockHolder> hold;
-  CCom* link = OpenLink(hold);
-  if (!link) return;
-  const bool ok = link->SetDateTime(PickedTime()) == kComOk;
-  link->Close();
-  hold.reset();
+  LinkLease lease = OpenLink();
+  if (!lease) return;
+  const bool ok = lease.Link().SetDateTime(PickedTime()) == kComOk;
+  lease.Release();
   if (ok) Boxes().Show(this, QMessageBox::Information, "Info", "Set time/date ok");
   else Boxes().Show(this, QMessageBox::Critical, "Error", "Set time/date error");
 }

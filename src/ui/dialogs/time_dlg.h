@@ -1,7 +1,6 @@
 #pragma once
 // The time and date dialog: reads and sets the control box's clock (UTC).
 #include <QDialog>
-#include <optional>
 
 #include "ui/dialogs/link_access.h"
 
@@ -17,7 +16,7 @@ class CTimeDlg : public QDialog {
 
  public:
   // `link` is asked at each button press, so the link active then is used;
-  // its lock is held for the exchange.
+  // a lease on it is held for the exchange.
   explicit CTimeDlg(LinkProvider link, QWidget* parent = nullptr);
 
   // The pickers' date and time as seconds since 1970 (UTC fields).
@@ -30,8 +29,8 @@ class CTimeDlg : public QDialog {
 
  private:
   void ShowTime(int64_t time);
-  // Takes the lock and opens the link; shows why not and gives null.
-  CCom* OpenLink(std::optional<CommunicationLockHolder>& hold);
+  // A lease on the session active now; shows why not and gives a failed one.
+  LinkLease OpenLink();
 
   LinkProvider provider_;
   QCheckBox* useSystem_ = nullptr;

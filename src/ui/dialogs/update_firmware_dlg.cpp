@@ -114,8 +114,7 @@ CUpdateFirmwareDlg::CUpdateFirmwareDlg(LinkProvider link, const CConfiguration& 
 
   RestoreFirmwareFile(iniPath_, phx_, fields_);
   ShowFields();
-  const LinkAccess access = provider_ ? provider_() : LinkAccess{};
-  if (access.link) linkBar_->showMessage(Q(access.link->GetDescription()));
+  if (LinkSession* session = provider_ ? provider_() : nullptr) linkBar_->showMessage(Q(session->Active().GetDescription()));
   resize(560, sizeHint().height());
 }
 
@@ -153,32 +152,28 @@ void CUpdateFirmwareDlg::OnUpdate() {
     Boxes().Show(this, QMessageBox::Critical, "Error", "Choose a file first");
     return;
   }
-  const LinkAccess access = provider_ ? provider_() : LinkAccess{};
-  if (!access.link) return;
+  LinkSession* session = provider_ ? provider_() : nullptr;
+  if (!session) return;
   // The same backup as the command-line tool offers: an update may leave
   // the memory in an unknown state.
   const bool backup = Boxes().Ask(this, QMessageBox::Question, "Info",
                                   "Retrieve the records and save the settings before the update?");
   FirmwareUpdateOptions options = options_;
-  options.lock = access.lock;
   IProgressSink& progress = *this;
   IPrompt& prompt = *this;
   IFirmwareView& view = *this;
-  update_ = std::make_unique<CFirmwareUpdate>(*access.link, progress, prompt, view, options);
+  update_ = std::make_unique<CFirmwareUpdate>(*session, progress, prompt, view, options);
   update_->SetFile(phx_);
   browse_->setEnabled(false);
   updateButton_->setEnabled(false);
-  CCom* link = access.link;
-  CommunicationLock* lock = access.lock;
   connect(&worker_, &DialogWorker::Finished, this, [this] {
     browse_->setEnabled(true);
     updateButton_->setEnabled(true);
   }, Qt::SingleShotConnection);
-  worker_.Start([this, backup, link, lock] {
+  worker_.Start([this, backup, session] {
     SetText("Please wait...");
     if (backup) {
-      CommunicationLock own;
-      FirmwareBackupResult saved = RunFirmwareBackup(*link, lock ? *lock : own, config_, iniPath_, *this, *this);
+      FirmwareBackupResult saved = RunFirmwareBackup(*session, config_, iniPath_, *this, *this);
       if (!saved.ok) {
         SetText(saved.error);
         ShowBox("Error", MessageKind::Error, saved.error);

@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
 
   CComSerial serial;
   serial.SetPortName("/dev/ttyUSB0");
-  CUpdateFirmwareDlg firmwareDlg([&] { return LinkAccess{&serial, nullptr}; }, config, "/nonexistent/SkyHarvester.ini");
+  LinkSession serialSession(serial);
+  CUpdateFirmwareDlg firmwareDlg([&] { return &serialSession; }, config, "/nonexistent/SkyHarvester.ini");
   ok &= Save(firmwareDlg, out + "firmware" + suffix + ".png");
   return ok ? 0 : 1;
 }
