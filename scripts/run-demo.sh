@@ -2,8 +2,12 @@
 # The main job: retrieve the records of the bundled simulator, as a station would.
 # Builds what is needed, starts skyharvester-sim with three days of demo records on a
 # pseudo-terminal, points a temporary configuration at it (serial link, the demo
-# instrument's layouts) and runs skyharvester-cli retrieve.
+# instrument's layouts) and runs skyharvester-cli retrieve. With --window (and a
+# display), the window then opens on the same configuration and the snapshot,
+# with the simulator still answering, so "Get records" works there too.
 set -euo pipefail
+window=0
+[ "${1:-}" = "--window" ] && window=1
 cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/install-deps.sh
@@ -43,3 +47,11 @@ snapshot=$(ls "$demo_home"/Documents/SkyHarvester/*.k8 | grep -E "_1234[0-9]{14}
 build/default/src/app/skyharvester-cli info "$snapshot" 2>/dev/null || true
 echo
 echo "Files are in $demo_home/Documents/SkyHarvester/ ; configuration in $XDG_CONFIG_HOME/SkyHarvester/SkyHarvester.ini"
+if [ "$window" = 1 ]; then
+  if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display: the window is not opened (try: xvfb-run -a scripts/run-demo.sh --window)." >&2
+  else
+    echo "== The window, on the snapshot (close it to end the demo)"
+    build/default/src/app/skyharvester "$snapshot"
+  fi
+fi
