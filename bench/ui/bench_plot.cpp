@@ -111,12 +111,3 @@ void BM_PlotZoomStep(benchmark::State& state) {
 BENCHMARK(BM_PlotYearOfOneElement)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlotPhases)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlotZoomStep)->Iterations(20)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

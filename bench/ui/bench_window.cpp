@@ -108,12 +108,3 @@ void BM_Sort(benchmark::State& state) {
 BENCHMARK(BM_OpenToFirstPaint)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scroll)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sort)->ArgName("column")->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

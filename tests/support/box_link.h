@@ -14,6 +14,7 @@
 #include "link/ccom.h"
 #include "link/monotonic_clock.h"
 #include "link/transport.h"
+#include "support/engine_over.h"
 
 namespace skyh::test {
 
@@ -96,17 +97,11 @@ class BoxPump : public Transport {
 };
 
 // The engine over its own box pump, with the box and the record at hand.
-class BoxLink : public BoxPump, public CCom {
+class BoxLink : public EngineOver<BoxPump> {
  public:
   explicit BoxLink(sim::BoxOptions options = {}, sim::ControlBox::Clock utcSeconds = {})
-      : BoxPump(std::move(options), std::move(utcSeconds)), CCom(static_cast<BoxPump&>(*this)) {}
+      : EngineOver(std::move(options), std::move(utcSeconds)) {}
   ~BoxLink() override { CCom::Close(); }
-  using CCom::Clock;
-  using CCom::Close;
-  using CCom::Open;
-  using CCom::Read;
-  using CCom::SetClock;
-  using CCom::Write;
 };
 
 }  // namespace skyh::test

@@ -17,6 +17,7 @@
 #include "link/ccom.h"
 #include "link/monotonic_clock.h"
 #include "link/transport.h"
+#include "support/engine_over.h"
 
 namespace skyh::test {
 
@@ -120,15 +121,6 @@ class MemoryPump : public Transport {
 };
 
 // The engine over its own pump, with the pump's controls at hand.
-class MemoryLink : public MemoryPump, public CCom {
- public:
-  MemoryLink() : CCom(static_cast<MemoryPump&>(*this)) {}
-  using CCom::Clock;
-  using CCom::Close;
-  using CCom::Open;
-  using CCom::Read;
-  using CCom::SetClock;
-  using CCom::Write;
-};
+class MemoryLink : public EngineOver<MemoryPump> {};
 
 }  // namespace skyh::test
