@@ -40,6 +40,8 @@ for f in usr/bin/skyharvester usr/bin/skyharvester-cli usr/bin/skyharvester-sim 
          usr/lib/udev/rules.d/70-skyharvester.rules \
          usr/lib/systemd/system/skyharvester-retrieve.service \
          usr/lib/systemd/system/skyharvester-retrieve.timer \
+         usr/lib/systemd/system/skyharvester-retrieve@.service \
+         usr/lib/systemd/system/skyharvester-retrieve@.timer \
          usr/lib/sysusers.d/skyharvester.conf \
          usr/share/applications/org.skyharvester.SkyHarvester.desktop \
          usr/share/icons/hicolor/scalable/apps/org.skyharvester.SkyHarvester.svg \
@@ -71,19 +73,30 @@ step "systemd units"
 units="$root/usr/lib/systemd/system"
 grep -q "^ExecStart=/usr/bin/skyharvester-cli .*--clock-needs-sync" "$units/skyharvester-retrieve.service" \
   || fail "the service does not run /usr/bin/skyharvester-cli with --clock-needs-sync"
+grep -q "^ExecStart=/usr/bin/skyharvester-cli .*--clock-needs-sync --config /etc/skyharvester/%i\.ini$" \
+  "$units/skyharvester-retrieve@.service" || fail "the instance service does not run with /etc/skyharvester/%i.ini"
+# Every line of the single service but its description, configuration and
+# comments is in the instance service: the same sandbox.
+missing=$(grep -vE '^(#|Description=|ExecStart=|$)' "$units/skyharvester-retrieve.service" \
+  | grep -vxFf "$units/skyharvester-retrieve@.service" || true)
+[ -z "$missing" ] || fail "the instance service lacks: $missing"
 # verify resolves the units' dependencies (sysinit.target, ...) and ExecStart
 # inside --root: the scratch root with the host's units beside ours.
 verify_root="$work/verify-root"
 rm -rf "$verify_root" && cp -a "$root" "$verify_root"
 cp -rnP /usr/lib/systemd/system/. "$verify_root/usr/lib/systemd/system/"
-verify=$(systemd-analyze verify --man=no --root="$verify_root" \
-  skyharvester-retrieve.service skyharvester-retrieve.timer 2>&1) || fail "systemd-analyze verify"
+# The templates are verified through an instance.
+verify=$(systemd-analyze verify --man=no --root="$verify_root" skyharvester-retrieve.service \
+  skyharvester-retrieve.timer skyharvester-retrieve@site1.service skyharvester-retrieve@site1.timer 2>&1) \
+  || fail "systemd-analyze verify"
 if [ -n "$verify" ]; then echo "$verify"; fail "systemd-analyze verify warns"; fi
-rating=$(systemd-analyze security --offline=true --root="$root" skyharvester-retrieve.service 2>&1 | tail -n 1)
-echo "$rating"
-exposure=$(grep -oE "[0-9]+\.[0-9]+" <<<"$rating" | head -n 1)
-[ -n "$exposure" ] && awk -v e="$exposure" -v m="$max_exposure" 'BEGIN { exit !(e <= m) }' \
-  || fail "security exposure ${exposure:-unknown} above $max_exposure"
+for service in skyharvester-retrieve.service skyharvester-retrieve@site1.service; do
+  rating=$(systemd-analyze security --offline=true --root="$root" "$service" 2>&1 | tail -n 1)
+  echo "$rating"
+  exposure=$(grep -oE "[0-9]+\.[0-9]+" <<<"$rating" | head -n 1)
+  [ -n "$exposure" ] && awk -v e="$exposure" -v m="$max_exposure" 'BEGIN { exit !(e <= m) }' \
+    || fail "$service: security exposure ${exposure:-unknown} above $max_exposure"
+done
 
 step "programs from the scratch root"
 export LD_LIBRARY_PATH="$root/usr/lib:$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x)${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
@@ -102,6 +115,7 @@ for program in skyharvester-cli skyharvester skyharvester-sim; do
   grep -q "$version" <<<"$page" || fail "$program(1) lacks the version"
 done
 zcat "$root/usr/share/man/man1/skyharvester-cli.1.gz" | grep -q 'clear\\-flash' || fail "skyharvester-cli(1) lacks the commands"
+zcat "$root/usr/share/man/man1/skyharvester-cli.1.gz" | grep -q '\\-\\-config' || fail "skyharvester-cli(1) lacks --config"
 
 step "bash completion"
 complete_words() {
@@ -115,6 +129,7 @@ complete_words() {
 [ "$(complete_words skyharvester-cli re)" = "retrieve reset" ] || fail "completion of commands"
 [ "$(complete_words skyharvester-cli retrieve --p)" = "--port --phone" ] || fail "completion of options"
 [ "$(complete_words skyharvester-cli firmware --link "")" = "usb serial modem" ] || fail "completion of links"
+[ "$(complete_words skyharvester-cli --config site1.ini time "")" = "get set" ] || fail "completion after --config"
 ports=$(complete_words skyharvester-cli time get --port /dev/tty)
 expected=$(shopt -s nullglob; ports=(/dev/ttyUSB* /dev/ttyACM* /dev/ttyS*); echo "${ports[*]}")
 [ "$ports" = "$expected" ] || fail "completion of ports: \"$ports\", expected \"$expected\""
