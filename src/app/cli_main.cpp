@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/cli_commands.h"
+#include "app/cli_options.h"
 #include "core/folders.h"
 #include "core/log_file.h"
 #include "records/scenario_list.h"
@@ -36,6 +37,9 @@ static void PrintUsage(FILE* out) {
                "\nOptions:\n"
                "  -h, --help             show this text\n"
                "  --version              show the version\n"
+               "  --config FILE          use FILE instead of SkyHarvester.ini (before or after the\n"
+               "                         command; else $SKYHARVESTER_CONFIG when set); its log and\n"
+               "                         default files folder are NAME.log and NAME/ in the data folder\n"
                "\nThe tool reads the same SkyHarvester.ini as the window (settings folder:\n"
                "$XDG_CONFIG_HOME/SkyHarvester, else ~/.config/SkyHarvester).\n"
                "Exit codes: 0 success, 1 error, 2 aborted.\n");
@@ -46,11 +50,17 @@ static void PrintUsage(FILE* out) {
 int main(int argc, char** argv) {
   using namespace skyh;
   using namespace skyh::cli;
-  if (argc < 2) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::optional<std::string> config;
+  if (std::string error; !TakeGlobalOption(args, "config", config, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitError;
+  }
+  if (args.empty()) {
     PrintUsage(stderr);
     return kExitError;
   }
-  std::string name = argv[1];
+  std::string name = args[0];
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(stdout);
     return kExitOk;
@@ -67,7 +77,7 @@ int main(int argc, char** argv) {
     return kExitError;
   }
   CliContext context;
-  for (int i = 2; i < argc; ++i) context.args.emplace_back(argv[i]);
+  context.args.assign(args.begin() + 1, args.end());
   if (std::find(context.args.begin(), context.args.end(), "--help") != context.args.end()) {
     std::printf("%s", it->help);
     return kExitOk;
@@ -75,6 +85,7 @@ int main(int argc, char** argv) {
   StartUpOptions options;
   // Start-up has said why it cannot go on; a scheduler sees the failure.
   options.failuresExitOne = true;
+  options.iniFile = ChosenIniFile(config);
   if (auto code = StartUp(options, context.paths)) return *code;
   LoadConfiguration(context.paths.iniPath, context.config, &context.debug);
   if (CLogFile* log = GetLog()) log->Start(context.config.logEnabled != 0);

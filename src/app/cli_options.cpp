@@ -1,5 +1,7 @@
 #include "app/cli_options.h"
 
+#include <utility>
+
 namespace skyh::cli {
 
 CliOptions::CliOptions(const std::vector<std::string>& args, const std::set<std::string>& withValue,
@@ -37,6 +39,34 @@ CliOptions::CliOptions(const std::vector<std::string>& args, const std::set<std:
 std::string CliOptions::Value(const std::string& name, const std::string& def) const {
   auto it = values.find(name);
   return it == values.end() ? def : it->second;
+}
+
+}  // namespace skyh::cli
+
+namespace skyh::cli {
+
+bool TakeGlobalOption(std::vector<std::string>& args, const std::string& name, std::optional<std::string>& value,
+                      std::string& error) {
+  const std::string flag = "--" + name, inlined = flag + "=";
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].compare(0, inlined.size(), inlined) == 0) {
+      value = args[i].substr(inlined.size());
+    } else if (args[i] != flag) {
+      rest.push_back(args[i]);
+      continue;
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      value.reset();
+    }
+    if (!value || value->empty()) {
+      error = flag + " needs a value";
+      return false;
+    }
+  }
+  args = std::move(rest);
+  return true;
 }
 
 }  // namespace skyh::cli

@@ -2,6 +2,7 @@
 // A small option reader for the subcommands: "--name value", "--name=value",
 // "--flag" and positional arguments.
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,5 +28,11 @@ class CliOptions {
   std::vector<std::string> positional;
   std::string error;
 };
+
+// Takes "--NAME VALUE" ("--NAME=VALUE") out of `args` wherever it stands,
+// before or after the command; the last one given wins. False with `error`
+// when one lacks its value.
+bool TakeGlobalOption(std::vector<std::string>& args, const std::string& name, std::optional<std::string>& value,
+                      std::string& error);
 
 }  // namespace skyh::cli

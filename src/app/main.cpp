@@ -49,7 +49,10 @@ bool PrintInformation(int argc, char** argv) {
       "  -ASCII FILE.k8   convert FILE.k8 to one ASCII file per record type, beside it,\n"
       "                   without a window or display; may be repeated\n"
       "  -h, --help       show this text\n"
-      "  --version        show the version\n");
+      "  --version        show the version\n"
+      "\n"
+      "Environment:\n"
+      "  SKYHARVESTER_CONFIG  an INI file to use instead of SkyHarvester.ini\n");
   return true;
 }
 
@@ -68,6 +71,8 @@ int main(int argc, char** argv) {
   bool batch = false;
   for (const std::string& a : arguments) batch = batch || a == "-ASCII";
   options.failuresExitOne = batch;
+  // One instance per instrument, as skyharvester-cli --config.
+  options.iniFile = skyh::ChosenIniFile(std::nullopt);
   skyh::StartUpPaths paths;
   if (auto code = skyh::StartUp(options, paths)) return *code;
 

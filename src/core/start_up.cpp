@@ -1,6 +1,9 @@
 #include "core/start_up.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "core/file_read.h"
 #include "core/folders.h"
@@ -31,13 +34,9 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to) {
   return std::remove(from.c_str()) == 0;
 }
 
-}  // namespace
-
-std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
-  paths = StartUpPaths{};
-  paths.applicationFolder = WithSlash(options.applicationFolder ? *options.applicationFolder : ApplicationFolder());
-  const int failure = options.failuresExitOne ? 1 : 0;
-
+// The default INI: the settings folder's SkyHarvester.ini, with the old one
+// beside the program moved there.
+std::optional<int> UseSettingsFolder(StartUpPaths& paths, int failure) {
   std::string roaming = RoamingFolder();
   if (roaming.empty() || !CreateFolders(roaming)) {
     ShowMessage(MessageKind::Error, "Can't find roaming folder");
@@ -57,6 +56,51 @@ std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
                   "Can't move \"SkyHarvester.ini\" file to roaming folder.\n"
                   "Default settings for SkyHarvester will be used.");
     }
+  }
+  return std::nullopt;
+}
+
+// An INI asked for by name must be there: a mistyped name would otherwise
+// start a new instance on defaults. Relative names are taken from the
+// current folder, not the application folder.
+bool TakeChosenIni(const std::string& file, StartUpPaths& paths) {
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::absolute(file, error);
+  paths.iniPath = error ? file : path.lexically_normal().string();
+  std::string content, reason;
+  if (ReadWholeFile(paths.iniPath, content, &reason) != FileReadStatus::kRead) {
+    ShowMessage(MessageKind::Error, FileReadErrorText(paths.iniPath, reason));
+    return false;
+  }
+  paths.settingsFolder = paths.iniPath.substr(0, paths.iniPath.rfind('/') + 1);
+  return true;
+}
+
+// What names an instance's log and output folder: "site1" for ".../site1.ini".
+std::string InstanceName(const std::string& iniPath) {
+  std::string name = iniPath.substr(iniPath.rfind('/') + 1);
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+std::optional<std::string> ChosenIniFile(const std::optional<std::string>& option) {
+  if (option) return option;
+  const char* env = std::getenv("SKYHARVESTER_CONFIG");
+  if (env && *env) return std::string(env);
+  return std::nullopt;
+}
+
+std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
+  paths = StartUpPaths{};
+  paths.applicationFolder = WithSlash(options.applicationFolder ? *options.applicationFolder : ApplicationFolder());
+  const int failure = options.failuresExitOne ? 1 : 0;
+
+  if (options.iniFile) {
+    if (!TakeChosenIni(*options.iniFile, paths)) return failure;
+  } else if (auto code = UseSettingsFolder(paths, failure)) {
+    return code;
   }
 
   CIniFile ini(paths.iniPath, true);
@@ -88,11 +132,13 @@ std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths) {
     return failure;
   }
 
-  paths.logPath = paths.dataFolder + "SkyHarvester.log";
+  // Instances of other INIs keep their log and files apart by the INI's name.
+  const std::string instance = options.iniFile ? InstanceName(paths.iniPath) : std::string("SkyHarvester");
+  paths.logPath = paths.dataFolder + instance + ".log";
   SetLog(new CLogFile(paths.logPath, false));
 
   if (ini.GetString("automatic", "ascii_path", "").empty()) {
-    ini.WriteString("automatic", "ascii_path", paths.dataFolder);
+    ini.WriteString("automatic", "ascii_path", paths.dataFolder + (options.iniFile ? instance + "/" : ""));
   }
   return std::nullopt;
 }

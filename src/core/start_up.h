@@ -16,6 +16,10 @@ struct StartUpOptions {
   // Tools run by schedulers: every failure is said (also those the window
   // passes over in silence) and ends with exit code 1 instead of 0.
   bool failuresExitOne = false;
+  // One instance per instrument: this INI instead of the settings folder's
+  // SkyHarvester.ini. It must exist; the log and the default output folder
+  // are named after it (NAME.log and NAME/ in the data folder for NAME.ini).
+  std::optional<std::string> iniFile;
 };
 
 struct StartUpPaths {
@@ -32,5 +36,9 @@ struct StartUpPaths {
 // SetLog (off until switched on). A configuration file that exists but
 // cannot be read ends start-up with a message before anything is written.
 std::optional<int> StartUp(const StartUpOptions& options, StartUpPaths& paths);
+
+// The INI asked for: `option` (--config) when given, else the environment's
+// SKYHARVESTER_CONFIG when set and not empty, else none (the default INI).
+std::optional<std::string> ChosenIniFile(const std::optional<std::string>& option);
 
 }  // namespace skyh
