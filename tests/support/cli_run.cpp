@@ -12,17 +12,19 @@
 namespace skyh::test {
 
 namespace {
-std::string Command(const TempDir& home, const std::string& args, const std::string& launcher = "") {
-  return "exec " + launcher + "env XDG_CONFIG_HOME='" + home.path() + "cfg' HOME='" + home.path() + "' XDG_DOCUMENTS_DIR='" +
-         home.path() + "Documents' '" SKYH_BINARY_DIR "/src/app/skyharvester-cli' " + args + " </dev/null >'" +
-         home.path() + "out.txt' 2>'" + home.path() + "err.txt'";
+std::string Command(const TempDir& home, const std::string& args, const std::string& launcher = "",
+                    const CliRunOptions& options = {}) {
+  return "exec " + launcher + "env -u SKYHARVESTER_CONFIG XDG_CONFIG_HOME='" + home.path() + "cfg' HOME='" +
+         home.path() + "' XDG_DOCUMENTS_DIR='" + home.path() + "Documents' " + options.env + " '" SKYH_BINARY_DIR
+         "/src/app/skyharvester-cli' " + args + " </dev/null >'" + home.path() + "out" + options.tag + ".txt' 2>'" +
+         home.path() + "err" + options.tag + ".txt'";
 }
 
-CliRun Collect(const TempDir& home, int status) {
+CliRun Collect(const TempDir& home, int status, const std::string& tag = "") {
   CliRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(home / "out.txt");
-  run.err = ReadFile(home / "err.txt");
+  run.out = ReadFile(home / ("out" + tag + ".txt"));
+  run.err = ReadFile(home / ("err" + tag + ".txt"));
   return run;
 }
 }  // namespace
@@ -34,13 +36,13 @@ void WriteCliIni(const TempDir& home, const std::string& content) {
   WriteFile(CliIniPath(home), content);
 }
 
-CliRun RunCli(const TempDir& home, const std::string& args) {
-  return Collect(home, std::system(Command(home, args).c_str()));
+CliRun RunCli(const TempDir& home, const std::string& args, const CliRunOptions& options) {
+  return Collect(home, std::system(Command(home, args, "", options).c_str()), options.tag);
 }
 
-CliRun RunCliBoundByPermissions(const TempDir& home, const std::string& args) {
+CliRun RunCliBoundByPermissions(const TempDir& home, const std::string& args, const CliRunOptions& options) {
   const std::string launcher = geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search " : "";
-  return Collect(home, std::system(Command(home, args, launcher).c_str()));
+  return Collect(home, std::system(Command(home, args, launcher, options).c_str()), options.tag);
 }
 
 CliRun RunCliWith(const TempDir& home, const std::string& args,

@@ -13,12 +13,18 @@ struct CliRun {
   std::string out, err;
 };
 
-// HOME = home, XDG_CONFIG_HOME = home + "cfg", documents in home + "Documents".
-CliRun RunCli(const TempDir& home, const std::string& args);
+struct CliRunOptions {
+  std::string env;  // more environment before the program: "NAME='value' ..."
+  std::string tag;  // output in out<tag>.txt and err<tag>.txt, so that runs may overlap
+};
+
+// HOME = home, XDG_CONFIG_HOME = home + "cfg", documents in home + "Documents";
+// SKYHARVESTER_CONFIG only when `options.env` sets it.
+CliRun RunCli(const TempDir& home, const std::string& args, const CliRunOptions& options = {});
 
 // The same for a user whom file permissions bind: run as root, the tool gives
 // up the capabilities that override them, so a read-only folder is read-only.
-CliRun RunCliBoundByPermissions(const TempDir& home, const std::string& args);
+CliRun RunCliBoundByPermissions(const TempDir& home, const std::string& args, const CliRunOptions& options = {});
 
 // The same, started in the background; `whileRunning` is called with the
 // process id and the path of its stderr file, then the run is awaited.
