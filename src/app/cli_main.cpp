@@ -37,9 +37,10 @@ static void PrintUsage(FILE* out) {
                "\nOptions:\n"
                "  -h, --help             show this text\n"
                "  --version              show the version\n"
-               "  --config FILE          use FILE instead of SkyHarvester.ini (before or after the\n"
-               "                         command; else $SKYHARVESTER_CONFIG when set); its log and\n"
-               "                         default files folder are NAME.log and NAME/ in the data folder\n"
+               "  --config FILE          use FILE instead of SkyHarvester.ini, before or after the\n"
+               "                         command (default: $SKYHARVESTER_CONFIG when set); for\n"
+               "                         NAME.ini the log and default files folder are NAME.log and\n"
+               "                         NAME/ in the data folder\n"
                "\nThe tool reads the same SkyHarvester.ini as the window (settings folder:\n"
                "$XDG_CONFIG_HOME/SkyHarvester, else ~/.config/SkyHarvester).\n"
                "Exit codes: 0 success, 1 error, 2 aborted.\n");
