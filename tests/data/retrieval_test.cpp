@@ -86,7 +86,7 @@ class RetrievalTest : public ::testing::Test {
   }
   int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
-    RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings};
+    RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings, {}};
     RetrievalOutcome outcome = Retrieve(env);
     TakeRetrievedStore(outcome, store);
     link.Close();
@@ -505,7 +505,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   EXPECT_NE(LogText().find("Can't write \"last\" to"), std::string::npos);
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
-  RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings};
+  RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings, {}};
   EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
