@@ -13,7 +13,8 @@ namespace skyh::cli {
 using Json = nlohmann::ordered_json;
 
 constexpr const char* kJsonFlag = "json";
-constexpr const char* kJsonHelp = "  --json                   the result as one JSON object on stdout (text goes to stderr)\n";
+constexpr const char* kJsonHelp =
+    "  --json                   the result as one JSON object on stdout (text goes to stderr)\n";
 
 // On when the arguments hold --json. While it lives, whatever the command
 // prints on stdout for people goes to stderr, so that stdout holds JSON only.

@@ -64,8 +64,7 @@ std::vector<InstrumentRunState> ReadRunStates(const std::string& iniPath) {
   const CIniFile ini(iniPath, true);
   std::vector<InstrumentRunState> out;
   for (const std::string& name : ini.SectionNames()) {
-    if (name.size() <= kHeadPrefix.size() || !EqualsNoCase(std::string_view(name).substr(0, 5), kHeadPrefix))
-      continue;
+    if (name.size() <= kHeadPrefix.size() || !EqualsNoCase(std::string_view(name).substr(0, 5), kHeadPrefix)) continue;
     const auto keys = ini.GetSection(name);
     InstrumentRunState s;
     s.headNumber = name.substr(kHeadPrefix.size());
@@ -88,8 +87,8 @@ std::string FormatIsoUtc(int64_t time) {
 std::optional<int64_t> ParseIsoUtc(const std::string& text) {
   DateTimeFields f;
   char extra = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%c", &f.year, &f.month, &f.day, &f.hour, &f.minute,
-                  &f.second, &extra) != 6)
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%c", &f.year, &f.month, &f.day, &f.hour, &f.minute, &f.second,
+                  &extra) != 6)
     return std::nullopt;
   const int64_t t = FieldsToTime(f);
   // No carrying: a text that does not come back the same is no such time.

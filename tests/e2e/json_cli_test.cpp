@@ -63,7 +63,9 @@ struct JsonCli : ::testing::Test {
     EXPECT_EQ(std::system(("python3 -m json.tool '" + home / "out.json' >/dev/null").c_str()), 0) << run.out;
     return j;
   }
-  std::string IniValue(const std::string& key) { return CIniFile(test::CliIniPath(home)).GetString("head_1234", key, ""); }
+  std::string IniValue(const std::string& key) {
+    return CIniFile(test::CliIniPath(home)).GetString("head_1234", key, "");
+  }
 
   test::SimPtyBridge box{[] {
                            sim::BoxOptions o;
@@ -159,10 +161,8 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
        }},
       {"time get --json" + noBox, 1, [](Json j) { EXPECT_TRUE(j["box_time"].is_null()); }},
       {"settings show --json" + noBox, 1, [](Json j) { EXPECT_TRUE(j["settings"].is_null()); }},
-      {"info --json /nonexistent.k8", 1,
-       [](Json j) { EXPECT_EQ(j["error"], "Error, can't open /nonexistent.k8"); }},
-      {"retrieve --json --days 99", 1,
-       [](Json j) { EXPECT_EQ(j["error"], "--days takes a number from 0 to 30"); }},
+      {"info --json /nonexistent.k8", 1, [](Json j) { EXPECT_EQ(j["error"], "Error, can't open /nonexistent.k8"); }},
+      {"retrieve --json --days 99", 1, [](Json j) { EXPECT_EQ(j["error"], "--days takes a number from 0 to 30"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -176,8 +176,9 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
 
   // auto: one object per run, one line each.
   const int64_t start = (NowUtc() + 4) % 86400;
-  test::CliRun run = test::RunCli(home, Sprintf("auto --json --enable --max-runs 1 --period days --start %02d:%02d:%02d",
-                                                int(start / 3600), int(start / 60 % 60), int(start % 60)));
+  test::CliRun run =
+      test::RunCli(home, Sprintf("auto --json --enable --max-runs 1 --period days --start %02d:%02d:%02d",
+                                 int(start / 3600), int(start / 60 % 60), int(start % 60)));
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const Json j = Json::parse(run.out, nullptr, false);
   EXPECT_EQ(j["command"], "auto") << run.out;
@@ -187,7 +188,8 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
 
 TEST_F(JsonCli, EveryRunIsRecordedAndStatusTellsTheLastSuccessAfterAFailure) {
   // An instrument this INI no longer retrieves, with a damaged time.
-  test::WriteFile(test::CliIniPath(home), Ini(box.Path()) + "[head_0042]\nlast=25/12/01 10:00:00\nlast_run=2025-02-30T00:00:00Z\n");
+  test::WriteFile(test::CliIniPath(home),
+                  Ini(box.Path()) + "[head_0042]\nlast=25/12/01 10:00:00\nlast_run=2025-02-30T00:00:00Z\n");
   Json ok = Run("retrieve --json");
   ASSERT_EQ(ok["result"], "ok");
   const std::string success = IniValue("last_success");
