@@ -23,8 +23,8 @@ const char* RunResultName(RunResult result);
 bool WriteRunRecord(const std::string& iniPath, const std::string& headNumber, int64_t when, RunResult result,
                     const std::string& error);
 
-// One "head_" section as read back; a key that is missing or unreadable is
-// empty (times) or nullopt.
+// One "head_" section as read back: a time that is missing or unreadable is
+// nullopt, a missing text empty.
 struct InstrumentRunState {
   std::string headNumber;
   std::optional<int64_t> lastSuccess, last, lastRun;
