@@ -60,7 +60,7 @@ void Retrieval(benchmark::State& state) {
     CComSerial link;
     link.SetPortName(path);
     link.Open();
-    RetrievalEnv env{link, config, "", progress, status, false, SetHeadNumberFromSettings};
+    RetrievalEnv env{link, config, "", progress, status, false, SetHeadNumberFromSettings, {}};
     state.ResumeTiming();
 
     const RetrievalOutcome outcome = Retrieve(env);

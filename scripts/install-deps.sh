@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git clang clang-format clang-tidy
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
+  libfmt-dev nlohmann-json3-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
   umockdev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   xvfb xauth x11-utils imagemagick xdotool

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/cli_json.h"
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
 #include "app/cli_retrieval_common.h"
@@ -51,26 +52,30 @@ int64_t NextRun(const CConfiguration& config, int64_t now) {
   return -1;
 }
 
+// Usage errors: the JSON object says so too.
+int Refuse(const JsonOutput& json, const std::string& text) {
+  if (!text.empty()) ReportError(text);
+  return json.Finish({{"command", "auto"}}, kExitError);
+}
+
 int RunAuto(CliContext& ctx) {
+  const JsonOutput json(ctx.args);
   std::set<std::string> withValue = LinkOptionNames();
   withValue.insert(RetrievalOptionNames().begin(), RetrievalOptionNames().end());
   withValue.insert({"start", "period", "every-days", "max-runs"});
-  CliOptions options(ctx.args, withValue, {"enable", kClockNeedsSyncFlag});
+  CliOptions options(ctx.args, withValue, {"enable", kClockNeedsSyncFlag, kJsonFlag});
   if (!options.Ok() || !options.Positional().empty()) {
-    std::fprintf(stderr, "%s\nUsage: skyharvester-cli auto [options] (see --help)\n",
-                 options.Ok() ? "unexpected argument" : options.Error().c_str());
-    return kExitError;
+    ReportError(options.Ok() ? "unexpected argument" : options.Error());
+    std::fprintf(stderr, "Usage: skyharvester-cli auto [options] (see --help)\n");
+    return Refuse(json, "");
   }
   CConfiguration config = ctx.config;
-  if (!ApplyLinkOptions(options, config) || !ApplyRetrievalOptions(options, config)) return kExitError;
+  if (!ApplyLinkOptions(options, config) || !ApplyRetrievalOptions(options, config)) return Refuse(json, "");
   config.outputDirectory = WithSlash(config.outputDirectory);
   if (options.Has("enable")) config.automaticEnabled = 1;
   if (options.Has("start")) {
     int start = ParseStartTime(options.Value("start"));
-    if (start < 0) {
-      std::fprintf(stderr, "--start takes a UTC time of day HH:MM:SS\n");
-      return kExitError;
-    }
+    if (start < 0) return Refuse(json, "--start takes a UTC time of day HH:MM:SS");
     config.SetStartSeconds(start);
   }
   if (options.Has("period")) {
@@ -78,35 +83,22 @@ int RunAuto(CliContext& ctx) {
     int index = -1;
     for (int i = 0; i < 8; ++i)
       if (EqualsNoCase(options.Value("period"), names[i])) index = i;
-    if (index < 0) {
-      std::fprintf(stderr, "--period takes 1h, 2h, 3h, 4h, 6h, 8h, 12h or days\n");
-      return kExitError;
-    }
+    if (index < 0) return Refuse(json, "--period takes 1h, 2h, 3h, 4h, 6h, 8h, 12h or days");
     config.retrievalPeriod = static_cast<uint8_t>(index);
   }
   if (options.Has("every-days")) {
     int days = ParseNumberField(options.Value("every-days"));
-    if (days < 1 || days > 10) {
-      std::fprintf(stderr, "--every-days takes a number from 1 to 10\n");
-      return kExitError;
-    }
+    if (days < 1 || days > 10) return Refuse(json, "--every-days takes a number from 1 to 10");
     config.periodDays = static_cast<uint8_t>(days);
   }
   int maxRuns = -1;
   if (options.Has("max-runs")) {
     maxRuns = ParseNumberField(options.Value("max-runs"));
-    if (maxRuns < 1) {
-      std::fprintf(stderr, "--max-runs takes a positive number\n");
-      return kExitError;
-    }
+    if (maxRuns < 1) return Refuse(json, "--max-runs takes a positive number");
   }
-  if (!config.automaticEnabled) {
-    std::fprintf(stderr,
-                 "Automatic retrieval is not enabled (automatic/enable = 0 in %s); give --enable to run the "
-                 "schedule anyway.\n",
-                 ctx.paths.iniPath.c_str());
-    return kExitError;
-  }
+  if (!config.automaticEnabled)
+    return Refuse(json, "Automatic retrieval is not enabled (automatic/enable = 0 in " + ctx.paths.iniPath +
+                            "); give --enable to run the schedule anyway.");
 
   LinkSession session;
   session.Choose(config);
@@ -136,8 +128,10 @@ int RunAuto(CliContext& ctx) {
       WorkerResult result = RunAutomaticRetrieval(env);
       TakeRetrievedStore(result.outcome, store);
       terminal.EndLine();
-      PrintRunSummary(result, store, FilesChangedSince(config.outputDirectory, started));
+      const std::vector<std::string> files = FilesChangedSince(config.outputDirectory, started);
+      PrintRunSummary(result, store, files);
       std::fflush(stdout);
+      if (json.On()) json.Emit(RunJson("auto", result, store, files));
       ++runs;
       if (RunExitCode(result) != kExitOk) ++failures;
       const int64_t next = NextRun(config, NowUtc());
@@ -165,6 +159,8 @@ const std::string kHelp = std::string(
     "  --every-days N           with --period days: every N days, 1..10 (default: automatic/day)\n"
     "  --max-runs N             stop after N runs\n") +
     LinkOptionsHelp() + RetrievalOptionsHelp() + ClockNeedsSyncHelp() +
+    "  --json                   each run's result as one JSON object, one line each, on stdout\n"
+    "                           (text goes to stderr)\n"
     "\nExit code 0 when every run succeeded, 1 when one failed.\n";
 
 const CliCommandRegistrar registrar({"auto", "run the automatic retrieval schedule", kHelp.c_str(), RunAuto, 20});

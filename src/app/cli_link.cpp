@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli_json.h"
 #include "app/cli_progress.h"
 #include "core/text_util.h"
 
@@ -25,7 +26,7 @@ bool ApplyLinkOptions(const CliOptions& options, CConfiguration& config) {
     else if (link == "serial" || link == "1") config.linkType = kLinkSerial;
     else if (link == "modem" || link == "2") config.linkType = kLinkModem;
     else {
-      std::fprintf(stderr, "--link takes usb, serial or modem, not \"%s\"\n", options.Value("link").c_str());
+      ReportError("--link takes usb, serial or modem, not \"" + options.Value("link") + "\"");
       return false;
     }
   }

@@ -12,6 +12,9 @@
 #include "records/packed_time.h"
 
 namespace skyh::cli {
+namespace {
+const char kBusyText[] = "Nothing done: the link is busy with another operation.";
+}  // namespace
 
 const std::set<std::string>& RetrievalOptionNames() {
   static const std::set<std::string> names{"files", "missing", "days"};
@@ -33,7 +36,7 @@ bool ApplyRetrievalOptions(const CliOptions& options, CConfiguration& config) {
     if (v == "yes" || v == "1") config.retrieveMissing = 1;
     else if (v == "no" || v == "0") config.retrieveMissing = 0;
     else {
-      std::fprintf(stderr, "--missing takes yes or no\n");
+      ReportError("--missing takes yes or no");
       return false;
     }
   }
@@ -41,7 +44,7 @@ bool ApplyRetrievalOptions(const CliOptions& options, CConfiguration& config) {
     const std::string v = options.Value("days");
     const int32_t days = ParseNumberField(v);
     if (v.empty() || days < 0 || days > 30) {
-      std::fprintf(stderr, "--days takes a number from 0 to 30\n");
+      ReportError("--days takes a number from 0 to 30");
       return false;
     }
     config.retrieveLimited = days > 0 ? 1 : 0;
@@ -80,33 +83,50 @@ std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t si
 
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files) {
   if (result.status < 0) {
-    std::printf("Nothing done: the link is busy with another operation.\n");
+    std::printf("%s\n", kBusyText);
     return;
   }
   std::printf("%s\n", result.text.c_str());
   if (result.status != kRetrievalError || store.Count() > 0) {
     std::printf("Instrument: %s\n", store.headNumber.empty() ? "unknown" : store.headNumber.c_str());
     std::printf("Records: %d (%d unknown)\n", store.Count(), store.UnknownCount());
-    if (store.Count() > 0) {
-      int64_t first = -1, last = -1;
-      for (int32_t i = 0; i < store.Count(); ++i) {
-        int64_t t = store.At(i)->time();
-        if (t <= 0) continue;
-        if (first < 0 || t < first) first = t;
-        if (last < 0 || t > last) last = t;
-      }
-      if (first > 0) {
-        std::printf("From: %s UTC\nTo:   %s UTC\n", FormatDateTime(first).c_str(), FormatDateTime(last).c_str());
-      }
+    const StoreSummary summary = SummariseStore(store);
+    if (summary.first > 0) {
+      std::printf("From: %s UTC\nTo:   %s UTC\n", FormatDateTime(summary.first).c_str(),
+                  FormatDateTime(summary.last).c_str());
     }
   }
   for (const std::string& f : files) std::printf("Written: %s\n", f.c_str());
   for (const std::string& p : result.problems) std::fprintf(stderr, "%s", p.c_str());
 }
 
+Json RunJson(const char* command, const WorkerResult& result, const RecordStore& store,
+             const std::vector<std::string>& files) {
+  const bool busy = result.status < 0;
+  const StoreSummary summary = SummariseStore(store);
+  Json run{{"command", command}};
+  run["result"] = busy ? "busy" : RunResultName(RunResultOf(result));
+  run["result_text"] = busy ? kBusyText : result.text;
+  run["stop_reason"] = busy ? "busy" : StopReasonName(result.outcome.stopReason);
+  run["instrument"] = store.headNumber.empty() ? Json() : Json(store.headNumber);
+  run["records"] = RecordsJson(summary);
+  run["first_time"] = TimeJson(summary.first);
+  run["last_time"] = TimeJson(summary.last);
+  run["files"] = files;
+  Json problems = Json::array();
+  for (const std::string& p : result.problems) problems.push_back(WithoutTrailingNewlines(p));
+  run["problems"] = problems;
+  run["error"] = busy ? Json(kBusyText) : result.error.empty() ? Json() : Json(result.error);
+  run["exit_code"] = RunExitCode(result);
+  return run;
+}
+
 int RunExitCode(const WorkerResult& result) {
-  if (result.status == kRetrievalAborted) return kExitAborted;
-  if (result.status == kRetrievalFinished && result.filesWritten && result.problems.empty()) return kExitOk;
+  switch (RunResultOf(result)) {
+    case RunResult::kOk: return kExitOk;
+    case RunResult::kAborted: return kExitAborted;
+    case RunResult::kError: break;
+  }
   return kExitError;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli_commands.h"
+#include "app/cli_json.h"
 #include "app/cli_options.h"
 #include "app/cli_progress.h"
 #include "data/record_store.h"
@@ -30,6 +31,12 @@ std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t si
 
 // Prints the outcome of one run on stdout, its problems on stderr.
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files);
+
+// The run as a JSON object: "command", "result", "result_text",
+// "stop_reason", "instrument", "records", "first_time", "last_time", "files",
+// "problems", "error" and "exit_code" (README: Machine-readable results).
+Json RunJson(const char* command, const WorkerResult& result, const RecordStore& store,
+             const std::vector<std::string>& files);
 
 // Exit code of a run: 0 finished with every file written and no problem, 1
 // error, 2 aborted.

@@ -1,6 +1,7 @@
 // skyharvester-cli retrieve: one "Get records" with the configured link.
 #include <cstdio>
 
+#include "app/cli_json.h"
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
 #include "app/cli_retrieval_common.h"
@@ -12,16 +13,18 @@ namespace skyh::cli {
 namespace {
 
 int RunRetrieve(CliContext& ctx) {
+  const JsonOutput json(ctx.args);
   std::set<std::string> withValue = LinkOptionNames();
   withValue.insert(RetrievalOptionNames().begin(), RetrievalOptionNames().end());
-  CliOptions options(ctx.args, withValue, {"export", kClockNeedsSyncFlag});
+  CliOptions options(ctx.args, withValue, {"export", kClockNeedsSyncFlag, kJsonFlag});
   if (!options.Ok() || !options.Positional().empty()) {
-    std::fprintf(stderr, "%s\nUsage: skyharvester-cli retrieve [options] (see --help)\n",
-                 options.Ok() ? "unexpected argument" : options.Error().c_str());
-    return kExitError;
+    ReportError(options.Ok() ? "unexpected argument" : options.Error());
+    std::fprintf(stderr, "Usage: skyharvester-cli retrieve [options] (see --help)\n");
+    return json.Finish({{"command", "retrieve"}}, kExitError);
   }
   CConfiguration config = ctx.config;
-  if (!ApplyLinkOptions(options, config) || !ApplyRetrievalOptions(options, config)) return kExitError;
+  if (!ApplyLinkOptions(options, config) || !ApplyRetrievalOptions(options, config))
+    return json.Finish({{"command", "retrieve"}}, kExitError);
   config.outputDirectory = WithSlash(config.outputDirectory);
 
   LinkSession session;
@@ -39,6 +42,7 @@ int RunRetrieve(CliContext& ctx) {
   std::vector<std::string> files;
   if (!config.outputDirectory.empty()) files = FilesChangedSince(config.outputDirectory, started);
   PrintRunSummary(result, store, files);
+  if (json.On()) json.Emit(RunJson("retrieve", result, store, files));
   return RunExitCode(result);
 }
 
@@ -53,7 +57,7 @@ const std::string kHelp = std::string(
      "end is moved aside (NAME.damaged-<UTC time>) and started afresh.\n\n"
      "Options:\n"
      "  --export                 write the per-period K8/ASCII files instead of a snapshot\n") +
-    LinkOptionsHelp() + RetrievalOptionsHelp() + ClockNeedsSyncHelp() +
+    LinkOptionsHelp() + RetrievalOptionsHelp() + ClockNeedsSyncHelp() + kJsonHelp +
     "\nProgress goes to stderr, the summary to stdout. Ctrl-C aborts like the Abort button:\n"
      "the records received so far are kept and saved. Exit code 0 success, 1 error (also when a\n"
      "file could not be written, a damaged file was moved aside or \"last\" could not be\n"

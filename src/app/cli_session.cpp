@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli_json.h"
 #include "app/cli_link.h"
 #include "core/format.h"
 #include "core/log_file.h"
@@ -15,7 +16,7 @@ std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::
   withValue.insert(LinkOptionNames().begin(), LinkOptionNames().end());
   CliOptions options(ctx.args, withValue, flags);
   if (!options.Ok()) {
-    std::fprintf(stderr, "%s\n", options.Error().c_str());
+    ReportError(options.Error());
     return std::nullopt;
   }
   config = ctx.config;
@@ -28,6 +29,7 @@ LinkLease LeaseOrReport(LinkSession& session, bool media, const std::string& fai
   if (lease) return lease;
   if (!failText.empty()) std::fprintf(stderr, "%s\n", failText.c_str());
   const std::string& reason = lease.ErrorText();
+  NoteError(reason.empty() ? failText : reason);
   if (!reason.empty()) std::fprintf(stderr, "%s%s", reason.c_str(), reason.back() == '\n' ? "" : "\n");
   return lease;
 }
@@ -43,6 +45,7 @@ std::optional<std::vector<uint8_t>> ReadBoxSettings(const CConfiguration& config
   if (e != kComOk) {
     LogLine("Get settings error: %d\n", e);
     std::fprintf(stderr, "Get settings error: %u\n", e);
+    NoteError(Sprintf("Get settings error: %u", e));
     return std::nullopt;
   }
   lease.EndSessionOnRelease(true);

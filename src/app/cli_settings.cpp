@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/cli_json.h"
 #include "app/cli_link.h"
 #include "app/cli_progress.h"
 #include "app/cli_session.h"
@@ -18,7 +19,7 @@ namespace skyh::cli {
 namespace {
 
 const char kUsage[] =
-    "Usage: skyharvester-cli settings show [--from FILE.k8] [link options]\n"
+    "Usage: skyharvester-cli settings show [--from FILE.k8] [--json] [link options]\n"
     "       skyharvester-cli settings save [FILE.set | FOLDER] [--from FILE.k8] [link options]\n"
     "       skyharvester-cli settings load FILE.set [--send] [--from FILE.k8] [link options]\n";
 
@@ -28,12 +29,12 @@ std::optional<std::vector<uint8_t>> SourceRecord(const CliOptions& options, cons
   const std::string path = options.Value("from");
   RecordStore store;
   if (!store.LoadFromFile(path)) {
-    std::fprintf(stderr, "Error, can't open %s\n", path.c_str());
+    ReportError("Error, can't open " + path);
     return std::nullopt;
   }
   std::vector<uint8_t> record = SettingsRecordOf(store);
   if (record.empty()) {
-    std::fprintf(stderr, "%s has no settings record.\n", path.c_str());
+    ReportError(path + " has no settings record.");
     return std::nullopt;
   }
   return record;
@@ -54,7 +55,7 @@ std::optional<Settings> LoadSettings(const CliOptions& options, const CConfigura
   const std::string parameterFile = ParameterFileNameOfRecord(settings.record);
   settings.items = BuildSettingsItems(dir + "ParDesc.dat", dir + parameterFile, SettingsAreaOf(settings.record));
   if (!settings.items) {
-    std::fprintf(stderr, "Can't load \"%s\" file\nor the file is invalid.\n", parameterFile.c_str());
+    ReportError("Can't load \"" + parameterFile + "\" file\nor the file is invalid.");
     return std::nullopt;
   }
   return settings;
@@ -130,22 +131,36 @@ int Load(const CliOptions& options, const CConfiguration& config) {
   return result == 0 ? kExitOk : kExitError;
 }
 
+int Show(const CliOptions& options, const CConfiguration& config, const JsonOutput& json) {
+  Json out{{"command", "settings show"}};
+  out["source"] = options.Has("from") ? options.Value("from") : "box";
+  auto settings = LoadSettings(options, config);
+  if (!settings) return json.Finish(out, kExitError);
+  PrintItems(*settings->items);
+  out["parameter_file"] = ParameterFileNameOfRecord(settings->record);
+  Json items = Json::array();
+  for (const auto& item : *settings->items)
+    items.push_back({{"name", item->name()},
+                     {"key", item->key()},
+                     {"value", item->GetValueText()},
+                     {"description", item->description()}});
+  out["settings"] = items;
+  return json.Finish(out, kExitOk);
+}
+
 int RunSettings(CliContext& ctx) {
+  const JsonOutput json(ctx.args);
   CConfiguration config;
-  auto options = ParseLinkCommand(ctx, {"from"}, {"send"}, config);
-  if (!options) return kExitError;
+  auto options = ParseLinkCommand(ctx, {"from"}, {"send", kJsonFlag}, config);
+  if (!options) return json.Finish({{"command", "settings show"}}, kExitError);
   const auto& args = options->Positional();
   const std::string verb = args.empty() ? "" : args[0];
-  if (verb == "show" && args.size() == 1) {
-    auto settings = LoadSettings(*options, config);
-    if (!settings) return kExitError;
-    PrintItems(*settings->items);
-    return kExitOk;
-  }
-  if (verb == "save") return Save(*options, config);
-  if (verb == "load") return Load(*options, config);
+  if (verb == "show" && args.size() == 1) return Show(*options, config, json);
+  if (verb == "save" && !json.On()) return Save(*options, config);
+  if (verb == "load" && !json.On()) return Load(*options, config);
+  NoteError("settings takes show, save or load (--json with show only)");
   std::fprintf(stderr, "%s", kUsage);
-  return kExitError;
+  return json.Finish({{"command", "settings show"}}, kExitError);
 }
 
 const std::string& Help() {
@@ -168,7 +183,8 @@ const std::string& Help() {
       "Options:\n"
       "  --from FILE.k8           start from the settings record of a data file\n"
       "                           instead of the box's\n"
-      "  --send                   load: write the settings to the control box\n" +
+      "  --send                   load: write the settings to the control box\n"
+      "  --json                   show: the settings as one JSON object on stdout\n" +
       LinkOptionsHelp() + "\nExit code: 0 success, 1 error.\n";
   return text;
 }

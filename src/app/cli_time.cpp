@@ -1,6 +1,7 @@
 // skyharvester-cli time get | time set [--system | DATE TIME]
 #include <cstdio>
 
+#include "app/cli_json.h"
 #include "app/cli_link.h"
 #include "app/cli_session.h"
 #include "core/text_util.h"
@@ -10,7 +11,7 @@ namespace skyh::cli {
 namespace {
 
 const char kUsage[] =
-    "Usage: skyharvester-cli time get [link options]\n"
+    "Usage: skyharvester-cli time get [--json] [link options]\n"
     "       skyharvester-cli time set [--system | YYYY-MM-DD HH:MM:SS] [link options]\n";
 
 // The range the window's date and time pickers accept.
@@ -34,23 +35,27 @@ std::optional<int64_t> ParseDateTime(const std::string& date, const std::string&
   return t;
 }
 
-int TimeGet(const CConfiguration& config) {
+int TimeGet(const CConfiguration& config, const JsonOutput& json) {
+  Json out{{"command", "time get"}};
   LinkSession session;
   session.Choose(config);
   LinkLease lease = LeaseOrReport(session, false, "Can't find Photometer");
-  if (!lease) return kExitError;
+  if (!lease) return json.Finish(out, kExitError);
   int64_t boxTime = kInvalidTime;
   const ComResult e = lease.Link().GetDateTime(boxTime);
   const int64_t now = NowUtc();
   lease.Release();
   if (e != kComOk) {
-    std::fprintf(stderr, "Get time/date error\n");
-    return kExitError;
+    ReportError("Get time/date error");
+    return json.Finish(out, kExitError);
   }
   std::printf("%s\n", FormatUtc(boxTime).c_str());
   const int64_t ahead = boxTime - now;
   std::fprintf(stderr, "Get time/date ok (%+lld s against the computer's UTC clock)\n", static_cast<long long>(ahead));
-  return kExitOk;
+  out["box_time"] = TimeJson(boxTime);
+  out["computer_time"] = TimeJson(now);
+  out["box_ahead_seconds"] = ahead;
+  return json.Finish(out, kExitOk);
 }
 
 int TimeSet(const CConfiguration& config, const CliOptions& options) {
@@ -89,14 +94,17 @@ int TimeSet(const CConfiguration& config, const CliOptions& options) {
 }
 
 int RunTime(CliContext& ctx) {
+  const JsonOutput json(ctx.args);
+  const Json out{{"command", "time get"}};
   CConfiguration config;
-  auto options = ParseLinkCommand(ctx, {}, {"system"}, config);
-  if (!options) return kExitError;
+  auto options = ParseLinkCommand(ctx, {}, {"system", kJsonFlag}, config);
+  if (!options) return json.Finish(out, kExitError);
   const auto& args = options->Positional();
-  if (!args.empty() && args[0] == "get" && args.size() == 1 && !options->Has("system")) return TimeGet(config);
-  if (!args.empty() && args[0] == "set") return TimeSet(config, *options);
+  if (!args.empty() && args[0] == "get" && args.size() == 1 && !options->Has("system")) return TimeGet(config, json);
+  if (!args.empty() && args[0] == "set" && !json.On()) return TimeSet(config, *options);
+  NoteError("time takes get or set (--json with get only)");
   std::fprintf(stderr, "%s", kUsage);
-  return kExitError;
+  return json.Finish(out, kExitError);
 }
 
 const std::string& Help() {
@@ -108,7 +116,8 @@ const std::string& Help() {
       "  set    sets the box's clock to the computer's UTC time (--system, the default)\n"
       "         or to the given UTC date and time, and prints the time sent\n\n"
       "Options:\n"
-      "  --system                 set the computer's UTC time (the default)\n" +
+      "  --system                 set the computer's UTC time (the default)\n"
+      "  --json                   get: the box's and the computer's time as one JSON object on stdout\n" +
       LinkOptionsHelp() + "\nExit code: 0 success, 1 error.\n";
   return text;
 }

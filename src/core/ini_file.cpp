@@ -183,6 +183,22 @@ std::vector<std::pair<std::string, std::string>> CIniFile::GetSection(const std:
   return out;
 }
 
+std::vector<std::string> CIniFile::SectionNames() const {
+  std::lock_guard<std::recursive_mutex> guard(IniLock());
+  std::vector<std::string> out;
+  std::vector<RawLine> lines;
+  bool nl;
+  if (path.empty() || !ReadRaw(path, lines, nl)) return out;
+  for (const RawLine& line : lines) {
+    std::string name;
+    if (!SectionName(line.text, name)) continue;
+    bool dup = false;
+    for (const std::string& seen : out) dup = dup || EqualsNoCase(seen, name);
+    if (!dup) out.push_back(name);
+  }
+  return out;
+}
+
 bool CIniFile::CheckReadable(std::string* reason) const {
   if (path.empty()) return true;
   std::lock_guard<std::recursive_mutex> guard(IniLock());

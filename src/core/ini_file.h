@@ -33,6 +33,8 @@ class CIniFile {
   std::string GetString(const std::string& section, const std::string& key, const std::string& def) const;
   // All key/value pairs of a section in file order (first of duplicates).
   std::vector<std::pair<std::string, std::string>> GetSection(const std::string& section) const;
+  // The section names in file order (first of duplicates).
+  std::vector<std::string> SectionNames() const;
   // False (with the reason) when the file exists but cannot be read. Reads
   // then give defaults and writes do nothing, so such a file is never
   // replaced by one holding only the keys written.

@@ -20,10 +20,11 @@
 namespace skyh {
 namespace {
 
-// Log and show a text.
+// Log and show an error text.
 void Report(RetrievalEnv& env, const std::string& text) {
   LogLine("%s", text);
   env.progress.SetText(text);
+  env.reportedError = text;
 }
 
 std::string LastSection(const std::string& head) { return "head_" + head; }
@@ -55,6 +56,7 @@ class Walk {
   void Finish(RetrievalOutcome& out);
   bool Believable(int64_t t) const { return t <= NowUtc() + kFutureTolerance; }
   bool EndsWalk(const CRecord& record) const;
+  StopReason StopAt() const { return stopFromDayLimit ? StopReason::kDayLimit : StopReason::kKnownRecord; }
   void SeeNewest(const CRecord& record);
 
   RetrievalEnv& env;
@@ -69,6 +71,8 @@ class Walk {
   int64_t newest = 0;
   uint32_t newestFingerprint = 0;
   bool endedAtStopRecord = false;
+  bool stopFromDayLimit = false;
+  StopReason stopReason = StopReason::kEndOfMemory;
   int status = kRetrievalFinished;
   bool done = false;
   ComResult result = kComOk;
@@ -150,6 +154,7 @@ void Walk::Hand(RetrievalOutcome& out) { out.store = collectedStore; }
 
 int Walk::Empty(RetrievalOutcome& out) {
   Hand(out);
+  out.stopReason = stopReason;
   env.progress.SetText("The Photometer is empty");
   return kRetrievalFinished;
 }
@@ -163,6 +168,7 @@ bool Walk::TakeReply() {
     if (EndsWalk(record)) {
       done = true;
       endedAtStopRecord = true;
+      stopReason = StopAt();
     } else {
       SeeNewest(record);
     }
@@ -214,6 +220,7 @@ int Walk::Run(RetrievalOutcome& out) {
   }
   if (reply.empty()) {
     out.stopTime = stopTime;
+    stopReason = StopReason::kEmpty;
     return Empty(out);
   }
   CRecord last;
@@ -225,11 +232,15 @@ int Walk::Run(RetrievalOutcome& out) {
     const int64_t limit = last.time() - int64_t(env.config.retrieveMaxDays) * 86400;
     if (stopTime < limit) {
       stopTime = limit;
+      stopFromDayLimit = true;
       lastFingerprint.reset();
     }
   }
   out.stopTime = stopTime;
-  if (EndsWalk(last)) return Empty(out);
+  if (EndsWalk(last)) {
+    stopReason = StopAt();
+    return Empty(out);
+  }
   collected.AddCopy(reply.data(), static_cast<uint16_t>(reply.size()));
   lastAdded = reply;
   SeeNewest(last);
@@ -289,6 +300,7 @@ int Walk::Run(RetrievalOutcome& out) {
   }
   if (collected.Count() > 0) Hand(out);
   out.endedAtStopRecord = endedAtStopRecord;
+  out.stopReason = stopReason;
   return status;
 }
 
@@ -308,6 +320,18 @@ void Walk::Finish(RetrievalOutcome& out) {
 }
 
 }  // namespace
+
+const char* StopReasonName(StopReason reason) {
+  switch (reason) {
+    case StopReason::kEndOfMemory: return "end_of_memory";
+    case StopReason::kKnownRecord: return "known_record";
+    case StopReason::kDayLimit: return "day_limit";
+    case StopReason::kEmpty: return "empty";
+    case StopReason::kError: return "error";
+    case StopReason::kAborted: return "aborted";
+  }
+  return "error";
+}
 
 std::string FormatLastTime(int64_t time) {
   DateTimeFields f;
@@ -352,6 +376,13 @@ RetrievalOutcome Retrieve(RetrievalEnv& env) {
   Walk walk(env);
   out.status = walk.Run(out);
   out.records = out.store ? out.store->Count() : 0;
+  if (out.status == kRetrievalError) {
+    out.stopReason = StopReason::kError;
+    out.errorText = env.reportedError;
+    while (!out.errorText.empty() && out.errorText.back() == '\n') out.errorText.pop_back();
+  } else if (out.status == kRetrievalAborted) {
+    out.stopReason = StopReason::kAborted;
+  }
   return out;
 }
 

@@ -29,7 +29,20 @@ struct RetrievalEnv {
   // The workers write "last" themselves once their files are written.
   bool deferLast = false;
   HeadNumberReader readHeadNumber;
+  // Filled by the walk: the last error text it showed and logged.
+  std::string reportedError;
 };
+
+// What ended a walk.
+enum class StopReason {
+  kEndOfMemory,  // the oldest record was reached
+  kKnownRecord,  // a record of the last retrieval ("last")
+  kDayLimit,     // a record beyond the day limit
+  kEmpty,        // the box holds no records
+  kError,
+  kAborted,
+};
+const char* StopReasonName(StopReason reason);
 
 struct RetrievalOutcome {
   int status = kRetrievalFinished;
@@ -42,6 +55,8 @@ struct RetrievalOutcome {
   std::string headNumber;    // of the retrieved instrument; empty without parameter file
   bool lastDue = false;      // a finished walk whose "last" is to be written
   int32_t records = 0;
+  StopReason stopReason = StopReason::kEndOfMemory;
+  std::string errorText;  // why the run failed, without the line end
   // The retrieved records, set once the walk has started, whatever its end:
   // they then replace the caller's store. Null when the run failed before
   // (the caller's store stays as it was).

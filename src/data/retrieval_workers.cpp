@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "core/log_file.h"
+#include "core/time_util.h"
 #include "data/ascii_export.h"
 #include "data/k8_export.h"
 
@@ -45,6 +46,20 @@ void MoveLast(RetrievalWorkerEnv& env, WorkerResult& result) {
   result.problems.push_back(text);
 }
 
+std::string WithoutLineEnd(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// The run's time and result beside "last", once everything else is decided.
+void RecordRun(RetrievalWorkerEnv& env, WorkerResult& result) {
+  const RunResult run = RunResultOf(result);
+  if (run == RunResult::kError && result.error.empty())
+    result.error = WithoutLineEnd(!result.problems.empty() ? result.problems.front() : result.text);
+  if (!WriteRunRecord(env.iniPath, result.outcome.headNumber, NowUtc(), run, result.error))
+    LogLine("Run not recorded in \"%s\"\n", env.iniPath);
+}
+
 // Common start: lock, titles, open. False when the run ends here.
 bool BeginRun(RetrievalWorkerEnv& env, LinkLease& lease, WorkerResult& result) {
   lease = env.session.Acquire(LinkSession::kWorkerWaitMs, true, [&env] {
@@ -63,6 +78,9 @@ bool BeginRun(RetrievalWorkerEnv& env, LinkLease& lease, WorkerResult& result) {
     env.status.SetStatus(result.text);
     env.progress.SetText(lease.ErrorText());
     env.progress.CloseAfter(2000);
+    result.outcome.stopReason = StopReason::kError;
+    result.error = WithoutLineEnd(lease.ErrorText());
+    RecordRun(env, result);
     return false;
   }
   return true;
@@ -77,12 +95,14 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   if (!BeginRun(env, lease, result)) return result;
 
   // "last" waits for the files: the conclusion moves it.
-  RetrievalEnv renv{lease.Link(), env.config, env.iniPath, env.progress, env.status, true, env.readHeadNumber};
+  RetrievalEnv renv{lease.Link(), env.config, env.iniPath, env.progress, env.status, true, env.readHeadNumber, {}};
   result.outcome = Retrieve(renv);
   result.status = result.outcome.status;
   Pause(env.pauseMs);
   if (result.status == kRetrievalError) result.text = "Retrieve data error.";
   else conclude(result);
+  result.error = result.outcome.errorText;
+  RecordRun(env, result);
   env.status.SetStatus(result.text);
   StopCommunication(env, lease, result.status);
   env.progress.CloseAfter(2000);
@@ -90,6 +110,12 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
 }
 
 }  // namespace
+
+RunResult RunResultOf(const WorkerResult& result) {
+  if (result.status == kRetrievalAborted) return RunResult::kAborted;
+  if (result.status == kRetrievalFinished && result.filesWritten && result.problems.empty()) return RunResult::kOk;
+  return RunResult::kError;
+}
 
 WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
   return RunWorker(env, [&](WorkerResult& result) {

@@ -8,6 +8,7 @@
 #include "core/progress.h"
 #include "data/record_store.h"
 #include "data/retrieval.h"
+#include "data/run_record.h"
 #include "link/link_session.h"
 
 namespace skyh {
@@ -33,8 +34,17 @@ struct WorkerResult {
   // What went wrong beside the status, each text logged already: damaged
   // files moved aside, "last" that could not be written.
   std::vector<std::string> problems;
+  // Why a run that is not "ok" failed (the link's or the walk's error text,
+  // else the first problem); empty for "ok" and aborted runs.
+  std::string error;
   RetrievalOutcome outcome;
 };
+
+// ok: finished with every file written and no problem.
+RunResult RunResultOf(const WorkerResult& result);
+
+// Both workers record each run that took the link in the instrument's INI
+// section (data/run_record.h).
 
 // "Get records": a K8 snapshot of the store after a finished or aborted run;
 // "last" moves only once the snapshot of a finished run was written.

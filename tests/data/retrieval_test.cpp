@@ -86,7 +86,7 @@ class RetrievalTest : public ::testing::Test {
   }
   int Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
-    RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings};
+    RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings, {}};
     RetrievalOutcome outcome = Retrieve(env);
     TakeRetrievedStore(outcome, store);
     link.Close();
@@ -152,11 +152,13 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
 
 TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   const int64_t newest = FieldsToTime(2025, 12, 5, 10, 0, 0);
+  RetrievalOutcome out;
   {
     BoxLink link;
     Fill(link, 48, newest);
     SetLast("25/12/05 01:30:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
     // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
     ASSERT_EQ(store.Count(), 10);
     EXPECT_EQ(store.At(9)->time(), FieldsToTime(2025, 12, 5, 1, 0, 0));
@@ -164,7 +166,8 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     EXPECT_NE(LogText().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
 
     // Nothing new: the store keeps the header and no records.
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
     EXPECT_EQ(store.Count(), 0);
     EXPECT_NE(store.Header(), nullptr);
     EXPECT_TRUE(rec.Saw("The Photometer is empty"));
@@ -175,17 +178,20 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     SetLast("25/13/01 12:00:00");
     config.retrieveLimited = 1;
     config.retrieveMaxDays = 1;
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    EXPECT_EQ(out.stopReason, StopReason::kDayLimit);
     EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
     ASSERT_EQ(store.Count(), 25);  // down to 10:00 the day before, included
     EXPECT_EQ(store.At(24)->time(), newest - 86400);
 
     // Both points: the later one ends the walk.
     SetLast("25/12/04 20:00:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
     EXPECT_EQ(store.Count(), 15);
     SetLast("25/12/03 20:00:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    EXPECT_EQ(out.stopReason, StopReason::kDayLimit);
     EXPECT_EQ(store.Count(), 25);
   }
 }
@@ -208,8 +214,10 @@ TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
 
   BoxLink empty;
   empty.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, t));
-  ASSERT_EQ(Run(empty), kRetrievalFinished);
+  RetrievalOutcome out;
+  ASSERT_EQ(Run(empty, &out), kRetrievalFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
+  EXPECT_EQ(out.stopReason, StopReason::kEmpty);
   EXPECT_EQ(store.Count(), 0);
   EXPECT_NE(store.Header(), nullptr);
 }
@@ -505,7 +513,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   EXPECT_NE(LogText().find("Can't write \"last\" to"), std::string::npos);
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
-  RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings};
+  RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings, {}};
   EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
