@@ -127,42 +127,34 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
 
 TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   const int64_t newest = FieldsToTime(2025, 12, 5, 10, 0, 0);
-  {
+  struct Case {
+    std::string last;
+    int maxDays;  // 0: no day limit
+    int count;    // hourly records from 10:00 down, the one of the stop point included
+  };
+  // The first record at or before "last"; an unreadable "last" leaves the day
+  // limit; with both, the later point ends the walk.
+  for (const Case& c : {Case{"25/12/05 01:30:00", 0, 10}, Case{"25/13/01 12:00:00", 1, 25},
+                        Case{"25/12/04 20:00:00", 1, 15}, Case{"25/12/03 20:00:00", 1, 25}}) {
+    SCOPED_TRACE(c.last);
     BoxLink link;
     Fill(link, 48, newest);
-    SetLast("25/12/05 01:30:00");
+    SetLast(c.last);
+    config.retrieveLimited = c.maxDays > 0;
+    config.retrieveMaxDays = c.maxDays;
     ASSERT_EQ(Run(link), kRetrievalFinished);
-    // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
-    ASSERT_EQ(store.Count(), 10);
-    EXPECT_EQ(store.At(9)->time(), FieldsToTime(2025, 12, 5, 1, 0, 0));
+    ASSERT_EQ(store.Count(), c.count);
+    EXPECT_EQ(store.At(c.count - 1)->time(), newest - 3600 * (c.count - 1));
     EXPECT_EQ(Last(), "25/12/05 10:00:00");
+    if (c.count != 10) continue;
     EXPECT_NE(LogText().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
-
     // Nothing new: the store keeps the header and no records.
     ASSERT_EQ(Run(link), kRetrievalFinished);
     EXPECT_EQ(store.Count(), 0);
     EXPECT_NE(store.Header(), nullptr);
     EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   }
-  {
-    BoxLink link;
-    Fill(link, 48, newest);
-    SetLast("25/13/01 12:00:00");
-    config.retrieveLimited = 1;
-    config.retrieveMaxDays = 1;
-    ASSERT_EQ(Run(link), kRetrievalFinished);
-    EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
-    ASSERT_EQ(store.Count(), 25);  // down to 10:00 the day before, included
-    EXPECT_EQ(store.At(24)->time(), newest - 86400);
-
-    // Both points: the later one ends the walk.
-    SetLast("25/12/04 20:00:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
-    EXPECT_EQ(store.Count(), 15);
-    SetLast("25/12/03 20:00:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
-    EXPECT_EQ(store.Count(), 25);
-  }
+  EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
 }
 
 TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
