@@ -70,7 +70,9 @@ TEST(FirmwareBlocks, AssetsOfTheWrongSizeAreRefused) {
     test::WriteFile(dir / kBootBlockFileName, std::string(size_t(boot), 'b'));
     EXPECT_FALSE(LoadFirmwareAssets(dir.path(), assets, error));
     EXPECT_NE(error.find(named), std::string::npos) << error;
-    if (key == 33) EXPECT_TRUE(assets.aesKey.empty());
+    if (key == 33) {
+      EXPECT_TRUE(assets.aesKey.empty());
+    }
   }
   test::WriteFile(dir / kBootBlockFileName, std::string(4096, 'b'));
   ASSERT_TRUE(LoadFirmwareAssets(dir.path().substr(0, dir.path().size() - 1), assets, error)) << error;
