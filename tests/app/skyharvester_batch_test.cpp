@@ -33,9 +33,10 @@ struct BatchHome {
   // The exit code; stderr in err.txt.
   int Run(const std::string& args) {
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
-                                " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" +
-                                Quote(dir / "docs") + " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") +
-                                args + " >" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
+                                " XDG_CONFIG_HOME=" + Quote(dir / "config") +
+                                " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") + " " +
+                                Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + args + " >" +
+                                Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -52,8 +53,8 @@ TEST(SkyharvesterBatchTest, ConvertsWithoutADisplayUsingTheConfiguredLayouts) {
   WriteFile(first, kDataFile);
   WriteFile(second, kDataFile);
   WriteFile(notData, "hello");
-  EXPECT_EQ(home.Run(" -ASCII " + Quote(missing) + " -ASCII " + Quote(first) + " -ascii " + Quote(second) +
-                     " -ASCII " + Quote(notData) + " x -ASCII"),
+  EXPECT_EQ(home.Run(" -ASCII " + Quote(missing) + " -ASCII " + Quote(first) + " -ascii " + Quote(second) + " -ASCII " +
+                     Quote(notData) + " x -ASCII"),
             1);
   const std::string err = ReadFile(home.dir / "err.txt");
   EXPECT_EQ(err.find("Error, can't open " + missing + "\n"), 0u) << err;

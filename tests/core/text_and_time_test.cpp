@@ -27,8 +27,8 @@ TEST(TextUtil, LinesFieldsNumbersAndHexDigits) {
   EXPECT_EQ(SplitFields("P\tx y", "\t "), (std::vector<std::string>{"P", "x", "y"}));
   EXPECT_TRUE(SplitFields(",,,", ",").empty());
 
-  const std::pair<const char*, int> numbers[] = {{"42", 42}, {"-7", -7}, {"12.5", 12}, {"1A", -1}, {" 3", -1},
-                                                 {"3 ", -1}, {"-", 0}, {"99999999999", 2147483647}};
+  const std::pair<const char*, int> numbers[] = {{"42", 42}, {"-7", -7}, {"12.5", 12}, {"1A", -1},
+                                                 {" 3", -1}, {"3 ", -1}, {"-", 0},     {"99999999999", 2147483647}};
   for (auto [text, value] : numbers) EXPECT_EQ(ParseNumberField(text), value) << text;
   const std::pair<char, int> digits[] = {{'0', 0}, {'a', 10}, {'F', 15}, {'g', 0}, {' ', 0}};
   for (auto [c, value] : digits) EXPECT_EQ(HexDigitValue(c), value) << c;

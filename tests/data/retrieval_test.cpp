@@ -49,9 +49,7 @@ class RetrievalTest : public ::testing::Test {
     config.outputDirectory = dir / "out/";
     config.retrieveLimited = 0;
   }
-  void TearDown() override {
-    SetNowFunctionForTesting(nullptr);
-  }
+  void TearDown() override { SetNowFunctionForTesting(nullptr); }
   // A box holding hourly records up to `newest`, oldest first.
   void Fill(BoxLink& link, int count, int64_t newest) {
     sim::BoxMemory& m = link.box.memory();
@@ -245,9 +243,9 @@ TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBoundAndWithTheGuardOnlyWhenSynchro
     bool synchronised, set;
   };
   // -7200: a computer booted with the time of its last shutdown.
-  for (const Case& c : {Case{10, 0, false, false}, Case{-10, 0, false, false}, Case{11, 0, false, true},
-                        Case{-11, 0, false, true}, Case{-7200, 1, false, false}, Case{-7200, 1, true, true},
-                        Case{-7200, 0, false, true}}) {
+  for (const Case& c :
+       {Case{10, 0, false, false}, Case{-10, 0, false, false}, Case{11, 0, false, true}, Case{-11, 0, false, true},
+        Case{-7200, 1, false, false}, Case{-7200, 1, true, true}, Case{-7200, 0, false, true}}) {
     SCOPED_TRACE(Sprintf("%d %d %d", int(c.offset), c.guard, c.synchronised));
     config.autoSetTimeNeedsSync = c.guard;
     g_synchronised = c.synchronised;
@@ -262,9 +260,9 @@ TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBoundAndWithTheGuardOnlyWhenSynchro
     EXPECT_EQ(link.Frames(0x42).size(), c.set ? 1u : 0u);
     const std::string logged = LogText().substr(logBefore);
     EXPECT_EQ(logged.find(why) != std::string::npos, c.guard && !c.set) << logged;
-    EXPECT_EQ(logged.find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(c.offset))) !=
-                  std::string::npos,
-              c.set);
+    EXPECT_EQ(
+        logged.find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(c.offset))) != std::string::npos,
+        c.set);
   }
   SetClockSyncFunctionForTesting(nullptr);
 }

@@ -21,6 +21,7 @@ class PtyPeer {
   bool Write(const std::string& text);
   // Reads until `count` bytes came or `timeoutMs` passed without a byte.
   std::vector<uint8_t> Read(size_t count, int timeoutMs);
+
  private:
   void CloseMaster();
   int master = -1;
