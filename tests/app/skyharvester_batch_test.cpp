@@ -15,69 +15,72 @@ std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // A settings record with version 81 00 01 00, then one record of each layout
 // and one unknown record: type, length, time (2014-07-01), body, FE, length.
-const char kDataFile[] =
+const char kDataBytes[] =
     "\x7C\x10\x00\x00\x00\x00\x00\x81\x00\x01\x00\x02\x0E\xFE\x10\x00"
     "\x1A\x0C\x00\x00\x00\x42\x38\x05\x06\xFE\x0C\x00"
     "\x55\x0B\x00\x00\x00\x00\x00\xAB\xFE\x0B\x00";
+const std::string kDataFile(kDataBytes, sizeof kDataBytes - 1);
 
+// A home whose configuration names the layouts; runs the window's executable.
+struct BatchHome {
+  TempDir dir;
+  BatchHome() {
+    std::filesystem::create_directories(dir / "config/SkyHarvester");
+    std::filesystem::create_directories(dir / "par");
+    WriteFile(dir / "config/SkyHarvester/SkyHarvester.ini", "[general]\nconfiguration=" + (dir / "par/") + "\n");
+    WriteFile(dir / "par/ScnList.dat", "S:1,0x1A,MEAS,Measurement,0\r\nE:VAL_BYTE,7\r\nE:VAL_BYTE,8\r\n");
+  }
+  // The exit code; stderr in err.txt.
+  int Run(const std::string& args) {
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
+                                " XDG_CONFIG_HOME=" + Quote(dir / "config") +
+                                " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") + " " +
+                                Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + args + " >" +
+                                Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Log() const { return ReadFile(dir / "docs/SkyHarvester/SkyHarvester.log"); }
+};
+
+// Only the file after each "-ASCII" converts, named in lower case without
+// ".k8" beside it (the folder's name as it is); every failure says why.
 TEST(SkyharvesterBatchTest, ConvertsWithoutADisplayUsingTheConfiguredLayouts) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "config/SkyHarvester");
-  std::filesystem::create_directories(dir / "par");
-  std::filesystem::create_directories(dir / "in");
-  WriteFile(dir / "config/SkyHarvester/SkyHarvester.ini", "[general]\nconfiguration=" + (dir / "par/") + "\n");
-  WriteFile(dir / "par/ScnList.dat", "S:1,0x1A,MEAS,Measurement,0\r\nE:VAL_BYTE,7\r\nE:VAL_BYTE,8\r\n");
-  WriteFile(dir / "in/Site A.K8", std::string(kDataFile, sizeof kDataFile - 1));
-
-  std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
-                        " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") +
-                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + " -ASCII " +
-                        Quote(dir / "in/Site A.K8") + " -ASCII " + Quote(dir / "in/missing.k8") + " >" +
-                        Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
-  int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status)) << ReadFile(dir / "err.txt");
-  EXPECT_EQ(WEXITSTATUS(status), 1) << "one input could not be converted";
-  EXPECT_EQ(ReadFile(dir / "err.txt"), "Error, can't open " + (dir / "in/missing.k8") + "\n");
-
-  EXPECT_EQ(ReadFile(dir / "in/site a.MEAS"), "5,6\r\n");
-  EXPECT_EQ(ReadFile(dir / "in/site a.---"), "Unknown: \"550B0000000000ABFE0B00\"\r\n");
-  std::string log = ReadFile(dir / "docs/SkyHarvester/SkyHarvester.log");
+  BatchHome home;
+  std::filesystem::create_directory(home.dir / "Run.K8x");
+  const std::string first = home.dir / "Run.K8x/Site A.K8", second = home.dir / "second.k8";
+  const std::string missing = home.dir / "missing.k8", notData = home.dir / "notdata.k8";
+  WriteFile(first, kDataFile);
+  WriteFile(second, kDataFile);
+  WriteFile(notData, "hello");
+  EXPECT_EQ(home.Run(" -ASCII " + Quote(missing) + " -ASCII " + Quote(first) + " -ascii " + Quote(second) + " -ASCII " +
+                     Quote(notData) + " x -ASCII"),
+            1);
+  const std::string err = ReadFile(home.dir / "err.txt");
+  EXPECT_EQ(err.find("Error, can't open " + missing + "\n"), 0u) << err;
+  EXPECT_NE(err.find("Error, can't open " + notData + "\n"), std::string::npos) << err;
+  EXPECT_EQ(ReadFile(home.dir / "Run.K8x/site a.MEAS"), "5,6\r\n");
+  EXPECT_EQ(ReadFile(home.dir / "Run.K8x/site a.---"), "Unknown: \"550B0000000000ABFE0B00\"\r\n");
+  EXPECT_FALSE(std::filesystem::exists(home.dir / "second.MEAS"));  // after "-ascii"
+  const std::string log = home.Log();
   EXPECT_NE(log.find("SkyHarvester started from command line\n"), std::string::npos);
-  EXPECT_NE(log.find("Command line (4 params): "), std::string::npos);
-  EXPECT_NE(log.find(": Error, can't open " + (dir / "in/missing.k8") + "\n"), std::string::npos)
-      << "the log line stays as it was";
+  EXPECT_NE(log.find("Command line (10 params): "), std::string::npos);
+  EXPECT_NE(log.find(": Error, can't open " + missing + "\n"), std::string::npos) << "the log line stays as it was";
 
-  // Every input converted: exit code 0, nothing on stderr.
-  const std::string good = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
-                           " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" +
-                           Quote(dir / "docs") + " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") +
-                           " -ASCII " + Quote(dir / "in/Site A.K8") + " 2>" + Quote(dir / "err.txt");
-  status = std::system(good.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(dir / "err.txt");
-  EXPECT_EQ(ReadFile(dir / "err.txt"), "");
-}
+  // Every input converted, a quoted name too: exit code 0, nothing on stderr.
+  EXPECT_EQ(home.Run(" -ASCII " + Quote("\"" + second + "\"")), 0) << ReadFile(home.dir / "err.txt");
+  EXPECT_EQ(ReadFile(home.dir / "err.txt"), "");
+  EXPECT_EQ(ReadFile(home.dir / "second.MEAS"), "5,6\r\n");
 
-TEST(SkyharvesterBatchTest, ADamagedFileIsConvertedUpToTheDamageAndSaysSo) {
-  TempDir dir;
-  std::filesystem::create_directories(dir / "config/SkyHarvester");
-  std::filesystem::create_directories(dir / "par");
-  WriteFile(dir / "config/SkyHarvester/SkyHarvester.ini", "[general]\nconfiguration=" + (dir / "par/") + "\n");
-  WriteFile(dir / "par/ScnList.dat", "S:1,0x1A,MEAS,Measurement,0\r\nE:VAL_BYTE,7\r\nE:VAL_BYTE,8\r\n");
-  std::string bytes(kDataFile, sizeof kDataFile - 1);
+  // A damaged file is converted up to the damage, and says so.
+  std::string bytes = kDataFile;
   bytes[29] = 0x0C;  // the unknown record's length no longer matches its end
-  WriteFile(dir / "site.k8", bytes);
-
-  std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
-                        " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") +
-                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + " -ASCII " +
-                        Quote(dir / "site.k8") + " >" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
-  int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status)) << ReadFile(dir / "err.txt");
-  const std::string said = dir / "site.k8: damaged at byte 28: 1 records read, 11 bytes not read\n";
-  EXPECT_EQ(ReadFile(dir / "err.txt"), said);
-  EXPECT_NE(ReadFile(dir / "docs/SkyHarvester/SkyHarvester.log").find(said), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "site.MEAS"), "5,6\r\n");
+  WriteFile(home.dir / "site.k8", bytes);
+  EXPECT_EQ(home.Run(" -ASCII " + Quote(home.dir / "site.k8")), 1);
+  const std::string said = home.dir / "site.k8: damaged at byte 28: 1 records read, 11 bytes not read\n";
+  EXPECT_EQ(ReadFile(home.dir / "err.txt"), said);
+  EXPECT_NE(home.Log().find(said), std::string::npos);
+  EXPECT_EQ(ReadFile(home.dir / "site.MEAS"), "5,6\r\n");
 }
 
 }  // namespace

@@ -127,60 +127,44 @@ TEST_F(StartUpTest, OldIniBesideTheProgramIsMovedUnlessOneIsThere) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(StartUpTest, SettingsFolderThatCannotBeMadeEndsWithTheMessage) {
+// Start-up ends: with 0 for the window, 1 for a tool, which says why even
+// where the window stays silent. Nothing is loaded and an unreadable INI is left alone.
+TEST_F(StartUpTest, FailuresEndStartUpAndAToolAlwaysSaysWhy) {
+  StartUpPaths paths;
+  auto expectEnd = [&](const std::string& said, bool windowSays) {
+    messages.shown.clear();
+    EXPECT_EQ(Run(paths), std::optional<int>(0));
+    EXPECT_EQ(Run(paths, true), std::optional<int>(1));
+    std::vector<std::string> texts;
+    for (auto& [kind, text] : messages.shown) {
+      EXPECT_EQ(kind, MessageKind::Error);
+      texts.push_back(text);
+    }
+    EXPECT_EQ(texts, std::vector<std::string>(windowSays ? 2 : 1, said));
+  };
   CreateFolders(home / ".config");
   test::WriteFile(home / ".config/SkyHarvester", "a file in the way");
-  StartUpPaths paths;
-  auto code = Run(paths);
-  ASSERT_TRUE(code.has_value());
-  EXPECT_EQ(*code, 0);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].first, MessageKind::Error);
-  EXPECT_EQ(messages.shown[0].second, "Can't create \"SkyHarvester\" directory in roaming folder");
-}
-
-TEST_F(StartUpTest, ForToolsEveryFailureIsSaidAndEndsWithOne) {
-  // The roaming folder lies below a file.
+  expectEnd("Can't create \"SkyHarvester\" directory in roaming folder", true);
+  std::filesystem::remove(home / ".config/SkyHarvester");
   test::WriteFile(home / "cfgfile", "x");
   {
     test::ScopedEnv config("XDG_CONFIG_HOME", (home.path() + "cfgfile/sub").c_str());
-    StartUpPaths paths;
-    EXPECT_EQ(Run(paths), std::optional<int>(0));
-    EXPECT_EQ(Run(paths, true), std::optional<int>(1));
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1].second, "Can't find roaming folder");
+    expectEnd("Can't find roaming folder", true);
   }
-  messages.shown.clear();
-
-  // The documents folder cannot be made (a disk that is not mounted): the
-  // window ends in silence, a tool says why.
-  test::ScopedEnv docs("XDG_DOCUMENTS_DIR", (home.path() + "cfgfile/Documents").c_str());
-  StartUpPaths paths;
-  EXPECT_EQ(Run(paths), std::optional<int>(0));
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(Run(paths, true), std::optional<int>(1));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].second, "Can't create documents folder \"" + home / "cfgfile/Documents/\"");
-}
-
-TEST_F(StartUpTest, AConfigurationThatCannotBeReadEndsStartUpUntouched) {
-  CreateFolders(home / ".config/SkyHarvester/SkyHarvester.ini");  // a folder in its place
-  test::WriteFile(home / ".config/SkyHarvester/SkyHarvester.ini/inside", "kept");
-  StartUpPaths paths;
-  EXPECT_EQ(Run(paths, true), std::optional<int>(1));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].first, MessageKind::Error);
-  EXPECT_EQ(messages.shown[0].second,
-            "Can't read \"" + home / ".config/SkyHarvester/SkyHarvester.ini\": is a folder");
-  EXPECT_EQ(Run(paths), std::optional<int>(0)) << "the window keeps exit code 0";
-  EXPECT_TRUE(IsDirectory(home / ".config/SkyHarvester/SkyHarvester.ini"));
-  EXPECT_EQ(test::ReadFile(home / ".config/SkyHarvester/SkyHarvester.ini/inside"), "kept");
+  const std::string ini = home / ".config/SkyHarvester/SkyHarvester.ini";
+  CreateFolders(ini);  // a folder in its place
+  test::WriteFile(ini + "/inside", "kept");
+  expectEnd("Can't read \"" + ini + "\": is a folder", true);
+  EXPECT_EQ(test::ReadFile(ini + "/inside"), "kept");
   EXPECT_TRUE(scenarioDirs.empty()) << "start-up ended before anything else";
-
+  std::filesystem::remove_all(ini);
+  {
+    // A disk that is not mounted.
+    test::ScopedEnv docs("XDG_DOCUMENTS_DIR", (home.path() + "cfgfile/Documents").c_str());
+    expectEnd("Can't create documents folder \"" + home / "cfgfile/Documents/\"", false);
+  }
   // user-dirs.dirs as a folder: the documents folder falls back to ~/Documents.
-  std::filesystem::remove_all(home / ".config/SkyHarvester/SkyHarvester.ini");
   CreateFolders(home / ".config/user-dirs.dirs");
-  messages.shown.clear();
   ASSERT_FALSE(Run(paths, true).has_value());
   EXPECT_EQ(paths.dataFolder, home / "Documents/SkyHarvester/");
 }

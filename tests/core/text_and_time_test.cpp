@@ -27,20 +27,11 @@ TEST(TextUtil, LinesFieldsNumbersAndHexDigits) {
   EXPECT_EQ(SplitFields("P\tx y", "\t "), (std::vector<std::string>{"P", "x", "y"}));
   EXPECT_TRUE(SplitFields(",,,", ",").empty());
 
-  EXPECT_EQ(ParseNumberField("42"), 42);
-  EXPECT_EQ(ParseNumberField("-7"), -7);
-  EXPECT_EQ(ParseNumberField("12.5"), 12);
-  EXPECT_EQ(ParseNumberField("1A"), -1);
-  EXPECT_EQ(ParseNumberField(" 3"), -1);
-  EXPECT_EQ(ParseNumberField("3 "), -1);
-  EXPECT_EQ(ParseNumberField("-"), 0);
-  EXPECT_EQ(ParseNumberField("99999999999"), 2147483647);
-
-  EXPECT_EQ(HexDigitValue('0'), 0);
-  EXPECT_EQ(HexDigitValue('a'), 10);
-  EXPECT_EQ(HexDigitValue('F'), 15);
-  EXPECT_EQ(HexDigitValue('g'), 0);
-  EXPECT_EQ(HexDigitValue(' '), 0);
+  const std::pair<const char*, int> numbers[] = {{"42", 42}, {"-7", -7}, {"12.5", 12}, {"1A", -1},
+                                                 {" 3", -1}, {"3 ", -1}, {"-", 0},     {"99999999999", 2147483647}};
+  for (auto [text, value] : numbers) EXPECT_EQ(ParseNumberField(text), value) << text;
+  const std::pair<char, int> digits[] = {{'0', 0}, {'a', 10}, {'F', 15}, {'g', 0}, {' ', 0}};
+  for (auto [c, value] : digits) EXPECT_EQ(HexDigitValue(c), value) << c;
   const uint8_t bytes[] = {0x00, 0xAB, 0x7F};
   EXPECT_EQ(BytesToHex(bytes, 3), "00AB7F");
 }

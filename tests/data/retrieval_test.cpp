@@ -19,9 +19,10 @@
 #include "demo_instrument.h"
 #include "records/scenario_list.h"
 #include "settings/instrument_info.h"
+#include "store_fixtures.h"
 #include "support/box_link.h"
 #include "support/memory_link.h"
-#include "support/record_bytes.h"
+#include "support/progress_recorder.h"
 #include "support/temp_dir.h"
 
 namespace skyh {
@@ -32,34 +33,11 @@ using test::BoxLink;
 constexpr int64_t kNow = 1764936000;  // 2025-12-05 12:00:00 UTC
 int64_t FixedNowMs() { return kNow * 1000; }
 
-class Recorder : public IProgressSink, public IStatusLine {
- public:
-  void SetTitle(const std::string& t) override { titles.push_back(t); }
-  void SetText(const std::string& t) override { texts.push_back(t); }
-  void SetCounter(const std::string& t, const ProgressCounter& c) override {
-    SetText(t);
-    if (c.kind != ProgressCounter::Kind::kRecords) return;
-    received.push_back(c);
-    if (abortAfterBlocks >= 0 && ++blocks >= abortAfterBlocks) abort = true;
-  }
-  bool Aborted() override { return abort; }
-  void CloseAfter(int ms) override { closedAfter.push_back(ms); }
-  void SetStatus(const std::string& t) override { statuses.push_back(t); }
-  bool Saw(const std::string& t) const { return std::count(texts.begin(), texts.end(), t) > 0; }
+using Recorder = test::RecordingProgress;
+constexpr auto kRecords = ProgressCounter::Kind::kRecords;
 
-  std::vector<std::string> titles, texts, statuses;
-  std::vector<ProgressCounter> received;  // records counters
-  std::vector<int> closedAfter;
-  int abortAfterBlocks = -1, blocks = 0;
-  bool abort = false;
-};
-
-std::vector<uint8_t> Record(int64_t t, uint8_t fill, size_t size = 30) {
-  DateTimeFields f;
-  uint32_t packed = 0;
-  if (t > 0 && TimeToFields(t, f)) packed = test::PackDateTime(f.year, f.month, f.day, f.hour, f.minute, f.second);
-  std::vector<uint8_t> body(size, fill);
-  return test::MakeRecordBytes(sim::kDemoUnknownType, packed, body);
+std::vector<uint8_t> Record(int64_t t, uint8_t fill) {
+  return sim::MakeRecord(sim::kDemoUnknownType, t > 0 ? sim::PackTime(t) : 0, std::vector<uint8_t>(30, fill));
 }
 
 class RetrievalTest : public ::testing::Test {
@@ -67,17 +45,11 @@ class RetrievalTest : public ::testing::Test {
   void SetUp() override {
     SetNowFunctionForTesting(&FixedNowMs);
     GetScenarioList().Load(std::string(SKYH_SOURCE_DIR) + "/demo/ScnList.dat");
-    log = new CLogFile(dir / "SkyHarvester.log", true);
-    SetLog(log);
-    log->Start(true);
     config.configurationDirectory = std::string(SKYH_SOURCE_DIR) + "/demo/";
     config.outputDirectory = dir / "out/";
     config.retrieveLimited = 0;
   }
-  void TearDown() override {
-    SetLog(nullptr);
-    SetNowFunctionForTesting(nullptr);
-  }
+  void TearDown() override { SetNowFunctionForTesting(nullptr); }
   // A box holding hourly records up to `newest`, oldest first.
   void Fill(BoxLink& link, int count, int64_t newest) {
     sim::BoxMemory& m = link.box.memory();
@@ -99,7 +71,7 @@ class RetrievalTest : public ::testing::Test {
   void SetLast(const std::string& value) {
     CIniFile(ini).WriteStrings({{"head_1234", "last", value}, {"head_1234", "last_crc", ""}});
   }
-  std::string LogText() { return test::ReadFile(dir / "SkyHarvester.log"); }
+  std::string LogText() { return log.Text(); }
   // Bytes of the box's records, newest first.
   static std::vector<std::vector<uint8_t>> NewestFirst(const BoxLink& link) {
     auto r = link.box.memory().records();
@@ -114,7 +86,7 @@ class RetrievalTest : public ::testing::Test {
 
   test::TempDir dir;
   std::string ini = dir / "SkyHarvester.ini";
-  CLogFile* log = nullptr;
+  test::ScopedLog log{dir / "SkyHarvester.log"};
   CConfiguration config;
   RecordStore store;
   Recorder rec;
@@ -143,28 +115,42 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
   EXPECT_EQ(store.scenarioKey, "SPD7000201");
   EXPECT_EQ(store.UnknownCount(), summary.unknownRecords);
   EXPECT_EQ(CIniFile(ini).GetString("head_0077", "last", ""), FormatLastTime(store.At(0)->time()));
-  ASSERT_FALSE(rec.received.empty());
-  EXPECT_EQ(rec.received.back().current, store.Count());
-  EXPECT_GT(rec.received.back().bytes, rec.received.front().bytes);
-  EXPECT_LE(rec.received.back().bytes, link.ReceivedBytes()) << "the walk's last reply carries no record";
+  const auto received = rec.Counters(kRecords);
+  ASSERT_FALSE(received.empty());
+  EXPECT_EQ(received.back().current, store.Count());
+  EXPECT_GT(received.back().bytes, received.front().bytes);
+  EXPECT_LE(received.back().bytes, link.ReceivedBytes()) << "the walk's last reply carries no record";
   EXPECT_NE(LogText().find(Sprintf("%d records received correctly", store.Count())), std::string::npos);
 }
 
 TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
   const int64_t newest = FieldsToTime(2025, 12, 5, 10, 0, 0);
-  RetrievalOutcome out;
-  {
+  struct Case {
+    std::string last;
+    int maxDays;  // 0: no day limit
+    int count;    // hourly records from 10:00 down, the one of the stop point included
+    StopReason reason;
+  };
+  // The first record at or before "last"; an unreadable "last" leaves the day
+  // limit; with both, the later point ends the walk.
+  for (const Case& c : {Case{"25/12/05 01:30:00", 0, 10, StopReason::kKnownRecord},
+                        Case{"25/13/01 12:00:00", 1, 25, StopReason::kDayLimit},
+                        Case{"25/12/04 20:00:00", 1, 15, StopReason::kKnownRecord},
+                        Case{"25/12/03 20:00:00", 1, 25, StopReason::kDayLimit}}) {
+    SCOPED_TRACE(c.last);
     BoxLink link;
     Fill(link, 48, newest);
-    SetLast("25/12/05 01:30:00");
+    SetLast(c.last);
+    config.retrieveLimited = c.maxDays > 0;
+    config.retrieveMaxDays = c.maxDays;
+    RetrievalOutcome out;
     ASSERT_EQ(Run(link, &out), kRetrievalFinished);
-    EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
-    // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
-    ASSERT_EQ(store.Count(), 10);
-    EXPECT_EQ(store.At(9)->time(), FieldsToTime(2025, 12, 5, 1, 0, 0));
+    EXPECT_EQ(out.stopReason, c.reason);
+    ASSERT_EQ(store.Count(), c.count);
+    EXPECT_EQ(store.At(c.count - 1)->time(), newest - 3600 * (c.count - 1));
     EXPECT_EQ(Last(), "25/12/05 10:00:00");
+    if (c.count != 10) continue;
     EXPECT_NE(LogText().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
-
     // Nothing new: the store keeps the header and no records.
     ASSERT_EQ(Run(link, &out), kRetrievalFinished);
     EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
@@ -172,28 +158,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     EXPECT_NE(store.Header(), nullptr);
     EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   }
-  {
-    BoxLink link;
-    Fill(link, 48, newest);
-    SetLast("25/13/01 12:00:00");
-    config.retrieveLimited = 1;
-    config.retrieveMaxDays = 1;
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
-    EXPECT_EQ(out.stopReason, StopReason::kDayLimit);
-    EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
-    ASSERT_EQ(store.Count(), 25);  // down to 10:00 the day before, included
-    EXPECT_EQ(store.At(24)->time(), newest - 86400);
-
-    // Both points: the later one ends the walk.
-    SetLast("25/12/04 20:00:00");
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
-    EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
-    EXPECT_EQ(store.Count(), 15);
-    SetLast("25/12/03 20:00:00");
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
-    EXPECT_EQ(out.stopReason, StopReason::kDayLimit);
-    EXPECT_EQ(store.Count(), 25);
-  }
+  EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
 }
 
 TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
@@ -271,49 +236,41 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   EXPECT_EQ(store.Count(), 25);  // down to the record of the limit itself
 }
 
-TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBound) {
-  config.autoSetTime = 1;
-  config.autoSetTimeMax = 10;
-  for (int64_t offset : {10, -10, 11, -11}) {
-    sim::BoxOptions options;
-    options.clockOffsetSeconds = offset;
-    BoxLink link(options, [] { return kNow; });
-    Fill(link, 3, kNow - 60);
-    ASSERT_EQ(Run(link), kRetrievalFinished) << offset;
-    const bool set = offset == 11 || offset == -11;
-    EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : offset);
-    EXPECT_EQ(link.Frames(0x42).size(), set ? 1u : 0u);
-    EXPECT_EQ(LogText().find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(offset))) !=
-                  std::string::npos,
-              set);
-  }
-}
-
 bool g_synchronised = false;
 bool FakeClockSync() { return g_synchronised; }
 
-TEST_F(RetrievalTest, ClockNeedsSyncLeavesTheBoxAloneWhileTheComputerClockIsUnsynchronised) {
+TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBoundAndWithTheGuardOnlyWhenSynchronised) {
   SetClockSyncFunctionForTesting(&FakeClockSync);
   config.retrieveMissing = 0;
   config.autoSetTime = 1;
   config.autoSetTimeMax = 10;
   const std::string why = "Computer clock not synchronised: the photometer's clock was left unchanged.";
-  // {guard on, clock synchronised, box clock set}
-  for (auto [guard, synchronised, set] : {std::tuple{1, false, false}, std::tuple{1, true, true},
-                                          std::tuple{0, false, true}}) {
-    config.autoSetTimeNeedsSync = guard;
-    g_synchronised = synchronised;
+  struct Case {
+    int64_t offset;
+    int guard;
+    bool synchronised, set;
+  };
+  // -7200: a computer booted with the time of its last shutdown.
+  for (const Case& c :
+       {Case{10, 0, false, false}, Case{-10, 0, false, false}, Case{11, 0, false, true}, Case{-11, 0, false, true},
+        Case{-7200, 1, false, false}, Case{-7200, 1, true, true}, Case{-7200, 0, false, true}}) {
+    SCOPED_TRACE(Sprintf("%d %d %d", int(c.offset), c.guard, c.synchronised));
+    config.autoSetTimeNeedsSync = c.guard;
+    g_synchronised = c.synchronised;
     sim::BoxOptions options;
-    options.clockOffsetSeconds = -7200;  // a computer booted with the time of its last shutdown
+    options.clockOffsetSeconds = c.offset;
     BoxLink link(options, [] { return kNow; });
     Fill(link, 3, kNow - 60);
     const size_t logBefore = LogText().size();
-    ASSERT_EQ(Run(link), kRetrievalFinished) << guard << synchronised;
+    ASSERT_EQ(Run(link), kRetrievalFinished);
     EXPECT_EQ(store.Count(), 3);
-    EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : -7200) << guard << synchronised;
-    EXPECT_EQ(link.Frames(0x42).size(), set ? 1u : 0u);
+    EXPECT_EQ(link.box.clockOffsetSeconds(), c.set ? 0 : c.offset);
+    EXPECT_EQ(link.Frames(0x42).size(), c.set ? 1u : 0u);
     const std::string logged = LogText().substr(logBefore);
-    EXPECT_EQ(logged.find(why) != std::string::npos, !set) << logged;
+    EXPECT_EQ(logged.find(why) != std::string::npos, c.guard && !c.set) << logged;
+    EXPECT_EQ(
+        logged.find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(c.offset))) != std::string::npos,
+        c.set);
   }
   SetClockSyncFunctionForTesting(nullptr);
 }
@@ -371,7 +328,7 @@ TEST_F(RetrievalTest, SilentBoxAfterRetriesEndsInErrorAndKeepsTheRecords) {
 TEST_F(RetrievalTest, AbortKeepsRecordsAndLeavesLast) {
   BoxLink link;
   Fill(link, 50, kNow - 60);
-  rec.abortAfterBlocks = 10;
+  rec.onText = [&](const std::string&) { rec.abort = rec.Counters(kRecords).size() >= 10; };
   ASSERT_EQ(Run(link), kRetrievalAborted);
   EXPECT_TRUE(rec.Saw("Received blocks: Aborted"));
   ASSERT_FALSE(rec.statuses.empty());
@@ -434,7 +391,7 @@ struct WorkerFixture : RetrievalTest {
   }
 };
 
-TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten) {
+TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsTakesThoseOfTheSecondOfLastAndMovesLastOnlyWhenWritten) {
   config.filesPeriod = kPeriodNone;
   config.baseName = "X";
   BoxLink link;
@@ -448,14 +405,18 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   EXPECT_EQ(link.Frames(0x4B).size(), 1u);  // EndSession
   EXPECT_EQ(Last(), FormatLastTime(kNow - 4 * 3600));
 
-  // Two new records: only they are appended, not the stop-point record again.
+  // New records, one of them written later in the second of "last": only they
+  // are appended, not the stop-point record again.
+  link.box.memory().Append(Record(kNow - 4 * 3600, 0x71));
   link.box.memory().Append(Record(kNow - 2 * 3600, 40));
   link.box.memory().Append(Record(kNow - 3600, 41));
   ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
   RecordStore again;
   ASSERT_TRUE(again.LoadFromFile(dir / "out/X.k8"));
-  EXPECT_EQ(again.Count(), 7);
+  EXPECT_EQ(again.Count(), 8);
   EXPECT_EQ(again.RemoveDuplicates(), 0);
+  const std::string ascii = test::ReadFile(dir / "out/X.---");
+  EXPECT_EQ(std::count(ascii.begin(), ascii.end(), '\n'), 8);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 
   // The output folder is a file: nothing written, "last" stays for next time.
@@ -466,22 +427,6 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   EXPECT_EQ(r.status, kRetrievalFinished);
   EXPECT_FALSE(r.filesWritten);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
-}
-
-TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) {
-  config.filesPeriod = kPeriodNone;
-  config.baseName = "X";
-  BoxLink link;
-  Fill(link, 3, kNow - 3600);
-  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
-  link.box.memory().Append(Record(kNow - 3600, 0x71));  // same second as "last"
-  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
-  RecordStore k8;
-  ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
-  EXPECT_EQ(k8.Count(), 4);
-  EXPECT_EQ(k8.RemoveDuplicates(), 0);
-  const std::string ascii = test::ReadFile(dir / "out/X.---");
-  EXPECT_EQ(std::count(ascii.begin(), ascii.end(), '\n'), 4);
 }
 
 TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIsAnError) {
@@ -557,14 +502,10 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
   link.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, kNow));
   std::atomic<bool> walking{false};
   std::atomic<int> stepsWhenTimeRead{-1};
-  struct WalkWatch : Recorder {
-    std::atomic<bool>* walking;
-    void SetText(const std::string& t) override {
-      Recorder::SetText(t);
-      if (t == "Get previous record") *walking = true;
-    }
-  } watch;
-  watch.walking = &walking;
+  Recorder watch;
+  watch.onText = [&](const std::string& t) {
+    if (t == "Get previous record") walking = true;
+  };
   LinkSession session(link);
   RetrievalWorkerEnv env{session, config, ini, watch, watch, 50, SetHeadNumberFromSettings};
   WorkerResult result;
@@ -585,12 +526,6 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
   EXPECT_EQ(Stored(), NewestFirst(link));
   EXPECT_EQ(link.box.counters().badChecksum, 0);
 }
-
-}  // namespace
-}  // namespace skyh
-
-namespace skyh {
-namespace {
 
 TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
   BoxLink link;

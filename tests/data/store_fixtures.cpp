@@ -8,10 +8,8 @@
 
 namespace skyh::test {
 
-Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body) {
-  uint32_t packed = 0;
-  if (stamp.year != 0) packed = PackDateTime(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second);
-  return MakeRecordBytes(type, packed, body);
+Bytes MakeRecord(uint8_t type, const Stamp& s, const Bytes& body) {
+  return MakeRecordBytes(type, s.year ? PackDateTime(s.year, s.month, s.day, s.hour, s.minute, s.second) : 0, body);
 }
 
 Bytes MakeHeader(const Bytes& version) {

@@ -50,17 +50,5 @@ TEST(LinkSessionTest, ALeaseLocksOpensAndOnReleaseEndsTheSessionAndCloses) {
   EXPECT_TRUE(session.Acquire(0));
 }
 
-TEST(LinkSessionTest, ChooseMakesTheConfiguredKindActive) {
-  LinkSession session;
-  CConfiguration config;
-  EXPECT_NE(dynamic_cast<CComUsb*>(&session.Active()), nullptr);
-  config.linkType = kLinkModem;
-  session.Choose(config);
-  EXPECT_NE(dynamic_cast<CComModem*>(&session.Active()), nullptr);
-  config.linkType = kLinkSerial;
-  session.Choose(config);
-  EXPECT_NE(dynamic_cast<CComSerial*>(&session.Active()), nullptr);
-}
-
 }  // namespace
 }  // namespace skyh

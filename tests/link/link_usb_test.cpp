@@ -187,26 +187,6 @@ TEST(CComUsb, SilenceCancelsTheReadAndFailedWritesGiveFour) {
   EXPECT_EQ(usb.dev->overlapped, 0);
 }
 
-TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
-  UsbBox usb;
-  for (int i = 0; i < 300; ++i) {
-    usb.box.memory().Append(sim::MakeRecord(0x11, sim::PackTime(1704067200 + 60 * i),
-                                            sim::Bytes(size_t(10 + i % 50), uint8_t(i))));
-  }
-  ASSERT_TRUE(usb.link.Open());
-  std::vector<uint8_t> record;
-  ASSERT_EQ(usb.link.GetLastRecord(record), kComOk);
-  EXPECT_EQ(record, usb.box.memory().records()[299]);
-  size_t n = 1;
-  for (; n < 300 && usb.link.GetPreviousRecord(record) == kComOk; ++n)
-    EXPECT_EQ(record, usb.box.memory().records()[299 - n]);
-  EXPECT_EQ(n, 300u);
-  EXPECT_EQ(usb.link.GetPreviousRecord(record), kComNoRecord);
-  EXPECT_EQ(usb.link.EndSession(), kComOk);
-  EXPECT_TRUE(usb.link.Close());
-  EXPECT_EQ(usb.dev->overlapped, 0);
-}
-
 // libusb itself, on devices that umockdev makes up (sysfs and the node).
 TEST(LibUsbUnderUmockdev, FindsOpensAndClaimsOnlyTheControlBox) {
   if (!test::UnderUmockdev()) {

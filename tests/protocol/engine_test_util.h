@@ -4,6 +4,7 @@
 
 #include "protocol/command_codes.h"
 #include "support/memory_link.h"
+#include "support/record_bytes.h"
 
 namespace skyh::test {
 
@@ -12,12 +13,6 @@ using Bytes = std::vector<uint8_t>;
 inline Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-inline Bytes Pattern(size_t n, uint8_t seed) {
-  Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
-  return b;
 }
 
 // Answers every request with `payload` under `command` (0: the request's own, flagged).

@@ -24,11 +24,7 @@ Bytes Hex(const std::string& text) {
   return out;
 }
 
-Bytes Pattern(size_t n) {
-  Bytes code(n);
-  for (size_t i = 0; i < n; ++i) code[i] = static_cast<uint8_t>(i * 31 + 5);
-  return code;
-}
+Bytes Pattern(size_t n) { return test::PatternBytes(n, 5); }
 
 // A .phx made by hand (not by the builder): header, IV, code as given, CRC.
 Bytes HandMadePhx(uint32_t lengthField, const Bytes& code) {

@@ -1,11 +1,8 @@
 #pragma once
-// Recorders for what the firmware update shows and asks, and a set of
-// made-here key, images and .phx files in a temporary folder.
-#include <algorithm>
+// Recorders for what the firmware update asks and shows in its boxes, and a
+// set of made-here key, images and .phx files in a temporary folder.
 #include <array>
 #include <deque>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,45 +10,11 @@
 #include "protocol/firmware_assets.h"
 #include "protocol/firmware_update.h"
 #include "protocol/phx_builder.h"
+#include "support/progress_recorder.h"
+#include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 namespace skyh::test {
-
-class RecordingProgress : public IProgressSink {
- public:
-  void SetTitle(const std::string&) override {}
-  void SetText(const std::string& text) override {
-    std::function<void(const std::string&)> hook;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      texts.push_back(text);
-      hook = onText;
-    }
-    if (hook) hook(text);
-  }
-  void SetCounter(const std::string& text, const ProgressCounter& counter) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      counters.push_back(counter);
-    }
-    SetText(text);
-  }
-  bool Aborted() override { return false; }
-  void CloseAfter(int) override {}
-  void SetBars(int current, int total) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (current >= 0) currentBar.push_back(current);
-    if (total >= 0) totalBar.push_back(total);
-  }
-  bool Saw(const std::string& text) const { return std::find(texts.begin(), texts.end(), text) != texts.end(); }
-  size_t Count(const std::string& text) const { return std::count(texts.begin(), texts.end(), text); }
-
-  std::mutex mutex;
-  std::vector<std::string> texts;
-  std::vector<int> currentBar, totalBar;
-  std::vector<ProgressCounter> counters;
-  std::function<void(const std::string&)> onText;
-};
 
 class ScriptedPrompt : public IPrompt {
  public:
@@ -84,16 +47,6 @@ class RecordingView : public IFirmwareView {
   std::vector<bool> controls;
   std::vector<Box> boxes;
 };
-
-inline std::vector<uint8_t> PatternBytes(size_t n, unsigned seed) {
-  std::vector<uint8_t> v(n);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : v) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 16);
-  }
-  return v;
-}
 
 // The key, the two images and a firmware file, all made here.
 struct FirmwareFixture {

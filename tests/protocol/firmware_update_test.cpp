@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -61,19 +62,18 @@ TEST(FirmwareBlocks, AssetsOfTheWrongSizeAreRefused) {
   test::TempDir dir;
   FirmwareAssets assets;
   std::string error;
-  test::WriteFile(dir / kFirmwareKeyFileName, std::string(33, 'k'));
   test::WriteFile(dir / kApplicationModeImageFileName, std::string(46320, 'a'));
-  test::WriteFile(dir / kBootBlockFileName, std::string(4096, 'b'));
-  EXPECT_FALSE(LoadFirmwareAssets(dir.path(), assets, error));
-  EXPECT_NE(error.find(kFirmwareKeyFileName), std::string::npos) << error;
-  EXPECT_TRUE(assets.aesKey.empty());
-
-  test::WriteFile(dir / kFirmwareKeyFileName, std::string(32, 'k'));
-  test::WriteFile(dir / kBootBlockFileName, std::string(4095, 'b'));
-  EXPECT_FALSE(LoadFirmwareAssets(dir.path(), assets, error));
-  EXPECT_NE(error.find(kBootBlockFileName), std::string::npos) << error;
-  EXPECT_NE(error.find("4095"), std::string::npos) << error;
-
+  // {key bytes, boot block bytes, what the error names}
+  for (auto [key, boot, named] : {std::tuple{33, 4096, std::string(kFirmwareKeyFileName)},
+                                  std::tuple{32, 4095, std::string(kBootBlockFileName) + "\" has 4095"}}) {
+    test::WriteFile(dir / kFirmwareKeyFileName, std::string(size_t(key), 'k'));
+    test::WriteFile(dir / kBootBlockFileName, std::string(size_t(boot), 'b'));
+    EXPECT_FALSE(LoadFirmwareAssets(dir.path(), assets, error));
+    EXPECT_NE(error.find(named), std::string::npos) << error;
+    if (key == 33) {
+      EXPECT_TRUE(assets.aesKey.empty());
+    }
+  }
   test::WriteFile(dir / kBootBlockFileName, std::string(4096, 'b'));
   ASSERT_TRUE(LoadFirmwareAssets(dir.path().substr(0, dir.path().size() - 1), assets, error)) << error;
   EXPECT_EQ(assets.aesKey.size(), 32u);

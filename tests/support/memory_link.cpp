@@ -10,8 +10,7 @@ bool MemoryPump::Open() {
 }
 
 bool MemoryPump::Write(const uint8_t* data, uint16_t length) {
-  size_t call = writeCalls_++;
-  if (failWrite_ && failWrite_(call)) return false;
+  if (writeCalls_++ >= failWritesFrom_) return false;
   writes_.emplace_back(data, data + length);
   if (writeHook_) writeHook_(*this, data, length);
   if (echo_) Receive(writes_.back());
@@ -28,7 +27,6 @@ bool MemoryPump::Write(const uint8_t* data, uint16_t length) {
 }
 
 void MemoryPump::TopUp() {
-  std::lock_guard<std::recursive_mutex> guard(mutex_);
   while (!backlog_.empty() && rxQueue_.Count() < rxQueue_.Capacity()) {
     rxQueue_.Put(backlog_.front());
     backlog_.pop_front();
@@ -36,20 +34,17 @@ void MemoryPump::TopUp() {
 }
 
 void MemoryPump::Receive(const std::vector<uint8_t>& bytes) {
-  std::lock_guard<std::recursive_mutex> guard(mutex_);
   backlog_.insert(backlog_.end(), bytes.begin(), bytes.end());
   TopUp();
 }
 
 void MemoryPump::ReceiveAfter(uint64_t delayMs, const std::vector<uint8_t>& bytes) {
-  std::lock_guard<std::recursive_mutex> guard(mutex_);
   pending_.push_back({Clock().NowMs() + delayMs, bytes});
   std::stable_sort(pending_.begin(), pending_.end(),
                    [](const Delivery& a, const Delivery& b) { return a.atMs < b.atMs; });
 }
 
 void MemoryPump::DeliverDue() {
-  std::lock_guard<std::recursive_mutex> guard(mutex_);
   uint64_t now = Clock().NowMs();
   while (!pending_.empty() && pending_.front().atMs <= now) {
     std::vector<uint8_t> bytes = std::move(pending_.front().bytes);
@@ -59,14 +54,11 @@ void MemoryPump::DeliverDue() {
   TopUp();
 }
 
-size_t MemoryPump::QueuedReceiveBytes() {
-  std::lock_guard<std::recursive_mutex> guard(mutex_);
-  return rxQueue_.Count() + backlog_.size();
-}
+size_t MemoryPump::QueuedReceiveBytes() { return rxQueue_.Count() + backlog_.size(); }
 
 uint16_t MemoryPump::Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) {
   DeliverDue();
-  if (manual_ && rxQueue_.Count() == 0 && !pending_.empty()) {
+  if (rxQueue_.Count() == 0 && !pending_.empty()) {
     uint64_t now = Clock().NowMs();
     if (pending_.front().atMs <= now + timeoutMs) {
       manualClock_.Advance(pending_.front().atMs - now);
@@ -82,7 +74,6 @@ uint16_t MemoryPump::Read(uint8_t* buffer, uint16_t size, uint32_t timeoutMs) {
 }
 
 void MemoryPump::Purge() {
-  std::lock_guard<std::recursive_mutex> guard(mutex_);
   DeliverDue();
   backlog_.clear();
   rxQueue_.Clear();

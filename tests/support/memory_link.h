@@ -3,12 +3,10 @@
 // programmable. What the engine writes is cut into frames by the simulated
 // box's decoder and handed to the peer, what the peer answers lands in a
 // receive queue, and time runs on a manual clock, so exchanges and time-outs
-// run without I/O and without waiting. Single-threaded unless
-// UseSystemClock() is called.
+// run without I/O and without waiting. Single-threaded.
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -71,25 +69,14 @@ class MemoryPump : public Transport {
   void ClearRecord();
 
   // ---- failures and settings ----
-  // Writes from the n-th on / only the n-th (0-based, counting every Write
-  // call) fail.
-  void FailWritesFrom(size_t n) {
-    failWrite_ = [n](size_t call) { return call >= n; };
-  }
-  void FailOnlyWrite(size_t n) {
-    failWrite_ = [n](size_t call) { return call == n; };
-  }
+  // Writes from the n-th on (0-based, counting every Write call) fail.
+  void FailWritesFrom(size_t n) { failWritesFrom_ = n; }
   void FailOpen(const std::string& message) { openError_ = message; }
   void SetDefaultTimeout(uint32_t ms) { defaultTimeoutMs_ = ms; }
   // A serial line behind the link: a request is still leaving after Write.
   void SetLineBitRate(uint32_t bitRate) { lineBitRate_ = bitRate; }
 
   ManualClock& Manual() { return manualClock_; }
-  // Real time and blocking waits, for a peer on another thread.
-  void UseSystemClock() {
-    SetClock(nullptr);
-    manual_ = false;
-  }
 
  private:
   struct Delivery {
@@ -100,11 +87,9 @@ class MemoryPump : public Transport {
   void TopUp();
 
   ManualClock manualClock_;
-  bool manual_ = true;
   ByteQueue rxQueue_{kLinkChunkBytes};
   // What does not fit the receive queue yet (the operating system's buffer).
   std::deque<uint8_t> backlog_;
-  std::recursive_mutex mutex_;
   std::vector<Delivery> pending_;
   Responder responder_;
   std::function<void(MemoryPump&, const uint8_t*, uint16_t)> writeHook_;
@@ -114,7 +99,7 @@ class MemoryPump : public Transport {
   sim::HostFrameDecoder decoder_;
   std::vector<WireFrame> frames_;
   size_t writeCalls_ = 0;
-  std::function<bool(size_t)> failWrite_;
+  size_t failWritesFrom_ = SIZE_MAX;
   std::string openError_;
   uint32_t defaultTimeoutMs_ = 3000;
   uint32_t lineBitRate_ = 0;

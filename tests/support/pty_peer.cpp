@@ -72,14 +72,4 @@ std::vector<uint8_t> PtyPeer::Read(size_t count, int timeoutMs) {
   return out;
 }
 
-std::string PtyPeer::ReadUntil(const std::string& end, int timeoutMs) {
-  std::string out;
-  while (out.size() < end.size() || out.compare(out.size() - end.size(), end.size(), end) != 0) {
-    std::vector<uint8_t> b = Read(1, timeoutMs);
-    if (b.empty()) break;
-    out.push_back(char(b[0]));
-  }
-  return out;
-}
-
 }  // namespace skyh::test

@@ -16,18 +16,14 @@ class PtyPeer {
 
   bool ok() const { return master >= 0; }
   const std::string& SlavePath() const { return slavePath; }
-  int MasterFd() const { return master; }
 
   bool Write(const std::vector<uint8_t>& bytes);
   bool Write(const std::string& text);
   // Reads until `count` bytes came or `timeoutMs` passed without a byte.
   std::vector<uint8_t> Read(size_t count, int timeoutMs);
-  // Reads until the text seen so far ends with `end`, or `timeoutMs` passed.
-  std::string ReadUntil(const std::string& end, int timeoutMs);
-  // Hangs up the line, as a pulled adapter does.
-  void CloseMaster();
 
  private:
+  void CloseMaster();
   int master = -1;
   int slaveKeeper = -1;  // keeps the line up while the port under test is closed
   std::string slavePath;
