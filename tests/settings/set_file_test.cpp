@@ -92,9 +92,10 @@ TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchan
   auto items = DemoItems(area);
   ASSERT_TRUE(items);
   // Made on Windows: a byte-order mark and CR LF line ends.
-  test::WriteFile(dir / "in.set", "\xEF\xBB\xBF[Settings]\r\nGain=99\r\nMeasureInterval=30\r\nColour=blue\r\n"
-                                  "TempOffset=-1.5\r\nAutoStart=yes\r\nAltitude=abc\r\nPassword=*****\r\n"
-                                  "GpsEnable=maybe\r\nHeaterOn=YES\r\nSiteName=\r\nOperator=A name far too long\r\n");
+  test::WriteFile(dir / "in.set",
+                  "\xEF\xBB\xBF[Settings]\r\nGain=99\r\nMeasureInterval=30\r\nColour=blue\r\n"
+                  "TempOffset=-1.5\r\nAutoStart=yes\r\nAltitude=abc\r\nPassword=*****\r\n"
+                  "GpsEnable=maybe\r\nHeaterOn=YES\r\nSiteName=\r\nOperator=A name far too long\r\n");
   SetFileLoadReport report;
   ASSERT_TRUE(LoadSetFile(dir / "in.set", *items, &report));
   EXPECT_TRUE(report.hasSection);

@@ -17,11 +17,11 @@ using Bytes = std::vector<uint8_t>;
 struct ItemCase {
   const char* line;
   Bytes area;
-  const char* shown;             // the text of the value read from `area`
-  const char* input = nullptr;   // then set from this text
-  int result = kValueAccepted;   // what the set answers
-  const char* shownAfter = "";   // the text after the set ("": not checked)
-  Bytes written = {};            // `area` after the value is written (empty: not written)
+  const char* shown;            // the text of the value read from `area`
+  const char* input = nullptr;  // then set from this text
+  int result = kValueAccepted;  // what the set answers
+  const char* shownAfter = "";  // the text after the set ("": not checked)
+  Bytes written = {};           // `area` after the value is written (empty: not written)
 };
 
 const ItemCase kCases[] = {
@@ -61,10 +61,21 @@ const ItemCase kCases[] = {
     {"P,F,F,0,8,0,0,1,0,0,0,10,0,B", {5}, "no"},
     {"P,F,F,0,8,0,0,1,0,0,0,5,0,B", {5}, "yes"},
     // Hexadecimal: most significant digit first; missing high digits are zeros.
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "a0b1c2", kValueAccepted, "A0B1C2",
+    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H",
+     {1, 2, 3, 0xEE},
+     "030201",
+     "a0b1c2",
+     kValueAccepted,
+     "A0B1C2",
      {0xC2, 0xB1, 0xA0, 0xEE}},
     {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0a", kValueAccepted, "0A", {0x0A, 0, 0, 0xEE}},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "abc", kValueAccepted, "ABC", {0xBC, 0x0A, 0, 0xEE}},
+    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H",
+     {1, 2, 3, 0xEE},
+     "030201",
+     "abc",
+     kValueAccepted,
+     "ABC",
+     {0xBC, 0x0A, 0, 0xEE}},
     {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0g", kValueInvalid, "030201"},
     {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "1234567", kValueTooHigh, "030201"},
     // A maximum above the field's digits: the extra digits would be lost.
@@ -86,7 +97,9 @@ TEST(SettingsItems, TextsReadSetAndWrittenBack) {
     EXPECT_EQ(item->GetValueText(), c.shown);
     if (!c.input) continue;
     EXPECT_EQ(item->SetValueFromText(c.input), c.result);
-    if (*c.shownAfter) EXPECT_EQ(item->GetValueText(), c.shownAfter);
+    if (*c.shownAfter) {
+      EXPECT_EQ(item->GetValueText(), c.shownAfter);
+    }
     if (c.written.empty()) continue;
     item->WriteToRecord(area);
     EXPECT_EQ(area, c.written);

@@ -64,7 +64,8 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
   std::copy_n("oldpw\0\0", 8, edited.begin() + 13 + 28);
   auto items = Items(edited);
   ASSERT_TRUE(items);
-  for (auto [key, text] : {std::pair{"MINT", "30"}, {"SITE", "New Site"}, {"GAIN", "9"}, {"HEAT", "1"}, {"TOFF", "-3.2"}})
+  for (auto [key, text] :
+       {std::pair{"MINT", "30"}, {"SITE", "New Site"}, {"GAIN", "9"}, {"HEAT", "1"}, {"TOFF", "-3.2"}})
     Set(*items, key, text);
   WriteAllToRecord(*items, SettingsAreaOf(edited));  // the editor's OK: the password unchanged
   Recorder r;
@@ -147,9 +148,10 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     std::vector<uint8_t> boxSettings;
     std::string text;
   };
-  for (const Case& c : {Case{0, demo, "text:Get settings error: 2\n"}, Case{1, demo, "text:Write settings error: 2\n"},
-                        Case{-1, BigRecord(0xE9, 0), "text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."},
-                        Case{-1, sim::MakeRecord(0x1A, 0, std::vector<uint8_t>(70, 0)), "text:Get settings error: 1\n"}}) {
+  for (const Case& c :
+       {Case{0, demo, "text:Get settings error: 2\n"}, Case{1, demo, "text:Write settings error: 2\n"},
+        Case{-1, BigRecord(0xE9, 0), "text:Can't load \"SPE9FF0102.par\" file\nor the file is invalid."},
+        Case{-1, sim::MakeRecord(0x1A, 0, std::vector<uint8_t>(70, 0)), "text:Get settings error: 1\n"}}) {
     sim::BoxOptions o;
     o.faults.silentAfterReplies = c.silentAfter;
     test::BoxLink link(o);
