@@ -71,7 +71,8 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   EXPECT_EQ(run.link.Frames(kEraseCode).size(), 2u);
   EXPECT_TRUE(run.link.Frames(kVerifyBootBlock).empty());
 
-  for (const char* text : {"Write code: 100%\n", "Please wait while rebooting (29s)\n", "Please wait while rebooting (139s)\n"})
+  for (const char* text :
+       {"Write code: 100%\n", "Please wait while rebooting (29s)\n", "Please wait while rebooting (139s)\n"})
     EXPECT_TRUE(run.progress.Saw(text)) << text;
   EXPECT_EQ(run.progress.texts.back(), "Update: SUCCESS");
   EXPECT_EQ(run.view.deviceVersion, "2.1.0");
@@ -250,8 +251,9 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
     EXPECT_EQ(run.update.RunUpdate(), c.result) << c.second;
     ASSERT_EQ(run.prompt.questions.size(), c.second.empty() ? 1u : 2u);
     EXPECT_EQ(run.prompt.questions[0], first);
-    if (!c.second.empty())
+    if (!c.second.empty()) {
       EXPECT_EQ(run.prompt.questions[1], "Warning|The new firmware 2.5.0 " + c.second + ".\n\nDo you want to continue?");
+    }
     if (c.result == kUpdateAborted) {
       EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
       EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");

@@ -51,7 +51,8 @@ TEST_F(LineFaultsCli, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
   std::string said;
   for (auto [command, success] : {std::pair{"clear-flash --yes", "Clear flash memory success"},
                                   {"time set 2025-03-07 14:05:09", "Set time/date ok"},
-                                  {"time get", ""}, {"retrieve", "Retrieve data OK"}}) {
+                                  {"time get", ""},
+                                  {"retrieve", "Retrieve data OK"}}) {
     test::CliRun run = test::RunCli(home, command);
     EXPECT_NE(run.exitCode, 0) << command;
     EXPECT_TRUE(*success ? !Has(run.out + run.err, success) : run.out.empty()) << run.out << run.err;

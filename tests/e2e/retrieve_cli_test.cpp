@@ -89,8 +89,9 @@ TEST_F(RetrieveCli, RetrievesEveryRecordThenNothingNew) {
   EXPECT_FALSE(last.empty());
   // The log tells the story of the run.
   const std::string log = test::ReadFile(Files() + "SkyHarvester.log");
-  for (const std::string& line : {std::string("Open media: OK"), std::to_string(BoxSize()) + " records received correctly",
-                                  std::string("Close media")})
+  for (const std::string& line :
+       {std::string("Open media: OK"), std::to_string(BoxSize()) + " records received correctly",
+        std::string("Close media")})
     EXPECT_TRUE(Has(log, line)) << line;
 
   // Missing-records mode: the box holds nothing newer.

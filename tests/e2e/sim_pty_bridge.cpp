@@ -51,12 +51,14 @@ Records K8Records(const std::string& path) {
   RecordStore store;
   Records out;
   if (!store.LoadFromFile(path)) return out;
-  for (int i = 0; i < store.Count(); ++i) out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
+  for (int i = 0; i < store.Count(); ++i)
+    out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
   return out;
 }
 
 std::string DemoIni(const std::string& port, const std::string& extra) {
-  return "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" + port + "\nlog=1\n" + extra;
+  return "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" + port + "\nlog=1\n" +
+         extra;
 }
 
 }  // namespace skyh::test
