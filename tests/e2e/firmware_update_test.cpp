@@ -252,7 +252,8 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
     ASSERT_EQ(run.prompt.questions.size(), c.second.empty() ? 1u : 2u);
     EXPECT_EQ(run.prompt.questions[0], first);
     if (!c.second.empty()) {
-      EXPECT_EQ(run.prompt.questions[1], "Warning|The new firmware 2.5.0 " + c.second + ".\n\nDo you want to continue?");
+      EXPECT_EQ(run.prompt.questions[1],
+                "Warning|The new firmware 2.5.0 " + c.second + ".\n\nDo you want to continue?");
     }
     if (c.result == kUpdateAborted) {
       EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
