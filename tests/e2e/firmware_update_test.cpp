@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log_file.h"
 #include "link/ccom_usb.h"
 #include "protocol/firmware_update.h"
 #include "support/box_link.h"
@@ -55,6 +56,9 @@ struct UpdateRun {
 };
 
 TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNewFirmware) {
+  test::TempDir logDir;  // the update's link steps are logged as the window's media steps
+  SetLog(new CLogFile(logDir / "SkyHarvester.log", true));
+  GetLog()->Start(true);
   UpdateRun run(Box(false, 2, {2, 1, 0}));
   ASSERT_TRUE(run.update.Start());
   EXPECT_FALSE(run.update.Start()) << "one run at a time";
@@ -86,6 +90,10 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   EXPECT_EQ(run.Summary().text, "Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS");
   EXPECT_FALSE(run.link.IsConnected());
   EXPECT_EQ(run.link.Frames().back().command, kEndSession);
+  const std::string log = test::ReadFile(logDir / "SkyHarvester.log");
+  SetLog(nullptr);
+  EXPECT_TRUE(log.find("Open media: OK\n") != std::string::npos && log.find("Close media\n") != std::string::npos)
+      << log;
 }
 
 TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnlyTheFile) {
