@@ -10,6 +10,9 @@ namespace {
 
 using test::SimPtyBridge;
 
+// The command-line tests run every command over this link; here: one frame
+// per command and no retransmission on a clean line, the raw exchanges the
+// tool does not make, and an empty memory.
 TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   SimPtyBridge bridge({}, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
   ASSERT_TRUE(bridge.ok());
@@ -21,14 +24,6 @@ TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   int64_t boxTime = 0;
   ASSERT_EQ(link.GetDateTime(boxTime), kComOk);
   EXPECT_LE(std::llabs(boxTime - NowUtc()), 5);
-  const int64_t target = FieldsToTime(2031, 5, 6, 7, 8, 9);
-  ASSERT_EQ(link.SetDateTime(target), kComOk);
-  ASSERT_EQ(link.GetDateTime(boxTime), kComOk);
-  EXPECT_LE(std::llabs(boxTime - target), 5);
-
-  std::vector<uint8_t> settings;
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
-  EXPECT_EQ(settings, box()->memory().settings());
   std::vector<uint8_t> area(40, 0);
   area[4] = 0xA1;
   area[6] = 0xC3;
@@ -43,23 +38,14 @@ TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   EXPECT_EQ(repeated, record);
   ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
   EXPECT_EQ(record, box()->memory().records()[3]);
-
-  uint8_t major = 0, minor = 0, patch = 0, mode = 9, bootVersion = 0;
+  uint8_t major = 0, minor = 0, patch = 0;
   ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComOk);
   EXPECT_EQ(major * 10 + minor, 21);
-  uint16_t blockSize = 0;
-  std::vector<uint8_t> key;
-  int32_t keyLength = 0;
-  ASSERT_EQ(link.GetBootInfo(mode, blockSize, bootVersion, key, keyLength), kComOk);
-  EXPECT_EQ(mode, 0);
 
-  EXPECT_EQ(link.EndSession(), kComOk);
-  EXPECT_EQ(link.ResetBoard(), kComOk);
   ASSERT_EQ(link.ClearFlash(), kComOk);
-  EXPECT_EQ(box()->memory().size(), 0u);
   EXPECT_EQ(link.GetLastRecord(record), kComOk);  // an empty memory answers no bytes
   EXPECT_TRUE(record.empty());
-  EXPECT_EQ(box()->counters().commands, 14);  // one frame per command
+  EXPECT_EQ(box()->counters().commands, 8);  // one frame per command
   EXPECT_EQ(box()->counters().retransmissions, 0);
   EXPECT_TRUE(link.Close());
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "protocol/firmware_recorders.h"
-#include "demo_instrument.h"
 #include "sim_pty_bridge.h"
 #include "support/cli_run.h"
 #include "support/temp_dir.h"
@@ -38,12 +37,7 @@ CliRun Firmware(const test::FirmwareFixture& f, const std::string& file, const s
 
 TEST(FirmwareCliE2E, BacksUpThenUpdatesABootLoaderOfVersionZero) {
   test::FirmwareFixture fixture;
-  test::SimPtyBridge bridge(Box(0), [](sim::ControlBox& box) {
-    sim::DemoOptions demo;
-    demo.days = 1;
-    sim::GenerateDemoMemory(demo, box.memory());
-    box.memory().SortByTime();
-  });
+  test::SimPtyBridge bridge(Box(0), test::Demo(1));
   ASSERT_TRUE(bridge.ok());
   test::WriteCliIni(fixture.dir, "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n");
   const std::string files = fixture.dir / "backup/";

@@ -56,10 +56,9 @@ struct UpdateRun {
 };
 
 TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNewFirmware) {
-  test::TempDir logDir;
+  test::TempDir logDir;  // the update's link steps are logged as the window's media steps
   SetLog(new CLogFile(logDir / "SkyHarvester.log", true));
   GetLog()->Start(true);
-
   UpdateRun run(Box(false, 2, {2, 1, 0}));
   ASSERT_TRUE(run.update.Start());
   EXPECT_FALSE(run.update.Start()) << "one run at a time";
@@ -76,9 +75,9 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   EXPECT_EQ(run.link.Frames(kEraseCode).size(), 2u);
   EXPECT_TRUE(run.link.Frames(kVerifyBootBlock).empty());
 
-  EXPECT_TRUE(run.progress.Saw("Write code: 100%\n"));
-  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (29s)\n"));
-  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (139s)\n"));
+  for (const char* text :
+       {"Write code: 100%\n", "Please wait while rebooting (29s)\n", "Please wait while rebooting (139s)\n"})
+    EXPECT_TRUE(run.progress.Saw(text)) << text;
   EXPECT_EQ(run.progress.texts.back(), "Update: SUCCESS");
   EXPECT_EQ(run.view.deviceVersion, "2.1.0");
   EXPECT_EQ(run.view.bootVersion, "2.0");
@@ -91,11 +90,10 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   EXPECT_EQ(run.Summary().text, "Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS");
   EXPECT_FALSE(run.link.IsConnected());
   EXPECT_EQ(run.link.Frames().back().command, kEndSession);
-
-  std::string log = test::ReadFile(logDir / "SkyHarvester.log");
+  const std::string log = test::ReadFile(logDir / "SkyHarvester.log");
   SetLog(nullptr);
-  EXPECT_NE(log.find("Open media: OK\n"), std::string::npos);
-  EXPECT_NE(log.find("Close media\n"), std::string::npos);
+  EXPECT_TRUE(log.find("Open media: OK\n") != std::string::npos && log.find("Close media\n") != std::string::npos)
+      << log;
 }
 
 TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnlyTheFile) {
@@ -245,31 +243,30 @@ TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
 
 TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
   const std::string first = "Warning|Would you like to update the firmware of your instrument?";
-  {
-    UpdateRun equal(Box(true, 2, {2, 5, 0}));
-    equal.prompt.answers = {true, false};
-    EXPECT_EQ(equal.update.RunUpdate(), kUpdateAborted);
-    ASSERT_EQ(equal.prompt.questions.size(), 2u);
-    EXPECT_EQ(equal.prompt.questions[0], first);
-    EXPECT_EQ(equal.prompt.questions[1],
-              "Warning|The new firmware 2.5.0 is equal to the Photometer's firmware 2.5.0.\n\nDo you want to "
-              "continue?");
-    EXPECT_TRUE(equal.link.Frames(kEraseCode).empty());
-    EXPECT_EQ(equal.progress.texts.back(), "Update: ABORTED");
-  }
-  {
-    UpdateRun older(Box(true, 2, {3, 0, 0}));
-    EXPECT_EQ(older.update.RunUpdate(), kUpdateSuccess);
-    ASSERT_EQ(older.prompt.questions.size(), 2u);
-    EXPECT_EQ(older.prompt.questions[1],
-              "Warning|The new firmware 2.5.0 is older than the Photometer's firmware 3.0.0.\n\nDo you want to "
-              "continue?");
-  }
-  {
-    UpdateRun newer(Box(true, 2, {2, 4, 255}));
-    newer.prompt.answers = {false};
-    EXPECT_EQ(newer.update.RunUpdate(), kUpdateAborted);
-    EXPECT_EQ(newer.prompt.questions, std::vector<std::string>{first});
+  const struct {
+    sim::FirmwareVersion running;
+    std::deque<bool> answers;
+    int result;
+    std::string second;  // the version question, when asked
+  } cases[] = {
+      {{2, 5, 0}, {true, false}, kUpdateAborted, "is equal to the Photometer's firmware 2.5.0"},
+      {{3, 0, 0}, {}, kUpdateSuccess, "is older than the Photometer's firmware 3.0.0"},
+      {{2, 4, 255}, {false}, kUpdateAborted, ""},
+  };
+  for (const auto& c : cases) {
+    UpdateRun run(Box(true, 2, c.running));
+    run.prompt.answers = c.answers;
+    EXPECT_EQ(run.update.RunUpdate(), c.result) << c.second;
+    ASSERT_EQ(run.prompt.questions.size(), c.second.empty() ? 1u : 2u);
+    EXPECT_EQ(run.prompt.questions[0], first);
+    if (!c.second.empty()) {
+      EXPECT_EQ(run.prompt.questions[1],
+                "Warning|The new firmware 2.5.0 " + c.second + ".\n\nDo you want to continue?");
+    }
+    if (c.result == kUpdateAborted) {
+      EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
+      EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
+    }
   }
 }
 

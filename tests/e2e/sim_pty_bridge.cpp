@@ -1,5 +1,10 @@
 #include "sim_pty_bridge.h"
 
+#include <algorithm>
+
+#include "data/record_store.h"
+#include "demo_instrument.h"
+
 namespace skyh::test {
 
 SimPtyBridge::SimPtyBridge(sim::BoxOptions options,
@@ -30,6 +35,30 @@ void FillMemory(sim::BoxMemory& memory, int count) {
     for (size_t j = 0; j < body.size(); ++j) body[j] = uint8_t(i + j);
     memory.Append(sim::MakeRecord(uint8_t(0x10 + i % 4), sim::PackTime(t + 60 * i), body));
   }
+}
+
+std::function<void(sim::ControlBox&)> Demo(int days, int intervalMinutes, int64_t startUtc) {
+  return [=](sim::ControlBox& box) { sim::GenerateDemoMemory({startUtc, days, intervalMinutes}, box.memory()); };
+}
+
+Records NewestFirst(const sim::ControlBox& box) {
+  Records r = box.memory().records();
+  std::reverse(r.begin(), r.end());
+  return r;
+}
+
+Records K8Records(const std::string& path) {
+  RecordStore store;
+  Records out;
+  if (!store.LoadFromFile(path)) return out;
+  for (int i = 0; i < store.Count(); ++i)
+    out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
+  return out;
+}
+
+std::string DemoIni(const std::string& port, const std::string& extra) {
+  return "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" + port + "\nlog=1\n" +
+         extra;
 }
 
 }  // namespace skyh::test

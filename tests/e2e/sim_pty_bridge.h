@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "box_server.h"
 #include "control_box.h"
@@ -38,5 +39,17 @@ class SimPtyBridge {
 
 // A memory of `count` records one minute apart after a settings record.
 void FillMemory(sim::BoxMemory& memory, int count);
+
+// Helpers the end-to-end tests share.
+using Records = std::vector<std::vector<uint8_t>>;
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// The demo instrument's memory: `days` days (ending today when `startUtc` is 0).
+std::function<void(sim::ControlBox&)> Demo(int days, int intervalMinutes = 15, int64_t startUtc = 0);
+// The box's records newest first, as a retrieval keeps them.
+Records NewestFirst(const sim::ControlBox& box);
+// The records of a K8 file in file order; none when it cannot be read.
+Records K8Records(const std::string& path);
+// An INI with the demo configuration, the box on serial `port` and the log on.
+std::string DemoIni(const std::string& port, const std::string& extra = "");
 
 }  // namespace skyh::test

@@ -34,22 +34,10 @@ rm -rf "$root"
 dpkg -x "$deb" "$root"
 
 step "files"
-for f in usr/bin/skyharvester usr/bin/skyharvester-cli usr/bin/skyharvester-sim \
-         usr/share/skyharvester/demo/ScnList.dat usr/share/skyharvester/demo/ParDesc.dat \
-         usr/share/skyharvester/demo/SPD7FF0201.par \
-         usr/lib/udev/rules.d/70-skyharvester.rules \
-         usr/lib/systemd/system/skyharvester-retrieve.service \
-         usr/lib/systemd/system/skyharvester-retrieve.timer \
-         usr/lib/systemd/system/skyharvester-retrieve@.service \
-         usr/lib/systemd/system/skyharvester-retrieve@.timer \
-         usr/lib/sysusers.d/skyharvester.conf \
-         usr/share/applications/org.skyharvester.SkyHarvester.desktop \
-         usr/share/icons/hicolor/scalable/apps/org.skyharvester.SkyHarvester.svg \
-         usr/share/metainfo/org.skyharvester.SkyHarvester.metainfo.xml \
-         usr/share/mime/packages/skyharvester.xml \
-         usr/share/man/man1/skyharvester.1.gz usr/share/man/man1/skyharvester-cli.1.gz \
-         usr/share/man/man1/skyharvester-sim.1.gz \
-         usr/share/bash-completion/completions/skyharvester-cli \
+# Those the later steps do not read or run.
+for f in usr/share/skyharvester/demo/ScnList.dat usr/share/skyharvester/demo/ParDesc.dat \
+         usr/share/skyharvester/demo/SPD7FF0201.par usr/lib/udev/rules.d/70-skyharvester.rules \
+         usr/lib/sysusers.d/skyharvester.conf usr/share/icons/hicolor/scalable/apps/org.skyharvester.SkyHarvester.svg \
          usr/share/doc/skyharvester/copyright usr/share/doc/skyharvester/changelog.gz; do
   [ -f "$root/$f" ] || fail "missing /$f"
 done

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "records/settings_area.h"
 #include "settings/build_settings_items.h"
@@ -83,41 +84,6 @@ TEST(SetFileTest, SaveWritesEveryValueTextAndLoadBringsThemBack) {
   EXPECT_FALSE(LoadSetFile(dir / "missing.set", *loaded));
 }
 
-TEST(SetFileTest, LoadTakesYesForTrueAndLeavesMissingOrRefusedValuesAlone) {
-  test::TempDir dir;
-  const std::string path = dir / "in.set";
-  // Made on Windows: CR LF line ends.
-  test::WriteFile(path,
-                  "[Settings]\r\nAutoStart=NO\r\nGpsEnable=maybe\r\nHeaterOn=YES\r\nGain=99\r\n"
-                  "MeasureInterval=30\r\nSiteName=\r\nOperator=A name far too long\r\nPassword=s3cret\r\n");
-  std::vector<uint8_t> area = DemoArea();
-  auto items = DemoItems(area);
-  ASSERT_TRUE(items);
-  const std::string gainBefore = Text(*items, "GAIN");
-  ASSERT_TRUE(LoadSetFile(path, *items));
-  EXPECT_EQ(Text(*items, "AUTO"), "no");
-  EXPECT_EQ(Text(*items, "GPS"), "no") << "anything but yes counts as no";
-  EXPECT_EQ(Text(*items, "HEAT"), "yes");
-  EXPECT_EQ(Text(*items, "GAIN"), gainBefore) << "refused: too high";
-  EXPECT_EQ(Text(*items, "MINT"), "30");
-  EXPECT_EQ(Text(*items, "SITE"), "Demo Hill") << "empty value: left alone";
-  EXPECT_EQ(Text(*items, "OPER"), "") << "refused: too long";
-  EXPECT_EQ(Text(*items, "IDNUM"), "12") << "missing key: left alone";
-  // A password from the file goes out as its text.
-  auto* password = dynamic_cast<CSettingsItemPassword*>(FindItemByKey(*items, "PASSWD"));
-  ASSERT_NE(password, nullptr);
-  EXPECT_TRUE(password->changed());
-  std::vector<uint8_t> written(64, 0);
-  WriteAllToRecord(*items, written);
-  EXPECT_EQ(std::string(written.begin() + 28, written.begin() + 36), std::string("s3cret\0\0", 8));
-}
-
-}  // namespace
-}  // namespace skyh
-
-namespace skyh {
-namespace {
-
 TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchangedTexts) {
   test::TempDir dir;
   std::vector<uint8_t> area = DemoArea();
@@ -125,26 +91,43 @@ TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchan
   area[43] = 0xFF;
   auto items = DemoItems(area);
   ASSERT_TRUE(items);
-  test::WriteFile(dir / "in.set", "\xEF\xBB\xBF[Settings]\r\nGain=99\r\nMeasureInterval=30\r\nColour=blue\r\n"
-                                  "TempOffset=-1.5\r\nAutoStart=yes\r\nAltitude=abc\r\nPassword=*****\r\n");
+  // Made on Windows: a byte-order mark and CR LF line ends.
+  test::WriteFile(dir / "in.set",
+                  "\xEF\xBB\xBF[Settings]\r\nGain=99\r\nMeasureInterval=30\r\nColour=blue\r\n"
+                  "TempOffset=-1.5\r\nAutoStart=yes\r\nAltitude=abc\r\nPassword=*****\r\n"
+                  "GpsEnable=maybe\r\nHeaterOn=YES\r\nSiteName=\r\nOperator=A name far too long\r\n");
   SetFileLoadReport report;
   ASSERT_TRUE(LoadSetFile(dir / "in.set", *items, &report));
   EXPECT_TRUE(report.hasSection);
-  ASSERT_EQ(report.refused.size(), 2u);
+  ASSERT_EQ(report.refused.size(), 3u);
   EXPECT_EQ(report.refused[0].name, "Altitude");
   EXPECT_EQ(report.refused[0].result, kValueInvalid);
   EXPECT_EQ(report.refused[1].name, "Gain");
   EXPECT_EQ(report.refused[1].value, "99");
   EXPECT_STREQ(RefusalText(report.refused[1].result), "Value too high");
+  EXPECT_EQ(report.refused[2].name, "Operator") << "too long";
   EXPECT_EQ(report.unknownKeys, std::vector<std::string>{"Colour"});
-  // Only MINT changed: AutoStart, TempOffset and the password already held
+  EXPECT_EQ(Text(*items, "GPS"), "no") << "anything but yes counts as no";
+  EXPECT_EQ(Text(*items, "HEAT"), "yes");
+  EXPECT_EQ(Text(*items, "SITE"), "Demo Hill") << "empty value: left alone";
+  EXPECT_EQ(Text(*items, "IDNUM"), "12") << "missing key: left alone";
+  // Only these changed: AutoStart, TempOffset and the password already held
   // what the file says.
-  ASSERT_EQ(report.changed.size(), 1u);
-  EXPECT_EQ(report.changed[0]->key(), "MINT");
+  std::set<std::string> changed;
+  for (CSettingsItem* item : report.changed) changed.insert(item->key());
+  EXPECT_EQ(changed, (std::set<std::string>{"GPS", "HEAT", "MINT"}));
   std::vector<uint8_t> written = area;
   for (CSettingsItem* item : report.changed) item->WriteToRecord(written);
+  written[40] = area[40];
   written[44] = area[44];
-  EXPECT_EQ(written, area) << "nothing but MINT is touched";
+  EXPECT_EQ(written, area) << "nothing but those is touched";
+
+  // A password from the file goes out as its text.
+  test::WriteFile(dir / "pw.set", "[Settings]\nPassword=s3cret\n");
+  ASSERT_TRUE(LoadSetFile(dir / "pw.set", *items));
+  EXPECT_TRUE(dynamic_cast<CSettingsItemPassword*>(FindItemByKey(*items, "PASSWD"))->changed());
+  WriteAllToRecord(*items, written);
+  EXPECT_EQ(std::string(written.begin() + 28, written.begin() + 36), std::string("s3cret\0\0", 8));
 
   test::WriteFile(dir / "other.set", "[Setting]\nGain=3\n");
   EXPECT_TRUE(LoadSetFile(dir / "other.set", *items, &report));

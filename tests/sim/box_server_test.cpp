@@ -95,11 +95,16 @@ TEST(BoxServer, PseudoTerminalAnswersPlainOpenWriteRead) {
   got = ReadFrames(fd, 2);
   ASSERT_EQ(got.size(), 2u);
   EXPECT_TRUE(got[1].payload == (Bytes{2, 1, 0}) && got[1].seq == 0x23);
+  // And it falls silent again after as many replies.
+  ASSERT_TRUE(WriteBytes(fd, test::Request(0x24, 0x3E)));
+  got = ReadFrames(fd, 1);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_TRUE(got[0].payload.empty());
   ::close(fd);
   served.stop = true;
   served.thread.join();
   EXPECT_EQ(box.counters().replies, 2);
-  EXPECT_EQ(box.counters().ignoredWhileSilent, 1);
+  EXPECT_EQ(box.counters().ignoredWhileSilent, 2);
 }
 
 TEST(BoxServer, LoopbackTcpAndDescriptors) {

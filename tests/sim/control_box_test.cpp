@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/time_util.h"
 #include "wire_helpers.h"
 
 namespace skyh::sim {
@@ -12,15 +11,10 @@ using test::Bytes;
 using test::OneReply;
 using test::Request;
 
-struct Clocks {
-  int64_t ms = 1000;
-  int64_t utc = FieldsToTime(2025, 3, 7, 14, 5, 9);
-};
-
 class BoxTest : public ::testing::Test {
  protected:
   void Make(BoxOptions o = {}) {
-    box_ = std::make_unique<ControlBox>(o, [this] { return clocks_.ms; }, [this] { return clocks_.utc; });
+    box_ = std::make_unique<ControlBox>(o, [this] { return ms_; });
     settings_ = test::Record(0x7C, 0, Bytes(6 + 40, 0));
     for (size_t i = 0; i < 40; ++i) settings_[13 + i] = static_cast<uint8_t>(i);
     box_->memory().SetSettings(settings_);
@@ -36,52 +30,27 @@ class BoxTest : public ::testing::Test {
   }
   uint8_t RecordIndex(const test::Reply& r) { return r.payload.size() > 7 ? r.payload[7] : 0xEE; }
 
-  Clocks clocks_;
+  int64_t ms_ = 1000;
   std::unique_ptr<ControlBox> box_;
   Bytes settings_;
   uint8_t seq_ = 0x21;
 };
 
-TEST_F(BoxTest, ClockSettingsAndFirmwareQueries) {
-  Make();
-  test::Reply r = Ask(0x41);
-  EXPECT_TRUE(r.checksumOk && r.cmd == 0x41 && r.seq == 0x21);  // the reply carries the request's number
-  EXPECT_EQ(r.payload, (Bytes{0x19, 0x03, 0x07, 0x0E, 0x05, 0x09}));
-
-  // Setting the clock one hour and two seconds ahead; the offset holds as time runs.
-  r = Ask(0x42, {0x19, 0x03, 0x07, 0x0F, 0x05, 0x0B});
-  EXPECT_TRUE(r.cmd == 0x42 && r.payload.empty());
-  EXPECT_EQ(box_->clockOffsetSeconds(), 3602);
-  clocks_.utc += 60;
-  EXPECT_EQ(Ask(0x41).payload, (Bytes{0x19, 0x03, 0x07, 0x0F, 0x06, 0x0B}));
-
-  r = Ask(0x47);
-  EXPECT_TRUE(r.cmd == 0x47 && r.payload == settings_);
-  EXPECT_EQ(Ask(0x3E).payload, (Bytes{2, 1, 0}));
-  // While the application runs, boot info is the single byte 0.
-  EXPECT_EQ(Ask(0x49).payload, Bytes{0});
-}
-
 TEST_F(BoxTest, WalksTheMemoryNewestFirstToItsEnd) {
   Make();
   AddRecords(3);
-  // Before any GetLastRecord there is nothing to step from.
-  EXPECT_EQ(Ask(0x44).cmd, 0x44);
-  test::Reply r = Ask(0x43);
-  EXPECT_TRUE(r.cmd == 0xC3 && r.payload == box_->memory().records()[2]);
-  r = Ask(0x44);
-  EXPECT_TRUE(r.cmd == 0xC4 && RecordIndex(r) == 1);
-  // RepeatRecord after a step sends the record stepped to, and never steps.
-  EXPECT_EQ(RecordIndex(Ask(0x46)), 1);
-  EXPECT_EQ(Ask(0x46).cmd, 0xC6);
-  EXPECT_EQ(RecordIndex(Ask(0x44)), 0);
-  // Past the oldest: command byte 0x44 without a record, and it stays there.
-  for (uint8_t cmd : {0x44, 0x44, 0x46}) {
-    r = Ask(cmd);
-    EXPECT_TRUE(r.cmd == cmd && r.payload.empty()) << int(cmd);
+  // Command, reply's command byte and record index (0xEE: none). Nothing to
+  // step from before GetLastRecord; RepeatRecord sends the record stepped to
+  // and never steps; past the oldest the walk stays there; a new walk starts
+  // from the newest.
+  const int walk[][3] = {{0x44, 0x44, 0xEE}, {0x43, 0xC3, 2}, {0x44, 0xC4, 1},    {0x46, 0xC6, 1},
+                         {0x46, 0xC6, 1},    {0x44, 0xC4, 0}, {0x44, 0x44, 0xEE}, {0x44, 0x44, 0xEE},
+                         {0x46, 0x46, 0xEE}, {0x43, 0xC3, 2}};
+  for (const auto& step : walk) {
+    const test::Reply r = Ask(static_cast<uint8_t>(step[0]));
+    EXPECT_EQ(r.cmd, step[1]) << step[0];
+    EXPECT_EQ(RecordIndex(r), step[2]) << step[0];
   }
-  // A new walk starts from the newest again.
-  EXPECT_EQ(RecordIndex(Ask(0x43)), 2);
 }
 
 TEST_F(BoxTest, RepeatedSequenceNumberIsAnsweredAgainWithoutStepping) {
@@ -159,10 +128,10 @@ TEST_F(BoxTest, EmulatedLineSpeedAndSlowAnswersFollowTheClock) {
   // Answer: 10 bytes in, 200 ms thinking, 16 bytes out.
   EXPECT_TRUE(box_->TakeOutput().empty());
   EXPECT_EQ(box_->NextOutputDueMs(), 1000 + 10 + 200 + 2);  // first byte at 1211.46 ms
-  clocks_.ms = 1000 + 10 + 200 + 8;
+  ms_ = 1000 + 10 + 200 + 8;
   const Bytes part = box_->TakeOutput();
   EXPECT_EQ(part.size(), 7u);  // 7.6 ms after the answer starts at 1210.4 ms: 7 whole bytes
-  clocks_.ms = 1000 + 10 + 200 + 20;
+  ms_ = 1000 + 10 + 200 + 20;
   Bytes all = part;
   for (uint8_t b : box_->TakeOutput()) all.push_back(b);
   EXPECT_EQ(all.size(), 16u);

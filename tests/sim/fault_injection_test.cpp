@@ -69,29 +69,6 @@ TEST(FaultInjection, SameSeedSameFaultsOtherSeedOthers) {
   EXPECT_EQ(test::Replies(clean.wire).size(), 46u);
 }
 
-TEST(FaultInjection, SilenceAfterNRepliesLastsUntilReopen) {
-  int64_t ms = 0;
-  FaultOptions f;
-  f.silentAfterReplies = 2;
-  ControlBox box = MakeBox(f, ms);
-  box.Receive(Request(0x21, 0x3E));
-  box.Receive(Request(0x22, 0x3E));
-  EXPECT_EQ(test::Replies(box.TakeOutput()).size(), 2u);
-  EXPECT_TRUE(box.silent());
-  for (int i = 0; i < 5; ++i) {
-    box.Receive(Request(static_cast<uint8_t>(0x23 + i), 0x3E));
-    ms += 60000;
-  }
-  EXPECT_TRUE(box.TakeAllOutput().empty());
-  EXPECT_EQ(box.counters().ignoredWhileSilent, 5);
-  box.Reopen();
-  EXPECT_FALSE(box.silent());
-  box.Receive(Request(0x30, 0x3E));
-  box.Receive(Request(0x31, 0x3E));
-  EXPECT_EQ(test::Replies(box.TakeOutput()).size(), 2u);
-  EXPECT_TRUE(box.silent());  // and again after another N
-}
-
 TEST(FaultInjection, EchoAndLateRepliesFollowTheClock) {
   int64_t ms = 0;
   FaultOptions f;

@@ -30,6 +30,11 @@ PlotSeries Series(const std::vector<int64_t>& times, const std::vector<double>& 
   return s;
 }
 
+void Add(RecordStore& store, uint8_t type, uint32_t packed, const std::vector<uint8_t>& body) {
+  auto b = test::MakeRecordBytes(type, packed, body);
+  store.AddCopy(b.data(), static_cast<uint16_t>(b.size()));
+}
+
 // Two days of hourly records (2025-03-01 and 03-03; 03-02 is missing), the
 // temperature 10.0 + hour and the humidity 5 x hour, in reverse order, plus
 // two records without time stamp and one whose temperature is blank.
@@ -37,8 +42,7 @@ void FillStore(RecordStore& store) {
   GetScenarioList().LoadText("S:1,0x40,MET,Met data,0\nE:VAL_TEMP,7,D=1\nE:VAL_HUM,9\nE:VAL_BYTE,10,D=CHAR\n"
                              "S:2,0x41,RPT,Repeated,0\nE:VAL_RPT,7\nE:VAL_BYTE,8\n");
   auto add = [&](uint32_t packed, uint16_t temp, uint8_t hum) {
-    auto b = test::MakeRecordBytes(0x40, packed, {uint8_t(temp), uint8_t(temp >> 8), hum, 'x'});
-    store.AddCopy(b.data(), static_cast<uint16_t>(b.size()));
+    Add(store, 0x40, packed, {uint8_t(temp), uint8_t(temp >> 8), hum, 'x'});
   };
   for (int day : {3, 1})
     for (int hour = 23; hour >= 0; --hour)
@@ -46,8 +50,7 @@ void FillStore(RecordStore& store) {
   add(0, 500, 1);
   add(0, 500, 2);
   add(test::PackDateTime(2025, 3, 3, 12, 30, 0), 0xFFFE, 3);
-  auto r = test::MakeRecordBytes(0x41, test::PackDateTime(2025, 3, 1, 0, 0, 0), {3, 1, 2, 3});
-  store.AddCopy(r.data(), static_cast<uint16_t>(r.size()));
+  Add(store, 0x41, test::PackDateTime(2025, 3, 1, 0, 0, 0), {3, 1, 2, 3});
 }
 
 constexpr int64_t kMarch1 = 1740787200;  // 2025-03-01 00:00:00 UTC
@@ -233,12 +236,10 @@ class PlotViewTest : public QObject {
     GetScenarioList().LoadText("S:1,0x40,A,small,0\nE:VAL_BYTE,7,D=3\nS:2,0x41,B,wide,0\nE:VAL_LONG,7\n");
     RecordStore store;
     for (int i = 0; i < 10; ++i) {
-      auto a = test::MakeRecordBytes(0x40, test::PackDateTime(2025, 3, 1, i, 0, 0), {uint8_t(i)});
-      store.AddCopy(a.data(), static_cast<uint16_t>(a.size()));
+      Add(store, 0x40, test::PackDateTime(2025, 3, 1, i, 0, 0), {uint8_t(i)});
       const uint32_t v = i % 2 ? 0x7FFFFFFFu : 0x80000000u;
-      auto b = test::MakeRecordBytes(0x41, test::PackDateTime(2025, 3, 1, i, 0, 0),
-                                     {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-      store.AddCopy(b.data(), static_cast<uint16_t>(b.size()));
+      Add(store, 0x41, test::PackDateTime(2025, 3, 1, i, 0, 0),
+          {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
     }
     PlotWindow w([&]() -> const RecordStore* { return &store; });
     w.resize(800, 500);

@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QTimer>
-#include <fstream>
-#include <sstream>
 
 #include "dialog_boxes_recorder.h"
 #include "settings/settings_sender.h"
@@ -18,13 +16,6 @@
 
 namespace skyh::ui {
 namespace {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Triggers the menu entry; `handle` gets the modal dialog it opened (null
 // when it is not a D) and ends it. The window's Busy() while it was open.
@@ -63,13 +54,13 @@ class WindowDialogsTest : public QObject {
   void ConfigurationAppliesOnOkOnly() {
     WindowFixture f;
     CSkyHarvesterDlg& w = *f.w;
-    const std::string before = Read(f.paths.iniPath);
+    const std::string before = test::ReadFile(f.paths.iniPath);
     auto cancelled = FromMenu<CConfigDlg>(w, "&Configuration", [](CConfigDlg& d) {
       d.findChild<QCheckBox*>("viewUnknown")->setChecked(true);
       d.reject();
     });
     QVERIFY(cancelled.seen && cancelled.busy);
-    QVERIFY(w.Config().viewUnknown == 0 && Read(f.paths.iniPath) == before);
+    QVERIFY(w.Config().viewUnknown == 0 && test::ReadFile(f.paths.iniPath) == before);
 
     auto accepted = FromMenu<CConfigDlg>(w, "&Configuration", [](CConfigDlg& d) {
       d.findChild<QCheckBox*>("viewUnknown")->setChecked(true);
@@ -78,7 +69,7 @@ class WindowDialogsTest : public QObject {
     });
     QVERIFY(accepted.seen && accepted.busy && !w.Busy());
     QCOMPARE(w.Config().baseName, std::string("station7"));
-    const std::string ini = Read(f.paths.iniPath);
+    const std::string ini = test::ReadFile(f.paths.iniPath);
     QVERIFY2(ini.find("ViewUnknown=1") != std::string::npos && ini.find("station7") != std::string::npos, ini.c_str());
     QCOMPARE(w.PaneText(0), QString::fromStdString(w.Link().Description()));
   }
