@@ -137,7 +137,8 @@ TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
     CComSerial serial;
     serial.SetPortName(c.name);
     EXPECT_FALSE(serial.Open());
-    EXPECT_NE(serial.GetLastErrorText().find(c.error), std::string::npos) << c.name << ": " << serial.GetLastErrorText();
+    EXPECT_NE(serial.GetLastErrorText().find(c.error), std::string::npos)
+        << c.name << ": " << serial.GetLastErrorText();
     EXPECT_EQ(serial.GetDescription(), c.name + ": Disconnected");
     CComModem modem;
     modem.SetPortName(c.name);
@@ -228,8 +229,8 @@ TEST(NetworkLine, CarriesBytesAndALostConnectionIsSilenceUntilReopened) {
       const uint8_t request[] = {1, 0xFF, 2};
       EXPECT_TRUE(link.Write(request, 3));
       EXPECT_EQ(ReadFd(peer, telnet ? 4 : 3), telnet ? (Bytes{1, 0xFF, 0xFF, 2}) : (Bytes{1, 0xFF, 2}));
-      WriteFd(peer, telnet ? Bytes{'a', kIac, kIac, kIac, kSb, kComPort, 107, 0, kIac, kSe, 'b'}
-                           : Bytes{'a', 0xFF, 'b'});
+      WriteFd(peer,
+              telnet ? Bytes{'a', kIac, kIac, kIac, kSb, kComPort, 107, 0, kIac, kSe, 'b'} : Bytes{'a', 0xFF, 'b'});
       EXPECT_EQ(ReadLink(link, 3), (Bytes{'a', 0xFF, 'b'}));
       if (telnet) {
         link.DiscardReceived();
