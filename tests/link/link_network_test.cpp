@@ -1,8 +1,8 @@
 // Serial links over TCP (socket:// and rfc2217://) against servers of the
 // test on the loopback addresses: name and connect errors, the bytes both
 // ways, and a connection lost while open.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,27 +27,19 @@ using Bytes = std::vector<uint8_t>;
 class Listener {
  public:
   explicit Listener(const std::string& address, int backlog = 4) {
-    const bool v6 = address.find(':') != std::string::npos;
-    sockaddr_storage ss{};
-    socklen_t len;
-    if (v6) {
-      auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-      a->sin6_family = AF_INET6;
-      len = sizeof *a;
-      if (::inet_pton(AF_INET6, address.c_str(), &a->sin6_addr) != 1) return;
-    } else {
-      auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-      a->sin_family = AF_INET;
-      len = sizeof *a;
-      if (::inet_pton(AF_INET, address.c_str(), &a->sin_addr) != 1) return;
-    }
-    fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(fd, backlog) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0) {
+    addrinfo hints{}, *ai = nullptr;
+    hints.ai_flags = AI_NUMERICHOST;
+    hints.ai_socktype = SOCK_STREAM;
+    if (::getaddrinfo(address.c_str(), "0", &hints, &ai) != 0) return;
+    fd = ::socket(ai->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage bound{};
+    socklen_t len = sizeof bound;
+    if (fd < 0 || ::bind(fd, ai->ai_addr, ai->ai_addrlen) != 0 || ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) != 0)
       Reset();
-      return;
-    }
-    port = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
+    else  // the port sits at the same place in both address kinds
+      port = ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    ::freeaddrinfo(ai);
   }
   ~Listener() { Reset(); }
   void Reset() {
