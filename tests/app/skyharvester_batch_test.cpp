@@ -31,7 +31,7 @@ TEST(SkyharvesterBatchTest, ConvertsWithoutADisplayUsingTheConfiguredLayouts) {
 
   std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
                         " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") +
-                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + " -ASCII " +
+                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/main/skyharvester") + " -ASCII " +
                         Quote(dir / "in/Site A.K8") + " -ASCII " + Quote(dir / "in/missing.k8") + " >" +
                         Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
   int status = std::system(command.c_str());
@@ -50,7 +50,7 @@ TEST(SkyharvesterBatchTest, ConvertsWithoutADisplayUsingTheConfiguredLayouts) {
   // Every input converted: exit code 0, nothing on stderr.
   const std::string good = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
                            " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" +
-                           Quote(dir / "docs") + " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") +
+                           Quote(dir / "docs") + " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/main/skyharvester") +
                            " -ASCII " + Quote(dir / "in/Site A.K8") + " 2>" + Quote(dir / "err.txt");
   status = std::system(good.c_str());
   ASSERT_TRUE(WIFEXITED(status));
@@ -70,7 +70,7 @@ TEST(SkyharvesterBatchTest, ADamagedFileIsConvertedUpToTheDamageAndSaysSo) {
 
   std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
                         " XDG_CONFIG_HOME=" + Quote(dir / "config") + " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") +
-                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + " -ASCII " +
+                        " " + Quote(std::string(SKYH_BINARY_DIR) + "/src/main/skyharvester") + " -ASCII " +
                         Quote(dir / "site.k8") + " >" + Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
   int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << ReadFile(dir / "err.txt");
