@@ -79,12 +79,12 @@ std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t si
 }
 
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files) {
-  if (result.status < 0) {
+  if (!result.status) {
     std::printf("Nothing done: the link is busy with another operation.\n");
     return;
   }
   std::printf("%s\n", result.text.c_str());
-  if (result.status != kRetrievalError || store.Count() > 0) {
+  if (result.status != RetrievalStatus::kError || store.Count() > 0) {
     std::printf("Instrument: %s\n", store.headNumber.empty() ? "unknown" : store.headNumber.c_str());
     std::printf("Records: %d (%d unknown)\n", store.Count(), store.UnknownCount());
     if (store.Count() > 0) {
@@ -105,8 +105,8 @@ void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const
 }
 
 int RunExitCode(const WorkerResult& result) {
-  if (result.status == kRetrievalAborted) return kExitAborted;
-  if (result.status == kRetrievalFinished && result.filesWritten && result.problems.empty()) return kExitOk;
+  if (result.status == RetrievalStatus::kAborted) return kExitAborted;
+  if (result.status == RetrievalStatus::kFinished && result.filesWritten && result.problems.empty()) return kExitOk;
   return kExitError;
 }
 

@@ -84,7 +84,7 @@ class RetrievalTest : public ::testing::Test {
     m.SetSettings(sim::MakeDemoSettingsRecord(1234, newest));
     for (int i = count - 1; i >= 0; --i) m.Append(Record(newest - 3600 * i, static_cast<uint8_t>(i)));
   }
-  int Run(CCom& link, RetrievalOutcome* out = nullptr) {
+  RetrievalStatus Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
     RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings};
     RetrievalOutcome outcome = Retrieve(env);
@@ -134,7 +134,7 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
   store.headNumber = "0999";                 // another instrument's, before
 
   RetrievalOutcome out;
-  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   EXPECT_EQ(Stored(), NewestFirst(link));
   ASSERT_NE(store.Header(), nullptr);
   EXPECT_EQ(std::vector<uint8_t>(store.Header()->raw(), store.Header()->raw() + store.Header()->length()),
@@ -156,7 +156,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     BoxLink link;
     Fill(link, 48, newest);
     SetLast("25/12/05 01:30:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
     // 10:00 back to 01:00, the first at or before 01:30, which is kept too.
     ASSERT_EQ(store.Count(), 10);
     EXPECT_EQ(store.At(9)->time(), FieldsToTime(2025, 12, 5, 1, 0, 0));
@@ -164,7 +164,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     EXPECT_NE(LogText().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
 
     // Nothing new: the store keeps the header and no records.
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
     EXPECT_EQ(store.Count(), 0);
     EXPECT_NE(store.Header(), nullptr);
     EXPECT_TRUE(rec.Saw("The Photometer is empty"));
@@ -175,17 +175,17 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     SetLast("25/13/01 12:00:00");
     config.retrieveLimited = 1;
     config.retrieveMaxDays = 1;
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
     EXPECT_NE(LogText().find("Can't convert last time \"25/13/01 12:00:00\""), std::string::npos);
     ASSERT_EQ(store.Count(), 25);  // down to 10:00 the day before, included
     EXPECT_EQ(store.At(24)->time(), newest - 86400);
 
     // Both points: the later one ends the walk.
     SetLast("25/12/04 20:00:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
     EXPECT_EQ(store.Count(), 15);
     SetLast("25/12/03 20:00:00");
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
     EXPECT_EQ(store.Count(), 25);
   }
 }
@@ -202,13 +202,13 @@ TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
   m.Append(Record(t - 3600, 4));  // same time, other bytes
   m.Append(Record(-1, 5));
   m.Append(Record(t, 6));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   ASSERT_EQ(store.Count(), 6);  // untimed records never end the walk; the old one does and is kept
   EXPECT_EQ(store.At(5)->time(), t - 3 * 86400);
 
   BoxLink empty;
   empty.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, t));
-  ASSERT_EQ(Run(empty), kRetrievalFinished);
+  ASSERT_EQ(Run(empty), RetrievalStatus::kFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   EXPECT_EQ(store.Count(), 0);
   EXPECT_NE(store.Header(), nullptr);
@@ -218,7 +218,7 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
   BoxLink link;
   Fill(link, 5, t);
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   const std::vector<uint8_t> newest = link.box.memory().records().back();
   EXPECT_EQ(Last(), "25/12/05 10:00:00");
   EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(newest.data(), newest.size())));
@@ -228,27 +228,27 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   link.box.memory().Append(Record(t, 0x61));
   link.box.memory().Append(Record(t, 0x62));
   RetrievalOutcome out;
-  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   auto all = NewestFirst(link);
   EXPECT_EQ(Stored(), std::vector<std::vector<uint8_t>>(all.begin(), all.begin() + 3));
   EXPECT_TRUE(out.endedAtStopRecord);
   EXPECT_EQ(Last(), "25/12/05 10:00:00");
   EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(all[0].data(), all[0].size())));  // written last
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
 
   // An older record ends the walk even when the fingerprinted one is gone.
   SetLast("25/12/05 10:00:00");
   CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
   link.box.memory().Append(Record(t + 60, 0x63));
-  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 5);  // 10:01, the three of 10:00, then 09:00
   EXPECT_EQ(store.At(4)->time(), t - 3600);
 
   // Without a fingerprint, as before: the first record stamped "last" ends it.
   SetLast("25/12/05 10:01:00");
   link.box.memory().Append(Record(t + 60, 0x64));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   EXPECT_EQ(store.Count(), 0);
 
@@ -259,7 +259,7 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
   config.retrieveLimited = 1;
   config.retrieveMaxDays = 1;
-  ASSERT_EQ(Run(daily), kRetrievalFinished);
+  ASSERT_EQ(Run(daily), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 25);  // down to the record of the limit itself
 }
 
@@ -271,7 +271,7 @@ TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBound) {
     options.clockOffsetSeconds = offset;
     BoxLink link(options, [] { return kNow; });
     Fill(link, 3, kNow - 60);
-    ASSERT_EQ(Run(link), kRetrievalFinished) << offset;
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished) << offset;
     const bool set = offset == 11 || offset == -11;
     EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : offset);
     EXPECT_EQ(link.Frames(0x42).size(), set ? 1u : 0u);
@@ -300,7 +300,7 @@ TEST_F(RetrievalTest, ClockNeedsSyncLeavesTheBoxAloneWhileTheComputerClockIsUnsy
     BoxLink link(options, [] { return kNow; });
     Fill(link, 3, kNow - 60);
     const size_t logBefore = LogText().size();
-    ASSERT_EQ(Run(link), kRetrievalFinished) << guard << synchronised;
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished) << guard << synchronised;
     EXPECT_EQ(store.Count(), 3);
     EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : -7200) << guard << synchronised;
     EXPECT_EQ(link.Frames(0x42).size(), set ? 1u : 0u);
@@ -318,7 +318,7 @@ TEST_F(RetrievalTest, AShortOrImpossibleBoxDateSetsNothing) {
       if (f.command == 0x41) return test::BuildFrame(f.sequence, 0x41, date);
       return test::BuildFrame(f.sequence, f.command, {});
     });
-    ASSERT_EQ(Run(link), kRetrievalError);
+    ASSERT_EQ(Run(link), RetrievalStatus::kError);
     EXPECT_TRUE(rec.Saw("Get Photometer date error: 1\n"));
     for (const auto& f : link.Frames()) EXPECT_NE(f.command, 0x42) << "no clock set from a damaged date";
   }
@@ -333,7 +333,7 @@ TEST_F(RetrievalTest, DamagedRepliesAreRepairedWithoutLosingOrDoublingRecords) {
     options.faults.dropProbability = 0.05;
     BoxLink link(options);
     Fill(link, 200, kNow - 60);
-    ASSERT_EQ(Run(link), kRetrievalFinished) << seed << ": " << (rec.texts.empty() ? "" : rec.texts.back());
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished) << seed << ": " << (rec.texts.empty() ? "" : rec.texts.back());
     EXPECT_TRUE(Stored() == NewestFirst(link)) << seed;
     EXPECT_GT(link.box.counters().corrupted + link.box.counters().dropped, 5);
   }
@@ -351,7 +351,7 @@ TEST_F(RetrievalTest, SilentBoxAfterRetriesEndsInErrorAndKeepsTheRecords) {
     if (link.opens > 1) bytes.clear();
   };
   SetLast("20/01/01 00:00:00");
-  ASSERT_EQ(Run(link), kRetrievalError);
+  ASSERT_EQ(Run(link), RetrievalStatus::kError);
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 1 / 2 )\nReconnect"));
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 2 / 2 )\nReconnect"));
   EXPECT_FALSE(rec.Saw("Connexion lost ( retry: 3 / 2 )\nReconnect"));
@@ -364,7 +364,7 @@ TEST_F(RetrievalTest, AbortKeepsRecordsAndLeavesLast) {
   BoxLink link;
   Fill(link, 50, kNow - 60);
   rec.abortAfterBlocks = 10;
-  ASSERT_EQ(Run(link), kRetrievalAborted);
+  ASSERT_EQ(Run(link), RetrievalStatus::kAborted);
   EXPECT_TRUE(rec.Saw("Received blocks: Aborted"));
   ASSERT_FALSE(rec.statuses.empty());
   EXPECT_EQ(rec.statuses.back(), "Received blocks: Aborted");
@@ -376,13 +376,13 @@ TEST_F(RetrievalTest, FutureStampsNeverBecomeLast) {
   BoxLink link;
   Fill(link, 5, kNow - 3600);
   link.box.memory().Append(Record(kNow + 30 * 86400, 9));  // a clock set a month ahead
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 6);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 
   // A stored "last" in the future is ignored: all records come again.
   SetLast(FormatLastTime(kNow + 5 * 86400));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 6);
   EXPECT_NE(LogText().find("lies in the future, ignored"), std::string::npos);
 }
@@ -399,7 +399,7 @@ TEST_F(RetrievalTest, ARepeatAnsweredWithTheRecordHeldIsNotStoredTwice) {
       bytes[3] = 0x46;
     }
   };
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(Stored(), NewestFirst(link));
 }
 
@@ -410,7 +410,7 @@ TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
   bad[bad.size() - 3] = 0x00;  // no end marker
   link.box.memory().Append(bad);
   link.box.memory().Append(Record(kNow - 60, 0x66));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 4);
   EXPECT_EQ(link.Frames(0x46).size(), 1u);
   EXPECT_NE(LogText().find("Wrong record (" + std::to_string(bad.size()) + " bytes) skipped"), std::string::npos);
@@ -432,7 +432,7 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   BoxLink link;
   Fill(link, 5, kNow - 4 * 3600);
   WorkerResult r = RunAuto(link);
-  ASSERT_EQ(r.status, kRetrievalFinished);
+  ASSERT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_EQ(r.text, "Retrieve data OK.");
   RecordStore k8;
   ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
@@ -443,7 +443,7 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   // Two new records: only they are appended, not the stop-point record again.
   link.box.memory().Append(Record(kNow - 2 * 3600, 40));
   link.box.memory().Append(Record(kNow - 3600, 41));
-  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  ASSERT_EQ(RunAuto(link).status, RetrievalStatus::kFinished);
   RecordStore again;
   ASSERT_TRUE(again.LoadFromFile(dir / "out/X.k8"));
   EXPECT_EQ(again.Count(), 7);
@@ -455,7 +455,7 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsAndMovesLastOnlyWhenWritten)
   config.outputDirectory = dir / "blocked";
   test::WriteFile(dir / "blocked", "not a folder");
   r = RunAuto(link);
-  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_FALSE(r.filesWritten);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 }
@@ -465,9 +465,9 @@ TEST_F(WorkerFixture, AutomaticExportTakesRecordsWrittenLaterInTheSecondOfLast) 
   config.baseName = "X";
   BoxLink link;
   Fill(link, 3, kNow - 3600);
-  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  ASSERT_EQ(RunAuto(link).status, RetrievalStatus::kFinished);
   link.box.memory().Append(Record(kNow - 3600, 0x71));  // same second as "last"
-  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  ASSERT_EQ(RunAuto(link).status, RetrievalStatus::kFinished);
   RecordStore k8;
   ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
   EXPECT_EQ(k8.Count(), 4);
@@ -486,7 +486,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   test::WriteFile(dir / "blocked", "not a folder");
   env.config = config;
   WorkerResult r = RunInteractiveRetrieval(env);
-  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_FALSE(r.filesWritten);
   EXPECT_EQ(r.text, "Retrieve data OK. Can't save to\"" + config.outputDirectory + "\" directory.");
   EXPECT_EQ(Last(), "");
@@ -497,7 +497,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   for (bool automatic : {false, true}) {
     RetrievalWorkerEnv bad{session, config, unwritable, rec, rec, 0, SetHeadNumberFromSettings};
     r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
-    EXPECT_EQ(r.status, kRetrievalFinished);
+    EXPECT_EQ(r.status, RetrievalStatus::kFinished);
     EXPECT_TRUE(r.filesWritten);
     ASSERT_EQ(r.problems.size(), 1u) << automatic;
     EXPECT_EQ(r.problems[0], "Can't write \"last\" to \"" + unwritable + "\"\n");
@@ -506,7 +506,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
   RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings};
-  EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
+  EXPECT_EQ(Retrieve(direct).status, RetrievalStatus::kError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
 
@@ -522,7 +522,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   LinkSession session(link);
   RetrievalWorkerEnv env{session, config, ini, rec, rec, 0, SetHeadNumberFromSettings};
   WorkerResult r = RunInteractiveRetrieval(env);
-  ASSERT_EQ(r.status, kRetrievalFinished);
+  ASSERT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
   EXPECT_EQ(rec.titles, std::vector<std::string>{"Get records"});
   EXPECT_EQ(rec.closedAfter.back(), 2000);
@@ -538,7 +538,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   Recorder r2;
   RetrievalWorkerEnv env2{session, config, ini, r2, r2, 0, SetHeadNumberFromSettings};
   WorkerResult dropped = RunInteractiveRetrieval(env2);
-  EXPECT_EQ(dropped.status, -1);
+  EXPECT_FALSE(dropped.status.has_value());
   EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
   EXPECT_TRUE(r2.texts.empty());
 }
@@ -567,7 +567,7 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
     ASSERT_TRUE(lease);
     stepsWhenTimeRead = static_cast<int>(link.Frames(0x44).size());
     int64_t boxTime = 0;
-    EXPECT_EQ(lease.Link().GetDateTime(boxTime), kComOk);
+    EXPECT_EQ(lease.Link().GetDateTime(boxTime), ComResult::kOk);
   });
   retrieval.join();
   clock.join();
@@ -596,7 +596,7 @@ TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
     ASSERT_EQ(store.Count(), 1);
     rec.texts.clear();
     RetrievalOutcome out;
-    EXPECT_EQ(Run(link, &out), kRetrievalError);
+    EXPECT_EQ(Run(link, &out), RetrievalStatus::kError);
     EXPECT_TRUE(rec.Saw("Get settings error: 1\n"));
     EXPECT_EQ(out.store, nullptr) << "no walk, nothing to swap in";
     EXPECT_EQ(store.Header(), nullptr) << "no empty header to head the files";
@@ -634,7 +634,7 @@ TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSay
     BoxLink link;
     Fill(link, 4, kNow);
     RetrievalOutcome out;
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished) << c.why;
+    ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished) << c.why;
     EXPECT_EQ(store.headNumber, "") << c.why;
     EXPECT_EQ(store.Count(), 4) << "all records, none taken for known: " << c.why;
     EXPECT_FALSE(out.lastDue);
@@ -646,7 +646,7 @@ TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSay
   test::WriteFile(par + "SPD7FF0201.par", "P InstrumentNumber, IDNUM, 0, 16, 0, 0, 9999, 1, 0, 0, 0, 0, D\n");
   BoxLink link;
   Fill(link, 2, kNow);
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.headNumber, "1234");
 }
 

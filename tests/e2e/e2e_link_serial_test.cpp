@@ -19,45 +19,45 @@ TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
 
   int64_t boxTime = 0;
-  ASSERT_EQ(link.GetDateTime(boxTime), kComOk);
+  ASSERT_EQ(link.GetDateTime(boxTime), ComResult::kOk);
   EXPECT_LE(std::llabs(boxTime - NowUtc()), 5);
   const int64_t target = FieldsToTime(2031, 5, 6, 7, 8, 9);
-  ASSERT_EQ(link.SetDateTime(target), kComOk);
-  ASSERT_EQ(link.GetDateTime(boxTime), kComOk);
+  ASSERT_EQ(link.SetDateTime(target), ComResult::kOk);
+  ASSERT_EQ(link.GetDateTime(boxTime), ComResult::kOk);
   EXPECT_LE(std::llabs(boxTime - target), 5);
 
   std::vector<uint8_t> settings;
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, box()->memory().settings());
   std::vector<uint8_t> area(40, 0);
   area[4] = 0xA1;
   area[6] = 0xC3;
-  ASSERT_EQ(link.WriteSettings(area.data(), 4, 3), kComOk);
+  ASSERT_EQ(link.WriteSettings(area.data(), 4, 3), ComResult::kOk);
   EXPECT_EQ(box()->memory().settings()[13 + 4], 0xA1);  // offsets from the settings area
   EXPECT_EQ(box()->memory().settings()[13 + 6], 0xC3);
 
   std::vector<uint8_t> record, repeated;
-  ASSERT_EQ(link.GetLastRecord(record), kComOk);
+  ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, box()->memory().records()[4]);
-  ASSERT_EQ(link.RepeatRecord(repeated), kComOk);
+  ASSERT_EQ(link.RepeatRecord(repeated), ComResult::kOk);
   EXPECT_EQ(repeated, record);
-  ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_EQ(record, box()->memory().records()[3]);
 
   uint8_t major = 0, minor = 0, patch = 0, mode = 9, bootVersion = 0;
-  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComOk);
+  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), ComResult::kOk);
   EXPECT_EQ(major * 10 + minor, 21);
   uint16_t blockSize = 0;
   std::vector<uint8_t> key;
   int32_t keyLength = 0;
-  ASSERT_EQ(link.GetBootInfo(mode, blockSize, bootVersion, key, keyLength), kComOk);
+  ASSERT_EQ(link.GetBootInfo(mode, blockSize, bootVersion, key, keyLength), ComResult::kOk);
   EXPECT_EQ(mode, 0);
 
-  EXPECT_EQ(link.EndSession(), kComOk);
-  EXPECT_EQ(link.ResetBoard(), kComOk);
-  ASSERT_EQ(link.ClearFlash(), kComOk);
+  EXPECT_EQ(link.EndSession(), ComResult::kOk);
+  EXPECT_EQ(link.ResetBoard(), ComResult::kOk);
+  ASSERT_EQ(link.ClearFlash(), ComResult::kOk);
   EXPECT_EQ(box()->memory().size(), 0u);
-  EXPECT_EQ(link.GetLastRecord(record), kComOk);  // an empty memory answers no bytes
+  EXPECT_EQ(link.GetLastRecord(record), ComResult::kOk);  // an empty memory answers no bytes
   EXPECT_TRUE(record.empty());
   EXPECT_EQ(box()->counters().commands, 14);  // one frame per command
   EXPECT_EQ(box()->counters().retransmissions, 0);
@@ -74,9 +74,9 @@ TEST(SerialLinkE2e, WalksAThousandRecordsAcrossAReconnect) {
 
   std::vector<std::vector<uint8_t>> got(1);
   ComResult result = link.GetLastRecord(got[0]);
-  ASSERT_EQ(result, kComOk);
+  ASSERT_EQ(result, ComResult::kOk);
   std::vector<uint8_t> record;
-  while ((result = link.GetPreviousRecord(record)) == kComOk) {
+  while ((result = link.GetPreviousRecord(record)) == ComResult::kOk) {
     got.push_back(record);
     if (got.size() == 500) {
       const uint8_t sequenceBefore = link.Sequence();
@@ -85,7 +85,7 @@ TEST(SerialLinkE2e, WalksAThousandRecordsAcrossAReconnect) {
       EXPECT_EQ(link.Sequence(), sequenceBefore);  // runs on across the reconnect
     }
   }
-  EXPECT_EQ(result, kComNoRecord);
+  EXPECT_EQ(result, ComResult::kNoRecord);
   ASSERT_EQ(got.size(), 1000u);
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[999 - i]) << "record " << i;
   EXPECT_EQ(bridge.Box()->counters().retransmissions, 0);

@@ -63,7 +63,7 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   UpdateRun run(Box(false, 2, {2, 1, 0}));
   ASSERT_TRUE(run.update.Start());
   EXPECT_FALSE(run.update.Start()) << "one run at a time";
-  EXPECT_EQ(run.update.Join(), kUpdateSuccess);
+  EXPECT_EQ(run.update.Join(), UpdateResult::kSuccess);
 
   EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code);
@@ -100,7 +100,7 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
 
 TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnlyTheFile) {
   UpdateRun run(Box(true, 0));
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(Prefix(run.link.box.bootBlockImage(), kBootBlockSize), run.fixture.bootBlock);
   EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code);
@@ -111,7 +111,7 @@ TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnl
   sim::BoxOptions options = Box(true, 3);
   options.boot.blockSize = 600;
   UpdateRun current(options);
-  EXPECT_EQ(current.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(current.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(Prefix(current.link.box.applicationImage(), current.fixture.code.size()), current.fixture.code);
   EXPECT_EQ(current.link.Frames(kEraseCode).size(), 1u);
   EXPECT_TRUE(current.link.Frames(kVerifyBootBlock).empty());
@@ -124,7 +124,7 @@ TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnl
 
 TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
   UpdateRun run(Box(true, 0xFF));
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
   ASSERT_GE(run.view.boxes.size(), 2u);
   const auto& debug = run.view.boxes[run.view.boxes.size() - 2];
@@ -142,7 +142,7 @@ TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
     auto at = std::search(bytes.begin(), bytes.end(), wake.begin(), wake.end());
     if (at != bytes.end()) bytes.erase(at, at + wake.size());
   };
-  EXPECT_EQ(app.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(app.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(app.progress.Saw("Get information error: the bootloader is not running\n"));
   EXPECT_EQ(app.link.Frames(kEraseCode).size(), 1u) << "only the application-mode image's erase";
 
@@ -150,14 +150,14 @@ TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
   sim::BoxOptions noKeyBox = Box(true, 2);
   noKeyBox.boot.keyBytes.clear();
   UpdateRun noKey(noKeyBox);
-  EXPECT_EQ(noKey.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(noKey.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(noKey.progress.Saw("Get information error: invalid key length 0\n"));
   EXPECT_TRUE(noKey.link.Frames(kEraseCode).empty());
 
   // A missing image stops the update before the link is opened.
   UpdateRun missing(Box(false, 2));
   std::filesystem::remove(missing.fixture.dir / kApplicationModeImageFileName);
-  EXPECT_EQ(missing.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(missing.update.RunUpdate(), UpdateResult::kError);
   EXPECT_EQ(missing.link.opens, 0);
   ASSERT_EQ(missing.view.boxes.size(), 1u);
   EXPECT_NE(missing.view.boxes[0].text.find(kApplicationModeImageFileName), std::string::npos);
@@ -173,7 +173,7 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
     if (run.progress.counters.back().kind == ProgressCounter::Kind::kPercent && ++blocks == 3)
       run.update.RequestStop();
   };
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateAborted);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kAborted);
   EXPECT_EQ(run.link.Frames(kWriteCode).size(), 3u) << "stopped after the block that was on its way";
   EXPECT_TRUE(run.link.Frames(kVerifyApplication).empty());
   EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
@@ -183,12 +183,12 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
   // The stop belonged to that run: the next one runs to the end.
   run.progress.onText = nullptr;
   run.update.RequestStop();  // no run: ignored
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
 
   sim::BoxOptions options = Box(true, 2);
   options.boot.rebootMs = 1000000000;
   UpdateRun silent(options);
-  EXPECT_EQ(silent.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(silent.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(silent.progress.Saw("Please wait while rebooting (139s)\n"));
   EXPECT_EQ(silent.progress.Count("Please wait while rebooting (0s)\n"), 10u) << "the last second in 100 ms steps";
   EXPECT_EQ(silent.progress.texts.back(), "Update: ERROR");
@@ -198,7 +198,7 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
   stopped.progress.onText = [&](const std::string& text) {
     if (text == "Please wait while rebooting (100s)\n") stopped.update.RequestStop();
   };
-  EXPECT_EQ(stopped.update.RunUpdate(), kUpdateAborted);
+  EXPECT_EQ(stopped.update.RunUpdate(), UpdateResult::kAborted);
   EXPECT_FALSE(stopped.progress.Saw("Please wait while rebooting (99s)\n"));
 }
 
@@ -232,7 +232,7 @@ TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
   CFirmwareUpdate update(session, progress, prompt, view, fixture.Options());
   update.SetFile(fixture.phx);
 
-  EXPECT_EQ(update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(progress.texts.back(), "Update: SUCCESS");
   EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(dev->generation, 1) << "the box did leave the bus once";
@@ -248,7 +248,7 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
   {
     UpdateRun equal(Box(true, 2, {2, 5, 0}));
     equal.prompt.answers = {true, false};
-    EXPECT_EQ(equal.update.RunUpdate(), kUpdateAborted);
+    EXPECT_EQ(equal.update.RunUpdate(), UpdateResult::kAborted);
     ASSERT_EQ(equal.prompt.questions.size(), 2u);
     EXPECT_EQ(equal.prompt.questions[0], first);
     EXPECT_EQ(equal.prompt.questions[1],
@@ -259,7 +259,7 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
   }
   {
     UpdateRun older(Box(true, 2, {3, 0, 0}));
-    EXPECT_EQ(older.update.RunUpdate(), kUpdateSuccess);
+    EXPECT_EQ(older.update.RunUpdate(), UpdateResult::kSuccess);
     ASSERT_EQ(older.prompt.questions.size(), 2u);
     EXPECT_EQ(older.prompt.questions[1],
               "Warning|The new firmware 2.5.0 is older than the Photometer's firmware 3.0.0.\n\nDo you want to "
@@ -268,7 +268,7 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
   {
     UpdateRun newer(Box(true, 2, {2, 4, 255}));
     newer.prompt.answers = {false};
-    EXPECT_EQ(newer.update.RunUpdate(), kUpdateAborted);
+    EXPECT_EQ(newer.update.RunUpdate(), UpdateResult::kAborted);
     EXPECT_EQ(newer.prompt.questions, std::vector<std::string>{first});
   }
 }
@@ -280,13 +280,13 @@ TEST(FirmwareUpdateE2E, AnUpdateWaitsForTheLinkAndLeavesABusyLinkAlone) {
   {
     LinkLease retrieval = run.session.Acquire(0, false);  // another user holds the link
     ASSERT_TRUE(retrieval);
-    EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+    EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kError);
     EXPECT_TRUE(run.link.written.empty());
     EXPECT_EQ(run.link.opens, 1) << "only the holder's";
     EXPECT_EQ(run.progress.texts.back(), LinkBusyText());
   }
   // Once free, the lock is held for the run and given back.
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_TRUE(run.session.Acquire(0, false));
 }
 

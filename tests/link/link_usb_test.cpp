@@ -178,12 +178,12 @@ TEST(CComUsb, SilenceCancelsTheReadAndFailedWritesGiveFour) {
 
   int64_t t = 0;
   usb.dev->failOut = true;
-  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  EXPECT_EQ(usb.link.GetDateTime(t), ComResult::kWriteFailed);
   usb.dev->failOut = false;
   usb.dev->stallOut = true;  // the OUT pipe takes nothing: the write times out
-  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  EXPECT_EQ(usb.link.GetDateTime(t), ComResult::kWriteFailed);
   usb.dev->stallOut = false;
-  EXPECT_EQ(usb.link.GetDateTime(t), kComOk);
+  EXPECT_EQ(usb.link.GetDateTime(t), ComResult::kOk);
   EXPECT_EQ(usb.dev->overlapped, 0);
 }
 
@@ -195,14 +195,14 @@ TEST(CComUsb, RetrievalWalkOverTheFakeDevice) {
   }
   ASSERT_TRUE(usb.link.Open());
   std::vector<uint8_t> record;
-  ASSERT_EQ(usb.link.GetLastRecord(record), kComOk);
+  ASSERT_EQ(usb.link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, usb.box.memory().records()[299]);
   size_t n = 1;
-  for (; n < 300 && usb.link.GetPreviousRecord(record) == kComOk; ++n)
+  for (; n < 300 && usb.link.GetPreviousRecord(record) == ComResult::kOk; ++n)
     EXPECT_EQ(record, usb.box.memory().records()[299 - n]);
   EXPECT_EQ(n, 300u);
-  EXPECT_EQ(usb.link.GetPreviousRecord(record), kComNoRecord);
-  EXPECT_EQ(usb.link.EndSession(), kComOk);
+  EXPECT_EQ(usb.link.GetPreviousRecord(record), ComResult::kNoRecord);
+  EXPECT_EQ(usb.link.EndSession(), ComResult::kOk);
   EXPECT_TRUE(usb.link.Close());
   EXPECT_EQ(usb.dev->overlapped, 0);
 }

@@ -76,9 +76,9 @@ TEST(BuildSettingsItems, UnchangedItemsWriteBackTheSameBytes) {
   EXPECT_EQ(record, expected);
 
   // Two items share byte 6: each write leaves the other's bits.
-  EXPECT_EQ(FindItemByKey(*items, "heat")->SetValueFromText("no"), kValueAccepted);
-  EXPECT_EQ(FindItemByKey(*items, "MODE")->SetValueFromText("2"), kValueAccepted);
-  EXPECT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("4660"), kValueAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "heat")->SetValueFromText("no"), SetValueResult::kAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "MODE")->SetValueFromText("2"), SetValueResult::kAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("4660"), SetValueResult::kAccepted);
   WriteAllToRecord(*items, SettingsAreaOf(record));
   expected[13 + 6] = 0x04;
   expected[13 + 0] = 0x34;
@@ -127,7 +127,7 @@ TEST(SettingsItemList, FactoryAndFieldsOutsideTheArea) {
   // An item made by hand on a descriptor outside the area reads and writes nothing.
   std::vector<uint8_t> small = {1, 2};
   auto outside = test::MakeItem("P,S,S,1,32,0,0,9,0,0,0,0,0,S", small);
-  EXPECT_EQ(outside->SetValueFromText("abc"), kValueAccepted);
+  EXPECT_EQ(outside->SetValueFromText("abc"), SetValueResult::kAccepted);
   outside->WriteToRecord(small);
   EXPECT_EQ(small, (std::vector<uint8_t>{1, 2}));
 }

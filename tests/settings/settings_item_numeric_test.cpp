@@ -25,7 +25,7 @@ TEST(SettingsDecimal, ScalingAndRoundTrip) {
   std::vector<uint8_t> area = {123, 0, 29, 0};
   auto tenth = MakeItem("P,V,V,0,16,0,0,1000,0,0,0,10,1,D", area);
   EXPECT_EQ(tenth->GetValueText(), "12.3");
-  EXPECT_EQ(tenth->SetValueFromText("12.3"), kValueAccepted);
+  EXPECT_EQ(tenth->SetValueFromText("12.3"), SetValueResult::kAccepted);
   area[0] = 0;
   tenth->WriteToRecord(area);
   EXPECT_EQ(area[0], 123);
@@ -76,46 +76,46 @@ TEST(SettingsDecimal, TextRulesAndRefusals) {
   std::vector<uint8_t> area = {50};
   auto item = MakeItem("P,V,V,0,8,0,-100,120,25,0,0,10,1,D", area);
   EXPECT_EQ(item->GetValueText(), "5.0");
-  EXPECT_EQ(item->SetValueFromText("1e3"), kValueInvalid);
-  EXPECT_EQ(item->SetValueFromText("12.5"), kValueTooHigh);
-  EXPECT_EQ(item->SetValueFromText("-10.01"), kValueTooLow);
-  EXPECT_EQ(item->SetValueFromText(std::string(400, '9')), kValueTooHigh);
+  EXPECT_EQ(item->SetValueFromText("1e3"), SetValueResult::kInvalid);
+  EXPECT_EQ(item->SetValueFromText("12.5"), SetValueResult::kTooHigh);
+  EXPECT_EQ(item->SetValueFromText("-10.01"), SetValueResult::kTooLow);
+  EXPECT_EQ(item->SetValueFromText(std::string(400, '9')), SetValueResult::kTooHigh);
   EXPECT_EQ(item->GetValueText(), "5.0");  // refusals leave the value
-  EXPECT_EQ(item->SetValueFromText("-"), kValueAccepted);
+  EXPECT_EQ(item->SetValueFromText("-"), SetValueResult::kAccepted);
   EXPECT_EQ(item->GetValueText(), "0.0");
-  EXPECT_EQ(item->SetValueFromText("1.25.7"), kValueAccepted);
+  EXPECT_EQ(item->SetValueFromText("1.25.7"), SetValueResult::kAccepted);
   EXPECT_EQ(item->GetValueText(), "1.2");  // printf rounding of 1.25
-  EXPECT_EQ(item->SetValueFromText(""), kValueAccepted);
-  EXPECT_EQ(item->SetValueFromText("-0." + std::string(400, '0') + "1"), kValueAccepted);
+  EXPECT_EQ(item->SetValueFromText(""), SetValueResult::kAccepted);
+  EXPECT_EQ(item->SetValueFromText("-0." + std::string(400, '0') + "1"), SetValueResult::kAccepted);
   item->SetDescription("Gain");
   EXPECT_EQ(item->description(), "Gain [-10.0 : 12.0]. Default: 2.5");
 
   // The descriptor allows more than the 8-bit field holds: refused, not masked.
   auto narrow = MakeItem("P,V,V,0,8,0,0,1000,0,0,0,0,0,D", area);
-  EXPECT_EQ(narrow->SetValueFromText("256"), kValueTooHigh);
-  EXPECT_EQ(narrow->SetValueFromText("255"), kValueAccepted);
+  EXPECT_EQ(narrow->SetValueFromText("256"), SetValueResult::kTooHigh);
+  EXPECT_EQ(narrow->SetValueFromText("255"), SetValueResult::kAccepted);
   // Bias -10 turns 5 into the raw -5, which an unsigned field cannot hold.
   auto biased = MakeItem("P,V,V,0,8,0,0,100,0,-10,0,0,0,D", area);
-  EXPECT_EQ(biased->SetValueFromText("5"), kValueTooHigh);
-  EXPECT_EQ(biased->SetValueFromText("10"), kValueAccepted);
+  EXPECT_EQ(biased->SetValueFromText("5"), SetValueResult::kTooHigh);
+  EXPECT_EQ(biased->SetValueFromText("10"), SetValueResult::kAccepted);
 }
 
 TEST(SettingsBoolean, TextsAndWrites) {
   std::vector<uint8_t> area = {0xF0};
   auto flag = MakeItem("P,F,F,0,1,0,0,1,1,0,0,0,0,B", area);
   EXPECT_EQ(flag->GetValueText(), "no");
-  EXPECT_EQ(flag->SetValueFromText("YES"), kValueAccepted);
+  EXPECT_EQ(flag->SetValueFromText("YES"), SetValueResult::kAccepted);
   EXPECT_EQ(flag->GetValueText(), "yes");
   flag->WriteToRecord(area);
   EXPECT_EQ(area[0], 0xF1);
-  EXPECT_EQ(flag->SetValueFromText("maybe"), kValueAccepted);
+  EXPECT_EQ(flag->SetValueFromText("maybe"), SetValueResult::kAccepted);
   EXPECT_EQ(static_cast<CSettingsItemBoolean*>(flag.get())->value(), -1);
   EXPECT_EQ(flag->GetValueText(), "yes");
   area[0] = 0xF0;
   flag->WriteToRecord(area);
   EXPECT_EQ(area[0], 0xF1);
   // 2 does not fit one bit; masking would store "no".
-  EXPECT_EQ(flag->SetValueFromText("2"), kValueAccepted);
+  EXPECT_EQ(flag->SetValueFromText("2"), SetValueResult::kAccepted);
   area[0] = 0xF0;
   flag->WriteToRecord(area);
   EXPECT_EQ(area[0], 0xF1);
