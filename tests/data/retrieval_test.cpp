@@ -108,6 +108,7 @@ class RetrievalTest : public ::testing::Test {
   }
   std::vector<std::vector<uint8_t>> Stored() const {
     std::vector<std::vector<uint8_t>> out;
+    out.reserve(store.Count());
     for (int i = 0; i < store.Count(); ++i) out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
     return out;
   }
