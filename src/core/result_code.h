@@ -6,7 +6,7 @@
 namespace skyh {
 
 template <typename Result>
-  requires std::is_enum_v<Result>
+requires std::is_enum_v<Result>
 constexpr std::underlying_type_t<Result> ResultCode(Result result) {
   return static_cast<std::underlying_type_t<Result>>(result);
 }

@@ -95,7 +95,8 @@ WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
   return RunWorker(env, [&](WorkerResult& result) {
     const std::string& folder = env.config.outputDirectory;
     result.filesWritten = SaveK8Snapshot(Retrieved(result), folder, env.config.baseName, &result.problems) == 0;
-    result.text = std::string(result.status == RetrievalStatus::kFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
+    result.text =
+        std::string(result.status == RetrievalStatus::kFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
     result.text += (result.filesWritten ? "Saved to\"" : "Can't save to\"") + folder + "\" directory.";
     if (result.status != RetrievalStatus::kFinished) return;
     if (result.filesWritten) MoveLast(env, result);

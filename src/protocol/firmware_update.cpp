@@ -133,9 +133,7 @@ bool CFirmwareUpdate::LoadAssets() {
   return false;
 }
 
-UpdateResult CFirmwareUpdate::OpenMedia() {
-  return lease.Open() ? UpdateResult::kSuccess : UpdateResult::kError;
-}
+UpdateResult CFirmwareUpdate::OpenMedia() { return lease.Open() ? UpdateResult::kSuccess : UpdateResult::kError; }
 
 void CFirmwareUpdate::CloseMedia() {
   lease.Close(true);
@@ -338,8 +336,8 @@ UpdateResult CFirmwareUpdate::RunSteps() {
 
   if (bootMode == 0) {
     SetTotal(1, 8);
-    if ((result = WriteImage(assets.applicationModeImage.data(), assets.applicationModeImage.size(), false,
-                             false)) != UpdateResult::kSuccess)
+    if ((result = WriteImage(assets.applicationModeImage.data(), assets.applicationModeImage.size(), false, false)) !=
+        UpdateResult::kSuccess)
       return result;
     if ((result = Verify(false)) != UpdateResult::kSuccess) return result;
     SetTotalPosition(2);
@@ -364,7 +362,8 @@ UpdateResult CFirmwareUpdate::RunSteps() {
   }
 
   SetTotalPosition(totalPosition + 1);
-  if ((result = WriteImage(phx.fileCode.data(), phx.fileCode.size(), true, true)) != UpdateResult::kSuccess) return result;
+  if ((result = WriteImage(phx.fileCode.data(), phx.fileCode.size(), true, true)) != UpdateResult::kSuccess)
+    return result;
   if ((result = Verify(false)) != UpdateResult::kSuccess) return result;
   SetTotalPosition(totalPosition + 1);
   if ((result = WaitForReboot(options.codeRebootWaitMs)) != UpdateResult::kSuccess) return result;
@@ -408,7 +407,7 @@ UpdateResult CFirmwareUpdate::RunUpdate() {
   const FirmwareVersion& f = phx.fileVersion;
   MessageKind kind = result == UpdateResult::kSuccess   ? MessageKind::Info
                      : result == UpdateResult::kAborted ? MessageKind::Warning
-                                                : MessageKind::Error;
+                                                        : MessageKind::Error;
   view.ShowBox("Info", kind, Sprintf("Update firmware from version %d.%d.%d to version %d.%d.%d :\n", d.major, d.minor,
                              d.patch, f.major, f.minor, f.patch) +
                          text);

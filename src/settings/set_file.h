@@ -22,7 +22,7 @@ struct SetFileLoadReport {
   bool hasSection = false;   // the file has a "Settings" section
   struct Refusal {
     std::string name, value;
-    SetValueResult result;   // SetValueFromText's answer
+    SetValueResult result;  // SetValueFromText's answer
   };
   std::vector<Refusal> refused;
   std::vector<std::string> unknownKeys;  // keys that name no item
