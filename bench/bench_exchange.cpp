@@ -56,7 +56,7 @@ void BM_RecordExchange(benchmark::State& state) {
   std::vector<uint8_t> got;
   got.reserve(record.size());
   for (auto _ : state) {
-    if (link.GetPreviousRecord(got) != skyh::kComOk || got.size() != record.size())
+    if (link.GetPreviousRecord(got) != skyh::ComResult::kOk || got.size() != record.size())
       state.SkipWithError("exchange failed");
     benchmark::DoNotOptimize(got.data());
   }
@@ -70,7 +70,7 @@ void BM_WriteCodeFrame(benchmark::State& state) {
   CCom link(pump);
   std::vector<uint8_t> block(2051, 0x5A);
   for (auto _ : state) {
-    if (link.WriteCode(block.data(), static_cast<uint16_t>(block.size())) != skyh::kComOk)
+    if (link.WriteCode(block.data(), static_cast<uint16_t>(block.size())) != skyh::ComResult::kOk)
       state.SkipWithError("exchange failed");
   }
 }

@@ -75,7 +75,7 @@ class DirectPump : public Transport {
 void Exchange(benchmark::State& state, CCom& link) {
   std::vector<uint8_t> record;
   for (auto _ : state) {
-    if (link.GetLastRecord(record) != kComOk) state.SkipWithError("exchange failed");
+    if (link.GetLastRecord(record) != ComResult::kOk) state.SkipWithError("exchange failed");
   }
   state.counters["reply_bytes"] = double(record.size());
 }

@@ -64,7 +64,7 @@ void Retrieval(benchmark::State& state) {
     state.ResumeTiming();
 
     const RetrievalOutcome outcome = Retrieve(env);
-    const int rc = outcome.status;
+    const RetrievalStatus rc = outcome.status;
     const RecordStore empty;
     const RecordStore& store = outcome.store ? *outcome.store : empty;
 
@@ -75,7 +75,7 @@ void Retrieval(benchmark::State& state) {
     link.Close();
     stop = true;
     serving.join();
-    if (rc != 0 || store.Count() != kRecords) state.SkipWithError("retrieval incomplete");
+    if (rc != RetrievalStatus::kFinished || store.Count() != kRecords) state.SkipWithError("retrieval incomplete");
     state.ResumeTiming();
   }
   state.counters["records_per_s"] = benchmark::Counter(records, benchmark::Counter::kIsRate);

@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a file under src/<room>/ includes a room it may not use, or Qt
-# outside the front ends.
+# outside the front ends that may.
 # Run as: cmake -DSKYH_SRC=<src folder> [-DSKYH_LAYERS_FILE=<list>] [-DSKYH_STAMP=<file>]
 #   -P check_layers.cmake
 if(NOT SKYH_SRC)
@@ -15,8 +15,12 @@ get_filename_component(SKYH_SRC ${SKYH_SRC} ABSOLUTE)
 set(violations "")
 foreach(room ${SKYH_LAYERS} ${SKYH_FRONT_ENDS})
   if(room IN_LIST SKYH_FRONT_ENDS)
-    set(allowed ${SKYH_LAYERS} ${SKYH_FRONT_ENDS})
-    set(qtAllowed ON)
+    set(allowed ${SKYH_LAYERS} ${room} ${SKYH_FRONT_END_DEPS_${room}})
+    if(room IN_LIST SKYH_QT_FRONT_ENDS)
+      set(qtAllowed ON)
+    else()
+      set(qtAllowed OFF)
+    endif()
   else()
     set(allowed ${room} ${SKYH_LAYER_DEPS_${room}})
     set(qtAllowed OFF)
@@ -35,7 +39,8 @@ foreach(room ${SKYH_LAYERS} ${SKYH_FRONT_ENDS})
         endif()
       elseif(NOT qtAllowed AND line MATCHES "#[ \t]*include[ \t]*<Q[A-Za-z]*[>/]")
         string(STRIP "${line}" line)
-        list(APPEND violations "src/${rel}: ${line} (only src/ui/ may include Qt)")
+        list(JOIN SKYH_QT_FRONT_ENDS ", " qtText)
+        list(APPEND violations "src/${rel}: ${line} (only ${qtText} may include Qt)")
       endif()
     endforeach()
   endforeach()

@@ -25,7 +25,7 @@ void Exercise(CSettingsItem& item, std::vector<uint8_t>& area, const std::vector
   item.SetDescription(texts.empty() ? "" : texts[0]);
   for (const std::string& text : texts) {
     item.NoteEditedText(text);
-    const int result = item.SetValueFromText(text);
+    const int result = ResultCode(item.SetValueFromText(text));
     if (result < 0 || result > 3) __builtin_trap();
     item.WriteToRecord(area);
     item.ReadFromRecord(area);

@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     }
   }
-  Check(result <= kComNoRecord);
+  Check(result <= ComResult::kNoRecord);
   Check(record.size() <= kMaxRecordBytes);
-  if (result == kComOk) Check(link.ReplyLength() >= 1 && link.ReplyLength() <= kMaxReplyBytes);
+  if (result == ComResult::kOk) Check(link.ReplyLength() >= 1 && link.ReplyLength() <= kMaxReplyBytes);
   return 0;
 }

@@ -52,6 +52,6 @@ if [ "$window" = 1 ]; then
     echo "No display: the window is not opened (try: xvfb-run -a scripts/run-demo.sh --window)." >&2
   else
     echo "== The window, on the snapshot (close it to end the demo)"
-    build/default/src/app/skyharvester "$snapshot"
+    build/default/src/main/skyharvester "$snapshot"
   fi
 fi

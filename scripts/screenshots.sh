@@ -44,7 +44,7 @@ xvfb-run -a -s "-screen 0 1000x640x24" bash -c '
   import -window root "$3/opening.png"
   sleep 4
   import -window root "$3/main-window.png"
-  kill $app' _ build/default/src/app/skyharvester "$snapshot" "$root/docs/screenshots"
+  kill $app' _ build/default/src/main/skyharvester "$snapshot" "$root/docs/screenshots"
 
 # A year of demo records, every 30 minutes; the plot opens on the first record
 # type (MET) with its first element checked, and Down, Space checks the next.
@@ -69,7 +69,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   xdotool windowfocus --sync "$plot" key Down space
   sleep 1
   import -window "$plot" "$3/plot-view.png"
-  kill $app' _ build/default/src/app/skyharvester "$year" "$root/docs/screenshots"
+  kill $app' _ build/default/src/main/skyharvester "$year" "$root/docs/screenshots"
 
 shots="$root/build/default/tests/skyharvester-dialog-shots"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$shots" docs/screenshots ""

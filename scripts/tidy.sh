@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
 # Runs clang-tidy (.clang-tidy) over the sources in the build's compile database.
 #   scripts/tidy.sh              the .cpp files changed against main (committed or not)
-#   scripts/tidy.sh --all        every .cpp file of src/, sim/, tests/, bench/
+#   scripts/tidy.sh --all        every .cpp file of src/, sim/, tests/, bench/, fuzz/
+# A changed header brings the .cpp file of the same name. On main itself, or
+# where main is not known (a CI clone), "changed" means by the last commit.
 # Needs a configured build (BUILD, default build/default). Exit 1 on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/default}
-# Changed since this branch left main, not what main changed since.
-base=$(git merge-base "${SKYH_BASE:-main}" HEAD)
 jobs=${JOBS:-$(nproc)}
 [[ -f $build/compile_commands.json ]] || { echo "no $build/compile_commands.json: configure first" >&2; exit 2; }
 
+# Changed since this branch left main, not what main changed since.
+base=$(git merge-base "${SKYH_BASE:-main}" HEAD 2>/dev/null || true)
+if [[ -z $base || $base == "$(git rev-parse HEAD)" ]]; then
+  base=$(git rev-parse -q --verify 'HEAD~1^{commit}' || true)
+fi
+
 if [[ ${1:-} == --all ]]; then
-  mapfile -t files < <(git ls-files -- '*.cpp' | grep -E '^(src|sim|tests|bench)/')
+  mapfile -t files < <(git ls-files -- '*.cpp' | grep -E '^(src|sim|tests|bench|fuzz)/')
 else
-  mapfile -t files < <({ git diff --name-only "$base" -- '*.cpp'; git ls-files --others --exclude-standard -- '*.cpp'; } |
-                       grep -E '^(src|sim|tests|bench)/' | sort -u | while read -r f; do [[ -f $f ]] && echo "$f"; done)
+  [[ -n $base ]] || echo "tidy: no earlier commit to compare with; only files not committed"
+  mapfile -t files < <({ [[ -z $base ]] || git diff --name-only "$base" -- '*.cpp' '*.h'
+                         git ls-files --others --exclude-standard -- '*.cpp' '*.h'; } |
+                       sed 's/\.h$/.cpp/' | grep -E '^(src|sim|tests|bench|fuzz)/' | sort -u |
+                       while read -r f; do [[ -f $f ]] && echo "$f"; done)
 fi
 [[ ${#files[@]} -eq 0 ]] && { echo "tidy: nothing to check"; exit 0; }
 
@@ -27,6 +36,7 @@ for f in sys.argv[2:]:
     if os.path.realpath(f) in known: print(f)
 PY
 )
+[[ ${#files[@]} -eq 0 ]] && { echo "tidy: nothing to check in this build"; exit 0; }
 echo "tidy: ${#files[@]} files"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

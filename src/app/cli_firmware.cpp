@@ -125,7 +125,7 @@ int RunFirmware(CliContext& ctx) {
                        prompt.AskYesNo("Info", "Retrieve the records and save the settings before the update?"));
   if (backup && !Backup(ctx, config, session, progress)) return InterruptRequested() ? kExitAborted : kExitError;
 
-  int result;
+  std::optional<UpdateResult> result;
   {
     CFirmwareUpdate update(session, progress, prompt, view, updateOptions);
     update.SetFile(file);
@@ -134,7 +134,7 @@ int RunFirmware(CliContext& ctx) {
     result = update.Join();
   }
   progress.EndLine();
-  return result == kUpdateSuccess ? kExitOk : result == kUpdateAborted ? kExitAborted : kExitError;
+  return result == UpdateResult::kSuccess ? kExitOk : result == UpdateResult::kAborted ? kExitAborted : kExitError;
 }
 
 const CliCommandRegistrar registrar(

@@ -82,12 +82,12 @@ std::vector<std::string> FilesChangedSince(const std::string& folder, int64_t si
 }
 
 void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const std::vector<std::string>& files) {
-  if (result.status < 0) {
+  if (!result.status) {
     std::printf("%s\n", kBusyText);
     return;
   }
   std::printf("%s\n", result.text.c_str());
-  if (result.status != kRetrievalError || store.Count() > 0) {
+  if (result.status != RetrievalStatus::kError || store.Count() > 0) {
     std::printf("Instrument: %s\n", store.headNumber.empty() ? "unknown" : store.headNumber.c_str());
     std::printf("Records: %d (%d unknown)\n", store.Count(), store.UnknownCount());
     const StoreSummary summary = SummariseStore(store);
@@ -102,7 +102,7 @@ void PrintRunSummary(const WorkerResult& result, const RecordStore& store, const
 
 Json RunJson(const char* command, const WorkerResult& result, const RecordStore& store,
              const std::vector<std::string>& files) {
-  const bool busy = result.status < 0;
+  const bool busy = !result.status;
   const StoreSummary summary = SummariseStore(store);
   Json run{{"command", command}};
   run["result"] = busy ? "busy" : RunResultName(RunResultOf(result));

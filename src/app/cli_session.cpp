@@ -12,7 +12,7 @@
 namespace skyh::cli {
 
 std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::string> withValue,
-                                           std::set<std::string> flags, CConfiguration& config) {
+                                           const std::set<std::string>& flags, CConfiguration& config) {
   withValue.insert(LinkOptionNames().begin(), LinkOptionNames().end());
   CliOptions options(ctx.args, withValue, flags);
   if (!options.Ok()) {
@@ -41,11 +41,11 @@ std::optional<std::vector<uint8_t>> ReadBoxSettings(const CConfiguration& config
   if (!lease) return std::nullopt;
   std::vector<uint8_t> record;
   ComResult e = lease.Link().GetSettings(record);
-  if (e == kComOk && !IsSettingsRecord(record)) e = kComChecksumError;  // not a settings record
-  if (e != kComOk) {
-    LogLine("Get settings error: %d\n", e);
-    std::fprintf(stderr, "Get settings error: %u\n", e);
-    NoteError(Sprintf("Get settings error: %u", e));
+  if (e == ComResult::kOk && !IsSettingsRecord(record)) e = ComResult::kChecksumError;  // not a settings record
+  if (e != ComResult::kOk) {
+    LogLine("Get settings error: %d\n", ResultCode(e));
+    std::fprintf(stderr, "Get settings error: %u\n", ResultCode(e));
+    NoteError(Sprintf("Get settings error: %u", ResultCode(e)));
     return std::nullopt;
   }
   lease.EndSessionOnRelease(true);
@@ -76,7 +76,7 @@ int RunBoardCommand(CliContext& ctx, const char* usage, const std::string& quest
   LinkSession session;
   session.Choose(config);
   bool ok = false;
-  if (LinkLease lease = LeaseOrReport(session, false, "")) ok = (lease.Link().*command)() == kComOk;
+  if (LinkLease lease = LeaseOrReport(session, false, "")) ok = (lease.Link().*command)() == ComResult::kOk;
   std::printf("%s\n", ok ? success : failure);
   return ok ? kExitOk : kExitError;
 }

@@ -16,7 +16,7 @@ namespace skyh::cli {
 // the latter to a copy of the configuration. Prints the problem and gives
 // nothing on a bad option.
 std::optional<CliOptions> ParseLinkCommand(const CliContext& ctx, std::set<std::string> withValue,
-                                           std::set<std::string> flags, CConfiguration& config);
+                                           const std::set<std::string>& flags, CConfiguration& config);
 
 // A lease on the session's link (operator wait; `media` with the window's
 // open media step). When that fails, prints `failText` (if any) and why on

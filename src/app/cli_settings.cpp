@@ -127,8 +127,7 @@ int Load(const CliOptions& options, const CConfiguration& config) {
   session.Choose(config);
   TerminalProgress progress;
   TerminalStatusLine status(progress);
-  const int result = SendSettings(session, job, progress, status);
-  return result == 0 ? kExitOk : kExitError;
+  return SendSettings(session, job, progress, status) ? kExitOk : kExitError;
 }
 
 int Show(const CliOptions& options, const CConfiguration& config, const JsonOutput& json) {

@@ -45,7 +45,7 @@ int TimeGet(const CConfiguration& config, const JsonOutput& json) {
   const ComResult e = lease.Link().GetDateTime(boxTime);
   const int64_t now = NowUtc();
   lease.Release();
-  if (e != kComOk) {
+  if (e != ComResult::kOk) {
     ReportError("Get time/date error");
     return json.Finish(out, kExitError);
   }
@@ -84,7 +84,7 @@ int TimeSet(const CConfiguration& config, const CliOptions& options) {
   const int64_t time = chosen ? *chosen : NowUtc();
   const ComResult e = lease.Link().SetDateTime(time);
   lease.Release();
-  if (e != kComOk) {
+  if (e != ComResult::kOk) {
     std::fprintf(stderr, "Set time/date error\n");
     return kExitError;
   }

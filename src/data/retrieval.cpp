@@ -44,12 +44,12 @@ class Walk {
  public:
   explicit Walk(RetrievalEnv& env) : env(env) { timer.emplace(env.link.Clock()); }
 
-  int Run(RetrievalOutcome& out);
+  RetrievalStatus Run(RetrievalOutcome& out);
 
  private:
   bool CheckClock();
   void FindStopPointFromLast();
-  int Empty(RetrievalOutcome& out);
+  RetrievalStatus Empty(RetrievalOutcome& out);
   void Hand(RetrievalOutcome& out);
   // A step's reply, asked for again once when it does not decode.
   bool TakeReply();
@@ -73,9 +73,9 @@ class Walk {
   bool endedAtStopRecord = false;
   bool stopFromDayLimit = false;
   StopReason stopReason = StopReason::kEndOfMemory;
-  int status = kRetrievalFinished;
+  RetrievalStatus status = RetrievalStatus::kFinished;
   bool done = false;
-  ComResult result = kComOk;
+  ComResult result = ComResult::kOk;
   std::vector<uint8_t> reply;
   std::vector<uint8_t> lastAdded;  // bytes of the record added last
 };
@@ -84,8 +84,8 @@ bool Walk::CheckClock() {
   env.progress.SetText("Get Photometer date");
   int64_t boxTime = 0;
   ComResult r = env.link.GetDateTime(boxTime);
-  if (r != kComOk) {
-    Report(env, Sprintf("Get Photometer date error: %d\n", r));
+  if (r != ComResult::kOk) {
+    Report(env, Sprintf("Get Photometer date error: %d\n", ResultCode(r)));
     return false;
   }
   const int64_t pcTime = NowUtc();
@@ -97,8 +97,8 @@ bool Walk::CheckClock() {
       return true;
     }
     r = env.link.SetDateTime(pcTime);
-    if (r != kComOk) {
-      Report(env, Sprintf("Get Photometer date error: %d\n", r));
+    if (r != ComResult::kOk) {
+      Report(env, Sprintf("Get Photometer date error: %d\n", ResultCode(r)));
       return false;
     }
     LogLine("Difference bewteen Photometer and PC is %lld seconds.\n", static_cast<long long>(difference));
@@ -152,11 +152,11 @@ void Walk::SeeNewest(const CRecord& record) {
 // The walk has started: what was collected becomes the caller's store.
 void Walk::Hand(RetrievalOutcome& out) { out.store = collectedStore; }
 
-int Walk::Empty(RetrievalOutcome& out) {
+RetrievalStatus Walk::Empty(RetrievalOutcome& out) {
   Hand(out);
   out.stopReason = stopReason;
   env.progress.SetText("The Photometer is empty");
-  return kRetrievalFinished;
+  return RetrievalStatus::kFinished;
 }
 
 bool Walk::TakeReply() {
@@ -179,7 +179,7 @@ bool Walk::TakeReply() {
   if (decodeAndAdd() > 0) return true;
   // A reply that passed its checksum but is no record: ask for it once more.
   std::vector<uint8_t> again;
-  if (env.link.RepeatRecord(again) == kComOk) {
+  if (env.link.RepeatRecord(again) == ComResult::kOk) {
     reply = again;
     if (decodeAndAdd() > 0) return true;
   }
@@ -187,18 +187,18 @@ bool Walk::TakeReply() {
   return false;
 }
 
-int Walk::Run(RetrievalOutcome& out) {
+RetrievalStatus Walk::Run(RetrievalOutcome& out) {
   env.link.ResetReceivedBytes();
-  if (env.config.autoSetTime == 1 && !CheckClock()) return kRetrievalError;
+  if (env.config.autoSetTime == 1 && !CheckClock()) return RetrievalStatus::kError;
 
   env.progress.SetText("Get settings");
   std::vector<uint8_t> settings;
   ComResult r = env.link.GetSettings(settings);
   // A reply that is no settings record would head every file with nothing.
-  if (r == kComOk && !IsSettingsRecord(settings)) r = kComChecksumError;
-  if (r != kComOk) {
-    Report(env, Sprintf("Get settings error: %d\n", r));
-    return kRetrievalError;
+  if (r == ComResult::kOk && !IsSettingsRecord(settings)) r = ComResult::kChecksumError;
+  if (r != ComResult::kOk) {
+    Report(env, Sprintf("Get settings error: %d\n", ResultCode(r)));
+    return RetrievalStatus::kError;
   }
   collected.SetHeader(settings.data(), static_cast<uint16_t>(settings.size()));
   const std::string noNumberReason = env.readHeadNumber
@@ -214,9 +214,9 @@ int Walk::Run(RetrievalOutcome& out) {
   timer.emplace(env.link.Clock());
   env.progress.SetText("Get last record");
   r = env.link.GetLastRecord(reply);
-  if (r != kComOk) {
-    Report(env, Sprintf("Get last record error: %d\n", r));
-    return kRetrievalError;
+  if (r != ComResult::kOk) {
+    Report(env, Sprintf("Get last record error: %d\n", ResultCode(r)));
+    return RetrievalStatus::kError;
   }
   if (reply.empty()) {
     out.stopTime = stopTime;
@@ -226,7 +226,7 @@ int Walk::Run(RetrievalOutcome& out) {
   CRecord last;
   if (!last.Decode(collected.scenarioKey, reply.data(), reply.size())) {
     Report(env, "Wrong last record\n");
-    return kRetrievalError;
+    return RetrievalStatus::kError;
   }
   if (env.config.retrieveLimited == 1) {
     const int64_t limit = last.time() - int64_t(env.config.retrieveMaxDays) * 86400;
@@ -246,18 +246,18 @@ int Walk::Run(RetrievalOutcome& out) {
   SeeNewest(last);
 
   env.progress.SetText("Get previous record");
-  status = kRetrievalFinished;
+  status = RetrievalStatus::kFinished;
   done = false;
   const int retries = env.config.retryCount;
   bool aborted = false;
   while (true) {
     bool repeated = false;
     result = env.link.GetPreviousRecord(reply);
-    if (result == kComChecksumError) {
+    if (result == ComResult::kChecksumError) {
       result = env.link.RepeatRecord(reply);
       repeated = true;
     }
-    if (result == kComTimeout) {
+    if (result == ComResult::kTimeout) {
       for (int n = 1;; ++n) {
         env.progress.SetCounter(Sprintf("Connexion lost ( retry: %d / %d )\nReconnect", n, retries),
                                 {ProgressCounter::Kind::kRetry, n, retries, 0});
@@ -268,34 +268,34 @@ int Walk::Run(RetrievalOutcome& out) {
           repeated = true;
         }
         if (env.progress.Aborted()) {
-          status = kRetrievalAborted;
+          status = RetrievalStatus::kAborted;
           done = true;
         }
-        if (result == kComOk || n >= retries || done) break;
+        if (result == ComResult::kOk || n >= retries || done) break;
       }
     }
-    if (result == kComOk) {
+    if (result == ComResult::kOk) {
       if (!(repeated && reply == lastAdded)) TakeReply();
       const int64_t bytes = env.link.ReceivedBytes();
       env.progress.SetCounter(Sprintf("Received blocks: %d (%ld bytes)", collected.Count(), static_cast<long>(bytes)),
                               {ProgressCounter::Kind::kRecords, collected.Count(), 0, bytes});
     } else {
-      if (result != kComNoRecord) status = kRetrievalError;
+      if (result != ComResult::kNoRecord) status = RetrievalStatus::kError;
       done = true;
     }
     if (env.progress.Aborted()) {
       env.status.SetStatus("Received blocks: Aborted");
       env.progress.SetText("Received blocks: Aborted");
-      status = kRetrievalAborted;
+      status = RetrievalStatus::kAborted;
       aborted = true;
       break;
     }
     if (done) break;
   }
 
-  if (!aborted && status == kRetrievalError) {
-    Report(env, Sprintf("Receiving records error: %d\n", result));
-  } else if (!aborted && status == kRetrievalFinished) {
+  if (!aborted && status == RetrievalStatus::kError) {
+    Report(env, Sprintf("Receiving records error: %d\n", ResultCode(result)));
+  } else if (!aborted && status == RetrievalStatus::kFinished) {
     Finish(out);
   }
   if (collected.Count() > 0) Hand(out);
@@ -315,7 +315,7 @@ void Walk::Finish(RetrievalOutcome& out) {
   out.lastDue = newest != 0 && !collected.headNumber.empty();
   if (out.lastDue && !env.deferLast && !WriteLastKey(env.iniPath, collected.headNumber, newest, newestFingerprint)) {
     Report(env, LastNotWrittenText(env.iniPath));
-    status = kRetrievalError;
+    status = RetrievalStatus::kError;
   }
 }
 
@@ -376,11 +376,11 @@ RetrievalOutcome Retrieve(RetrievalEnv& env) {
   Walk walk(env);
   out.status = walk.Run(out);
   out.records = out.store ? out.store->Count() : 0;
-  if (out.status == kRetrievalError) {
+  if (out.status == RetrievalStatus::kError) {
     out.stopReason = StopReason::kError;
     out.errorText = env.reportedError;
     while (!out.errorText.empty() && out.errorText.back() == '\n') out.errorText.pop_back();
-  } else if (out.status == kRetrievalAborted) {
+  } else if (out.status == RetrievalStatus::kAborted) {
     out.stopReason = StopReason::kAborted;
   }
   return out;

@@ -13,7 +13,7 @@
 namespace skyh {
 
 // Long operations end with one of these.
-enum RetrievalStatus : int { kRetrievalFinished = 0, kRetrievalError = 1, kRetrievalAborted = 2 };
+enum class RetrievalStatus : int { kFinished = 0, kError = 1, kAborted = 2 };
 
 // Gives a store its head number from its settings record and returns why
 // there is none (empty when set). The settings items know how to read the
@@ -45,7 +45,7 @@ enum class StopReason {
 const char* StopReasonName(StopReason reason);
 
 struct RetrievalOutcome {
-  int status = kRetrievalFinished;
+  RetrievalStatus status = RetrievalStatus::kFinished;
   int64_t stopTime = 0;      // where the walk was to end
   // The store's last record is the one that ended the walk: known already
   // (or beyond the day limit), so no export writes it again.

@@ -16,9 +16,9 @@ void Pause(int ms) {
 }
 
 // The end of every session: EndSession unless the run failed, then close.
-void StopCommunication(RetrievalWorkerEnv& env, LinkLease& lease, int status) {
+void StopCommunication(RetrievalWorkerEnv& env, LinkLease& lease, RetrievalStatus status) {
   env.progress.SetText("Stopping communication...");
-  lease.EndSessionOnRelease(status != kRetrievalError);
+  lease.EndSessionOnRelease(status != RetrievalStatus::kError);
   lease.Release();
 }
 
@@ -73,7 +73,7 @@ bool BeginRun(RetrievalWorkerEnv& env, LinkLease& lease, WorkerResult& result) {
     return false;
   }
   if (!lease) {
-    result.status = kRetrievalError;
+    result.status = RetrievalStatus::kError;
     result.text = "Retrieve data error.";
     env.status.SetStatus(result.text);
     env.progress.SetText(lease.ErrorText());
@@ -99,12 +99,12 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
   result.outcome = Retrieve(renv);
   result.status = result.outcome.status;
   Pause(env.pauseMs);
-  if (result.status == kRetrievalError) result.text = "Retrieve data error.";
+  if (result.status == RetrievalStatus::kError) result.text = "Retrieve data error.";
   else conclude(result);
   result.error = result.outcome.errorText;
   RecordRun(env, result);
   env.status.SetStatus(result.text);
-  StopCommunication(env, lease, result.status);
+  StopCommunication(env, lease, result.outcome.status);
   env.progress.CloseAfter(2000);
   return result;
 }
@@ -112,8 +112,8 @@ WorkerResult RunWorker(RetrievalWorkerEnv& env, Conclude conclude) {
 }  // namespace
 
 RunResult RunResultOf(const WorkerResult& result) {
-  if (result.status == kRetrievalAborted) return RunResult::kAborted;
-  if (result.status == kRetrievalFinished && result.filesWritten && result.problems.empty()) return RunResult::kOk;
+  if (result.status == RetrievalStatus::kAborted) return RunResult::kAborted;
+  if (result.status == RetrievalStatus::kFinished && result.filesWritten && result.problems.empty()) return RunResult::kOk;
   return RunResult::kError;
 }
 
@@ -121,9 +121,10 @@ WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
   return RunWorker(env, [&](WorkerResult& result) {
     const std::string& folder = env.config.outputDirectory;
     result.filesWritten = SaveK8Snapshot(Retrieved(result), folder, env.config.baseName, &result.problems) == 0;
-    result.text = std::string(result.status == kRetrievalFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
+    result.text =
+        std::string(result.status == RetrievalStatus::kFinished ? "Retrieve data OK. " : "Retrieve data aborted. ");
     result.text += (result.filesWritten ? "Saved to\"" : "Can't save to\"") + folder + "\" directory.";
-    if (result.status != kRetrievalFinished) return;
+    if (result.status != RetrievalStatus::kFinished) return;
     if (result.filesWritten) MoveLast(env, result);
     else LogLine("Snapshot failed: \"last\" left unchanged\n");
   });
@@ -131,7 +132,7 @@ WorkerResult RunInteractiveRetrieval(RetrievalWorkerEnv& env) {
 
 WorkerResult RunAutomaticRetrieval(RetrievalWorkerEnv& env) {
   return RunWorker(env, [&](WorkerResult& result) {
-    if (result.status == kRetrievalAborted) {
+    if (result.status == RetrievalStatus::kAborted) {
       result.text = "Retrieve data aborted.";
       return;
     }

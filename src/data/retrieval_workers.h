@@ -1,6 +1,7 @@
 #pragma once
 // The two workers around a retrieval: the interactive "Get records" command
 // and the automatic run of the schedule.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,10 @@ struct RetrievalWorkerEnv {
 
 // What a worker did. The retrieved records are in `outcome.store` (see
 // TakeRetrievedStore), for the caller to swap in on its own thread once the
-// worker has ended. `status` is -1 when the lock could not be taken (the run
-// is dropped and the progress display closed at once).
+// worker has ended. `status` is none when the lock could not be taken (the
+// run is dropped and the progress display closed at once).
 struct WorkerResult {
-  int status = -1;
+  std::optional<RetrievalStatus> status;
   bool filesWritten = true;  // snapshot or exports all written
   std::string text;          // the final status-line text
   // What went wrong beside the status, each text logged already: damaged

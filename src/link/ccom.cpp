@@ -18,7 +18,7 @@ bool CCom::Open() {
     lastError = transport_.LastError();
     return false;
   }
-  connected = 1;
+  connected = true;
   // It may be another line now.
   echoState_ = EchoState::kUnknown;
   return true;
@@ -26,7 +26,7 @@ bool CCom::Open() {
 
 bool CCom::Close() {
   transport_.Close();
-  connected = 0;
+  connected = false;
   return true;
 }
 

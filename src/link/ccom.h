@@ -8,19 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "core/result_code.h"
 #include "link/byte_queue.h"
 #include "link/monotonic_clock.h"
 #include "link/transport.h"
 
 namespace skyh {
 
-// Result of every exchange and command (printed in decimal by callers).
-using ComResult = uint32_t;
-constexpr ComResult kComOk = 0;             // a valid reply to this command arrived
-constexpr ComResult kComChecksumError = 1;  // the last reply had a wrong checksum
-constexpr ComResult kComTimeout = 2;        // no complete reply within the time-out
-constexpr ComResult kComNoRecord = 3;       // record stepping: the reply carried no record
-constexpr ComResult kComWriteFailed = 4;    // writing the finished frame failed
+// Result of every exchange and command; callers print its number in decimal
+// (ResultCode).
+enum class ComResult : uint32_t {
+  kOk = 0,             // a valid reply to this command arrived
+  kChecksumError = 1,  // the last reply had a wrong checksum
+  kTimeout = 2,        // no complete reply within the time-out
+  kNoRecord = 3,       // record stepping: the reply carried no record
+  kWriteFailed = 4,    // writing the finished frame failed
+};
 
 // Largest record the instrument keeps (14-bit length); a reply carries it
 // after its command byte.
@@ -54,13 +57,13 @@ class CCom {
   // Reply time-out in ms used when a command gives none.
   uint32_t GetDefaultTimeout() const { return transport_.DefaultTimeoutMs(); }
   // One line for the status bar.
-  std::string GetDescription() { return transport_.Description(connected != 0); }
+  std::string GetDescription() { return transport_.Description(connected); }
   // Drops received bytes that nobody waits for, before a command with a new
   // sequence number.
   void DiscardReceived() { transport_.Purge(); }
 
   std::string GetLastErrorText() const { return lastError; }
-  bool IsConnected() const { return connected != 0; }
+  bool IsConnected() const { return connected; }
 
   // The clock used for reply time-outs and receive waits: the process-wide
   // clock unless one was set (null returns to the process-wide clock).
@@ -139,7 +142,7 @@ class CCom {
 
   // ---- transport state ----
   Transport& transport_;
-  uint8_t connected = 0;
+  bool connected = false;
   ByteQueue txQueue{kLinkChunkBytes};
   std::string lastError;
 

@@ -21,7 +21,7 @@ class LibUsbTransport : public UsbTransport {
   void Cancel() override;
 
  private:
-  static void LIBUSB_CALL OnTransferDone(libusb_transfer* transfer);
+  static void LIBUSB_CALL OnTransferDone(libusb_transfer* done);
   bool EnsureContext();
   // Waits for a cancelled transfer to end; true when it did.
   bool EndCancelled();

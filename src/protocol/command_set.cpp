@@ -10,31 +10,31 @@ namespace skyh {
 ComResult CCom::ReadReplyPayload(uint8_t command, uint32_t timeoutMs, uint8_t retries,
                                  std::vector<uint8_t>& out) {
   ComResult result = SendCommand(command, nullptr, 0, timeoutMs, retries);
-  if (result == kComOk) out.assign(ReplyPayload(), ReplyPayload() + ReplyPayloadLength());
+  if (result == ComResult::kOk) out.assign(ReplyPayload(), ReplyPayload() + ReplyPayloadLength());
   return result;
 }
 
 ComResult CCom::GetDateTime(int64_t& time) {
   ComResult result = SendCommand(kCmdGetDateTime, nullptr, 0, 0, 1);
-  if (result != kComOk) return result;
+  if (result != ComResult::kOk) return result;
   // A short or impossible date is a damaged reply: read as zeros or carried
   // into the next month, it would look like a clock to be set.
-  if (ReplyPayloadLength() < 6) return kComChecksumError;
+  if (ReplyPayloadLength() < 6) return ComResult::kChecksumError;
   const uint8_t* p = ReplyPayload();
   DateTimeFields f{p[0] + 2000, p[1], p[2], p[3], p[4], p[5]};
   const int64_t t = FieldsToTime(f);
   DateTimeFields back;
   if (t == kInvalidTime || !TimeToFields(t, back) || back.year != f.year || back.month != f.month ||
       back.day != f.day || back.hour != f.hour || back.minute != f.minute || back.second != f.second)
-    return kComChecksumError;
+    return ComResult::kChecksumError;
   time = t;
-  return kComOk;
+  return ComResult::kOk;
 }
 
 ComResult CCom::SetDateTime(int64_t time) {
   DateTimeFields f;
   // Nothing sensible can be sent for an invalid time.
-  if (!TimeToFields(time, f)) return kComWriteFailed;
+  if (!TimeToFields(time, f)) return ComResult::kWriteFailed;
   const uint8_t payload[6] = {
       static_cast<uint8_t>(f.year + 48),  // year − 2000 in 8 bits
       static_cast<uint8_t>(f.month),  static_cast<uint8_t>(f.day),
@@ -60,7 +60,7 @@ ComResult CCom::GetSettings(std::vector<uint8_t>& settings) {
 }
 
 ComResult CCom::WriteSettings(const uint8_t* settings, uint16_t offset, uint16_t length) {
-  if (length > 0xFFFF - 2) return kComWriteFailed;
+  if (length > 0xFFFF - 2) return ComResult::kWriteFailed;
   std::vector<uint8_t> payload;
   payload.reserve(length + 2u);
   payload.push_back(static_cast<uint8_t>(offset & 0xFF));
@@ -83,14 +83,14 @@ ComResult CCom::GetFirmwareVersion(uint8_t& major, uint8_t& minor, uint8_t& patc
                                    uint32_t timeoutMs) {
   major = minor = patch = 0xFF;
   ComResult result = SendCommand(kCmdGetFirmwareVersion, nullptr, 0, timeoutMs, 1);
-  if (result != kComOk) return result;
+  if (result != ComResult::kOk) return result;
   // Fewer than two bytes would read as version 0.0.
-  if (ReplyPayloadLength() < 2) return kComChecksumError;
+  if (ReplyPayloadLength() < 2) return ComResult::kChecksumError;
   const uint8_t* p = ReplyPayload();
   major = p[0];
   minor = p[1];
   if (ReplyPayloadLength() == 3) patch = p[2];
-  return kComOk;
+  return ComResult::kOk;
 }
 
 ComResult CCom::GetBootInfo(uint8_t& mode, uint16_t& blockSize, uint8_t& bootVersion,
@@ -98,17 +98,17 @@ ComResult CCom::GetBootInfo(uint8_t& mode, uint16_t& blockSize, uint8_t& bootVer
   mode = 0;
   blockSize = 0;
   ComResult result = SendCommand(kCmdGetBootInfo, nullptr, 0, 0, 1);
-  if (result != kComOk) return result;
+  if (result != ComResult::kOk) return result;
   const uint8_t* p = ReplyPayload();
   mode = p[0];
   blockSize = static_cast<uint16_t>(p[1] | (p[2] << 8));
   keyLength = 0;
-  if (mode == 0) return kComOk;
+  if (mode == 0) return ComResult::kOk;
   bootVersion = p[3];
   // A reply shorter than its fixed part carries no key (not a negative one).
   keyLength = ReplyLength() > 5 ? ReplyLength() - 5 : 0;
   keyBytes.assign(p + 4, p + 4 + keyLength);
-  return kComOk;
+  return ComResult::kOk;
 }
 
 ComResult CCom::EraseCode() { return SendCommand(kCmdEraseCode, nullptr, 0, kEraseCodeTimeoutMs, 1); }

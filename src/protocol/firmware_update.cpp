@@ -20,11 +20,11 @@ int Percent(uint64_t position, uint64_t range) {
 
 }  // namespace
 
-const char* UpdateResultText(int result) {
+const char* UpdateResultText(UpdateResult result) {
   switch (result) {
-    case kUpdateSuccess: return "SUCCESS";
-    case kUpdateError: return "ERROR";
-    case kUpdateAborted: return "ABORTED";
+    case UpdateResult::kSuccess: return "SUCCESS";
+    case UpdateResult::kError: return "ERROR";
+    case UpdateResult::kAborted: return "ABORTED";
     default: return "UNKNOWN";
   }
 }
@@ -47,7 +47,7 @@ bool CFirmwareUpdate::Start() {
   });
 }
 
-int CFirmwareUpdate::Join() {
+std::optional<UpdateResult> CFirmwareUpdate::Join() {
   worker.Join();
   return workerResult;
 }
@@ -133,36 +133,34 @@ bool CFirmwareUpdate::LoadAssets() {
   return false;
 }
 
-int CFirmwareUpdate::OpenMedia() {
-  return lease.Open() ? kUpdateSuccess : kUpdateError;
-}
+UpdateResult CFirmwareUpdate::OpenMedia() { return lease.Open() ? UpdateResult::kSuccess : UpdateResult::kError; }
 
 void CFirmwareUpdate::CloseMedia() {
   lease.Close(true);
   view.ShowLinkDescription(link.GetDescription());
 }
 
-int CFirmwareUpdate::ReadDeviceVersion() {
+UpdateResult CFirmwareUpdate::ReadDeviceVersion() {
   SetStatus("Get firmware version");
   link.SendBootloaderWake();
   ComResult result = link.GetFirmwareVersion(deviceVersion.major, deviceVersion.minor, deviceVersion.patch, 0);
-  if (result != kComOk) {
-    Fail(Sprintf("Get firmware version: %d\n", result));
-    return kUpdateError;
+  if (result != ComResult::kOk) {
+    Fail(Sprintf("Get firmware version: %d\n", ResultCode(result)));
+    return UpdateResult::kError;
   }
   view.ShowDeviceVersion(FormatFirmwareVersion(deviceVersion));
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::ReadBootInfo() {
+UpdateResult CFirmwareUpdate::ReadBootInfo() {
   SetStatus("Get information");
   uint16_t reported = 0;
   keyBytes.clear();
   keyLength = 0;
   ComResult result = link.GetBootInfo(bootMode, reported, bootVersion, keyBytes, keyLength);
-  if (result != kComOk) {
-    Fail(Sprintf("Get information error: %d\n", result));
-    return kUpdateError;
+  if (result != ComResult::kOk) {
+    Fail(Sprintf("Get information error: %d\n", ResultCode(result)));
+    return UpdateResult::kError;
   }
   view.ShowBootVersion(Sprintf("%d.0", bootVersion));
   blockSize = RoundBlockSize(reported);
@@ -172,70 +170,70 @@ int CFirmwareUpdate::ReadBootInfo() {
   if (bootMode != 0 && bootVersion != 0xFF &&
       (keyLength < 1 || keyLength > kMaxKeyLength || static_cast<size_t>(keyLength) > keyBytes.size())) {
     Fail(Sprintf("Get information error: invalid key length %d\n", keyLength));
-    return kUpdateError;
+    return UpdateResult::kError;
   }
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::RequireBootLoader() {
-  int result = ReadBootInfo();
-  if (result != kUpdateSuccess) return result;
+UpdateResult CFirmwareUpdate::RequireBootLoader() {
+  UpdateResult result = ReadBootInfo();
+  if (result != UpdateResult::kSuccess) return result;
   if (bootMode == 0) {
     // Still the application: erasing now would destroy it with no boot loader to write the rest.
     Fail("Get information error: the bootloader is not running\n");
-    return kUpdateError;
+    return UpdateResult::kError;
   }
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::Erase() {
+UpdateResult CFirmwareUpdate::Erase() {
   SetStatus("Erase code");
   ComResult result = link.EraseCode();
-  if (result != kComOk) {
-    Fail(Sprintf("Erase code error: %d\n", result));
-    return kUpdateError;
+  if (result != ComResult::kOk) {
+    Fail(Sprintf("Erase code error: %d\n", ResultCode(result)));
+    return UpdateResult::kError;
   }
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::Verify(bool bootBlock) {
+UpdateResult CFirmwareUpdate::Verify(bool bootBlock) {
   SetStatus("Verify application...");
   ComResult result = bootBlock ? link.VerifyBootBlock() : link.VerifyApplication();
-  if (result != kComOk) {
-    Fail(Sprintf("Verify application error: %d\n", result));
-    return kUpdateError;
+  if (result != ComResult::kOk) {
+    Fail(Sprintf("Verify application error: %d\n", ResultCode(result)));
+    return UpdateResult::kError;
   }
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::WriteBlock(uint32_t address, const uint8_t* block, size_t size) {
-  if (IsErasedBlock(block, size)) return kUpdateSuccess;
+UpdateResult CFirmwareUpdate::WriteBlock(uint32_t address, const uint8_t* block, size_t size) {
+  if (IsErasedBlock(block, size)) return UpdateResult::kSuccess;
   std::vector<uint8_t> payload(size + 3);
   payload[0] = static_cast<uint8_t>(address >> 16);
   payload[1] = static_cast<uint8_t>(address >> 8);
   payload[2] = static_cast<uint8_t>(address);
   std::copy(block, block + size, payload.begin() + 3);
-  if (link.WriteCode(payload.data(), static_cast<uint16_t>(payload.size())) != kComOk) {
+  if (link.WriteCode(payload.data(), static_cast<uint16_t>(payload.size())) != ComResult::kOk) {
     Fail("Update Firmware: error\n");
-    return kUpdateError;
+    return UpdateResult::kError;
   }
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decrypt, bool scramble) {
-  if (!image || length == 0) return kUpdateError;
+UpdateResult CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decrypt, bool scramble) {
+  if (!image || length == 0) return UpdateResult::kError;
   // Addresses have three bytes: a larger image would wrap onto its own start.
   if (length > kMaxImageLength) {
     Fail("Update Firmware: code too large\n");
-    return kUpdateError;
+    return UpdateResult::kError;
   }
   AesCbc cipher;
   if (decrypt) {
     if (assets.aesKey.size() != kAesKeySize ||
         !cipher.Init(AesCbc::Direction::Decrypt, assets.aesKey.data(), phx.fileIv.data()))
-      return kUpdateError;
+      return UpdateResult::kError;
   }
-  if (int result = Erase(); result != kUpdateSuccess) return result;
+  if (UpdateResult result = Erase(); result != UpdateResult::kSuccess) return result;
 
   SetCurrent(0, length);
   uint16_t scrambleState = keyLength > 0 ? keyBytes[keyLength - 1] : 0;
@@ -251,7 +249,7 @@ int CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decryp
     else
       std::copy_n(image + offset, n, buffer.begin());
     if (ok && scramble) ScrambleBlock(scrambleState, buffer.data(), n, keyBytes.data(), keyLength);
-    if (ok) ok = WriteBlock(static_cast<uint32_t>(offset), buffer.data(), blockSize) == kUpdateSuccess;
+    if (ok) ok = WriteBlock(static_cast<uint32_t>(offset), buffer.data(), blockSize) == UpdateResult::kSuccess;
 
     uint64_t done = static_cast<uint64_t>(offset) + blockSize;
     SetCurrentPosition(done);
@@ -260,23 +258,23 @@ int CFirmwareUpdate::WriteImage(const uint8_t* image, size_t length, bool decryp
     if (StopSignalled()) {
       SetCurrentPosition(0);
       SetStatus("Update Firmware: Aborted");
-      return kUpdateAborted;
+      return UpdateResult::kAborted;
     }
     if (!ok) {
       SetStatus("Update Firmware: error");
-      return kUpdateError;
+      return UpdateResult::kError;
     }
   }
   SetStatus("Write checksum...");
   ComResult result = link.WriteChecksum();
-  if (result != kComOk) {
-    Fail(Sprintf("Write checksum error: %d\n", result));
-    return kUpdateError;
+  if (result != ComResult::kOk) {
+    Fail(Sprintf("Write checksum error: %d\n", ResultCode(result)));
+    return UpdateResult::kError;
   }
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
+UpdateResult CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
   SetCurrent(0, maxMs);
   CloseMedia();
   bool opened = false;
@@ -285,39 +283,39 @@ int CFirmwareUpdate::WaitForReboot(uint32_t maxMs) {
     PausePoint();
     if (WaitForStop(100)) {
       SetCurrentPosition(0);
-      return kUpdateAborted;
+      return UpdateResult::kAborted;
     }
     elapsed = std::min(elapsed + 100, maxMs);
     SetCurrentPosition(elapsed);
     const int left = static_cast<int>((maxMs - elapsed) / 1000);
     progress.SetCounter(Sprintf("Please wait while rebooting (%ds)\n", left), {ProgressCounter::Kind::kCountdown, left, 0, 0});
-    if (!opened) opened = OpenMedia() == kUpdateSuccess;
+    if (!opened) opened = OpenMedia() == UpdateResult::kSuccess;
     if (opened) {
       link.SendBootloaderWake();
       uint8_t major, minor, patch;
       ComResult polled = link.GetFirmwareVersion(major, minor, patch, 100);
-      if (polled == kComOk) {
+      if (polled == ComResult::kOk) {
         SetCurrentPosition(0);
-        return kUpdateSuccess;
+        return UpdateResult::kSuccess;
       }
       // A USB box leaves the bus while it reboots and comes back as a new
       // device: the handle opened before stays dead and its writes fail, so
       // the link is closed and opened afresh for the next poll. A line that
       // merely stays silent is kept (closing a modem link hangs up the call).
-      if (polled == kComWriteFailed) {
+      if (polled == ComResult::kWriteFailed) {
         link.Close();
         opened = false;
       }
     }
-    if (elapsed >= maxMs) return kUpdateError;
+    if (elapsed >= maxMs) return UpdateResult::kError;
   }
 }
 
-int CFirmwareUpdate::RunSteps() {
-  int result = ReadDeviceVersion();
-  if (result == kUpdateSuccess) {
+UpdateResult CFirmwareUpdate::RunSteps() {
+  UpdateResult result = ReadDeviceVersion();
+  if (result == UpdateResult::kSuccess) {
     if (!prompt.AskYesNo("Warning", "Would you like to update the firmware of your instrument?")) {
-      result = kUpdateAborted;
+      result = UpdateResult::kAborted;
     } else if (phx.fileVersion.Number() <= deviceVersion.Number()) {
       const FirmwareVersion& f = phx.fileVersion;
       const FirmwareVersion& d = deviceVersion;
@@ -325,54 +323,55 @@ int CFirmwareUpdate::RunSteps() {
           "The new firmware %d.%d.%d is %s the Photometer's firmware %d.%d.%d.\n\nDo you want to continue?",
           f.major, f.minor, f.patch, f.Number() == d.Number() ? "equal to" : "older than", d.major, d.minor,
           d.patch);
-      if (!prompt.AskYesNo("Warning", question)) result = kUpdateAborted;
+      if (!prompt.AskYesNo("Warning", question)) result = UpdateResult::kAborted;
     }
-    if (result == kUpdateSuccess)
+    if (result == UpdateResult::kSuccess)
       view.ShowBox("Warning", MessageKind::Warning,
                    "Please connect the instrument to a 12V batterie and/or charger.\n\nPress OK to continue.");
   }
   SetTotal(0, 2);
-  if (result != kUpdateSuccess) return result;
+  if (result != UpdateResult::kSuccess) return result;
 
-  if ((result = ReadBootInfo()) != kUpdateSuccess) return result;
+  if ((result = ReadBootInfo()) != UpdateResult::kSuccess) return result;
 
   if (bootMode == 0) {
     SetTotal(1, 8);
-    if ((result = WriteImage(assets.applicationModeImage.data(), assets.applicationModeImage.size(), false,
-                             false)) != kUpdateSuccess)
+    if ((result = WriteImage(assets.applicationModeImage.data(), assets.applicationModeImage.size(), false, false)) !=
+        UpdateResult::kSuccess)
       return result;
-    if ((result = Verify(false)) != kUpdateSuccess) return result;
+    if ((result = Verify(false)) != UpdateResult::kSuccess) return result;
     SetTotalPosition(2);
-    if ((result = WaitForReboot(options.applicationRebootWaitMs)) != kUpdateSuccess) return result;
+    if ((result = WaitForReboot(options.applicationRebootWaitMs)) != UpdateResult::kSuccess) return result;
     SetTotalPosition(3);
-    if ((result = RequireBootLoader()) != kUpdateSuccess) return result;
+    if ((result = RequireBootLoader()) != UpdateResult::kSuccess) return result;
   }
 
   if (bootVersion == 0xFF) {
     view.ShowBox("Error", MessageKind::Error, "Debug version.\nNo bootloader found : Quit");
-    return kUpdateError;
+    return UpdateResult::kError;
   }
   if (bootVersion != 0 && totalRange == 8) SetTotal(totalPosition, 6);
 
   if (bootVersion == 0) {
     SetTotalPosition(totalPosition + 1);
-    if ((result = WriteImage(assets.bootBlock.data(), assets.bootBlock.size(), false, true)) != kUpdateSuccess)
+    if ((result = WriteImage(assets.bootBlock.data(), assets.bootBlock.size(), false, true)) != UpdateResult::kSuccess)
       return result;
-    if ((result = Verify(true)) != kUpdateSuccess) return result;
+    if ((result = Verify(true)) != UpdateResult::kSuccess) return result;
     SetTotalPosition(totalPosition + 1);
-    if ((result = RequireBootLoader()) != kUpdateSuccess) return result;
+    if ((result = RequireBootLoader()) != UpdateResult::kSuccess) return result;
   }
 
   SetTotalPosition(totalPosition + 1);
-  if ((result = WriteImage(phx.fileCode.data(), phx.fileCode.size(), true, true)) != kUpdateSuccess) return result;
-  if ((result = Verify(false)) != kUpdateSuccess) return result;
+  if ((result = WriteImage(phx.fileCode.data(), phx.fileCode.size(), true, true)) != UpdateResult::kSuccess)
+    return result;
+  if ((result = Verify(false)) != UpdateResult::kSuccess) return result;
   SetTotalPosition(totalPosition + 1);
-  if ((result = WaitForReboot(options.codeRebootWaitMs)) != kUpdateSuccess) return result;
+  if ((result = WaitForReboot(options.codeRebootWaitMs)) != UpdateResult::kSuccess) return result;
   SetTotalPosition(totalPosition + 1);
-  return kUpdateSuccess;
+  return UpdateResult::kSuccess;
 }
 
-int CFirmwareUpdate::RunUpdate() {
+UpdateResult CFirmwareUpdate::RunUpdate() {
   bootMode = 0;
   bootVersion = 0;
   keyBytes.clear();
@@ -380,21 +379,21 @@ int CFirmwareUpdate::RunUpdate() {
   deviceVersion = FirmwareVersion{};
   if (phx.fileCode.empty()) {
     view.ShowBox("Error", MessageKind::Error, "Choose a file first");
-    return kUpdateError;
+    return UpdateResult::kError;
   }
   // Nothing goes to the box unless everything the run may need is here.
-  if (!LoadAssets()) return kUpdateError;
+  if (!LoadAssets()) return UpdateResult::kError;
 
   lease = session.Acquire(LinkSession::kOperatorWaitMs, true);
   if (!lease) {
     SetStatus(lease.ErrorText());
-    return kUpdateError;
+    return UpdateResult::kError;
   }
   view.EnableControls(false);
   OpenStopEvent();
   link.ResetReceivedBytes();
 
-  int result = RunSteps();
+  UpdateResult result = RunSteps();
 
   CloseStopEvent();
   CloseMedia();
@@ -406,9 +405,9 @@ int CFirmwareUpdate::RunUpdate() {
   SetStatus("Update: " + text);
   const FirmwareVersion& d = deviceVersion;
   const FirmwareVersion& f = phx.fileVersion;
-  MessageKind kind = result == kUpdateSuccess   ? MessageKind::Info
-                     : result == kUpdateAborted ? MessageKind::Warning
-                                                : MessageKind::Error;
+  MessageKind kind = result == UpdateResult::kSuccess   ? MessageKind::Info
+                     : result == UpdateResult::kAborted ? MessageKind::Warning
+                                                        : MessageKind::Error;
   view.ShowBox("Info", kind, Sprintf("Update firmware from version %d.%d.%d to version %d.%d.%d :\n", d.major, d.minor,
                              d.patch, f.major, f.minor, f.patch) +
                          text);

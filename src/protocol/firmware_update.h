@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,10 @@ class IFirmwareView {
 };
 
 // Results of the update's steps and of the whole run.
-enum UpdateResult : int { kUpdateSuccess = 0, kUpdateError = 1, kUpdateAborted = 2 };
+enum class UpdateResult : int { kSuccess = 0, kError = 1, kAborted = 2 };
 
 // "SUCCESS", "ERROR", "ABORTED" or "UNKNOWN".
-const char* UpdateResultText(int result);
+const char* UpdateResultText(UpdateResult result);
 
 struct FirmwareUpdateOptions {
   // Where the maker's key and the two built-in images are read from.
@@ -64,8 +65,8 @@ class CFirmwareUpdate {
   // Starts the worker ("Please wait..." then RunUpdate). False when one runs
   // already or there is no file.
   bool Start();
-  // Waits for the worker; its result, or -1 when none ran.
-  int Join();
+  // Waits for the worker; its result, or none when none ran.
+  std::optional<UpdateResult> Join();
   bool Running() const { return worker.Running(); }
 
   // Cancel: holds the worker at its next pause point (between blocks, between
@@ -75,19 +76,18 @@ class CFirmwareUpdate {
   // Stops the running update; does nothing when none runs.
   void RequestStop();
 
-  // The whole update on the calling thread: 0 success, 1 error, 2 aborted.
-  int RunUpdate();
+  // The whole update on the calling thread.
+  UpdateResult RunUpdate();
 
-  // The steps, each 0 success, 1 error, 2 aborted; the media steps work
-  // on the run's lease.
-  int OpenMedia();
+  // The steps; the media steps work on the run's lease.
+  UpdateResult OpenMedia();
   void CloseMedia();
-  int ReadDeviceVersion();
-  int ReadBootInfo();
-  int Erase();
-  int WriteImage(const uint8_t* image, size_t length, bool decrypt, bool scramble);
-  int WriteBlock(uint32_t address, const uint8_t* block, size_t size);
-  int WaitForReboot(uint32_t maxMs);
+  UpdateResult ReadDeviceVersion();
+  UpdateResult ReadBootInfo();
+  UpdateResult Erase();
+  UpdateResult WriteImage(const uint8_t* image, size_t length, bool decrypt, bool scramble);
+  UpdateResult WriteBlock(uint32_t address, const uint8_t* block, size_t size);
+  UpdateResult WaitForReboot(uint32_t maxMs);
 
   // State after the last GetBootInfo / GetFirmwareVersion.
   uint8_t BootMode() const { return bootMode; }
@@ -101,9 +101,9 @@ class CFirmwareUpdate {
   static constexpr size_t kMaxImageLength = 0x1000000;
 
  private:
-  int RunSteps();
-  int Verify(bool bootBlock);
-  int RequireBootLoader();
+  UpdateResult RunSteps();
+  UpdateResult Verify(bool bootBlock);
+  UpdateResult RequireBootLoader();
   bool LoadAssets();
   void Fail(const std::string& text);  // status line and log
 
@@ -132,7 +132,7 @@ class CFirmwareUpdate {
   FirmwareAssets assets;
 
   Worker worker;
-  int workerResult = -1;
+  std::optional<UpdateResult> workerResult;
 
   // The stop event: private to this object, present only while a run is on
   // (also one run on the caller's thread); it wakes the reboot wait at once.

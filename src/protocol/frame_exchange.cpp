@@ -94,15 +94,15 @@ void CCom::AdvanceSequence() {
 
 ComResult CCom::RunAttempts(uint8_t command, const uint8_t* data, uint16_t length,
                             uint32_t timeoutMs, uint8_t retries) {
-  ComResult result = kComTimeout;
+  ComResult result = ComResult::kTimeout;
   for (unsigned attempt = 0; attempt <= retries; ++attempt) {
     writtenBytes_ = 0;
-    if (!SendFrame(command, data, length)) return kComWriteFailed;
+    if (!SendFrame(command, data, length)) return ComResult::kWriteFailed;
     // On a serial line a long request (a code block) is still leaving while
     // the wait begins: its line time must not count against the box.
     const uint32_t lineMs = LineTimeMs(writtenBytes_, transport_.LineBitRate());
     result = WaitReply(command, timeoutMs + lineMs, ReplyCarriesData(command));
-    if (result == kComOk) break;
+    if (result == ComResult::kOk) break;
   }
   AdvanceSequence();
   return result;
@@ -112,7 +112,7 @@ ComResult CCom::RunAttempts(uint8_t command, const uint8_t* data, uint16_t lengt
 // told from the line's echo of it once the line's behaviour is known; a
 // command whose reply carries data teaches it.
 ComResult CCom::KnowEcho() {
-  if (echoState_ != EchoState::kUnknown) return kComOk;
+  if (echoState_ != EchoState::kUnknown) return ComResult::kOk;
   uint8_t major, minor, patch;
   return GetFirmwareVersion(major, minor, patch, 0);
 }
@@ -122,7 +122,7 @@ ComResult CCom::SendCommand(uint8_t command, const uint8_t* data, uint16_t lengt
   if (timeoutMs == 0) timeoutMs = GetDefaultTimeout();
   if (!ReplyCarriesData(command)) {
     ComResult learnt = KnowEcho();
-    if (learnt != kComOk) return learnt;
+    if (learnt != ComResult::kOk) return learnt;
   }
   // A reply that came after its time-out must not answer this command. A
   // retry keeps the sequence number, so its late reply is still valid.
@@ -165,7 +165,7 @@ ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs, bool replyCarries
       size_t used = 0;
       ReplyParser::Result r = parser.Feed(chunk + pos, n - pos, &used);
       pos += used;
-      if (r == ReplyParser::kBadChecksum) return kComChecksumError;
+      if (r == ReplyParser::kBadChecksum) return ComResult::kChecksumError;
       // Someone else's frame is skipped; whatever follows it is still parsed.
       if (r != ReplyParser::kComplete || (replyBuffer[0] & 0x7F) != command) continue;
       ours = true;
@@ -183,7 +183,7 @@ ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs, bool replyCarries
       if (echoSeen) echoState_ = EchoState::kEchoes;
       else if (echoState_ == EchoState::kUnknown) echoState_ = EchoState::kNone;
       replyLength = parser.Count();
-      return kComOk;
+      return ComResult::kOk;
     }
     if (!ours && n > 0 && parser.InFrame())
       ours = !parser.HasCommandByte() || (replyBuffer[0] & 0x7F) == command;
@@ -192,7 +192,7 @@ ComResult CCom::WaitReply(uint8_t command, uint32_t timeoutMs, bool replyCarries
     // the wait alive.
     if (quiet.Expired(timeoutMs) || sinceStart.ElapsedMs() >= capMs) break;
   }
-  return kComTimeout;
+  return ComResult::kTimeout;
 }
 
 ComResult CCom::SendRawFrame(const uint8_t* data, uint16_t length) {
@@ -209,7 +209,7 @@ ComResult CCom::SendRawFrame(const uint8_t* data, uint16_t length) {
   }
   queueEscaped(static_cast<uint8_t>(-sum));
   QueueByte(kRawEnd);
-  return kComOk;
+  return ComResult::kOk;
 }
 
 ComResult CCom::SendBootloaderWake() {
@@ -222,21 +222,21 @@ ComResult CCom::SendBootloaderWake() {
 // pass 0 asked for, and it would be lost.
 ComResult CCom::RecordStepExchange(std::vector<uint8_t>& record) {
   // "No record" is the request's own bytes.
-  if (ComResult learnt = KnowEcho(); learnt != kComOk) return learnt;
+  if (ComResult learnt = KnowEcho(); learnt != ComResult::kOk) return learnt;
   for (int pass = 0; pass < 2; ++pass) {
     DiscardReceived();
     ComResult result = RunAttempts(kCmdGetPreviousRecord, nullptr, 0, GetDefaultTimeout(), 1);
-    if (result == kComWriteFailed) return result;
-    if (result == kComOk) {
+    if (result == ComResult::kWriteFailed) return result;
+    if (result == ComResult::kOk) {
       if (replyBuffer[0] == (kCmdGetPreviousRecord | kReplyFlag)) {
         record.assign(ReplyPayload(), ReplyPayload() + ReplyPayloadLength());
-        return kComOk;
+        return ComResult::kOk;
       }
-      result = kComNoRecord;
+      result = ComResult::kNoRecord;
     }
-    if (result != kComNoRecord || pass == 1) return result;
+    if (result != ComResult::kNoRecord || pass == 1) return result;
   }
-  return kComNoRecord;
+  return ComResult::kNoRecord;
 }
 
 }  // namespace skyh

@@ -20,7 +20,7 @@ FirmwareBackupResult RunFirmwareBackup(LinkSession& session, const CConfiguratio
   RetrievalWorkerEnv env{session, config, iniPath, progress, status, 1000, SetHeadNumberFromSettings};
   WorkerResult result = RunInteractiveRetrieval(env);
   TakeRetrievedStore(result.outcome, store);
-  if (result.status != kRetrievalFinished || !result.filesWritten) {
+  if (result.status != RetrievalStatus::kFinished || !result.filesWritten) {
     out.error = Sprintf("Backup failed (%s): the update does not start.\n", result.text);
     return out;
   }

@@ -54,8 +54,8 @@ bool LoadSetFile(const std::string& path, CSettingsItemList& items, SetFileLoadR
     }
     if (value == item->GetValueText()) continue;
     // A refused text must not mark a password changed with its old value.
-    const int result = item->SetValueFromText(value);
-    if (result != kValueAccepted) {
+    const SetValueResult result = item->SetValueFromText(value);
+    if (result != SetValueResult::kAccepted) {
       out.refused.push_back({item->name(), value, result});
       continue;
     }
@@ -72,10 +72,10 @@ bool LoadSetFile(const std::string& path, CSettingsItemList& items, SetFileLoadR
   return true;
 }
 
-const char* RefusalText(int result) {
+const char* RefusalText(SetValueResult result) {
   switch (result) {
-    case kValueTooLow: return "Value too low";
-    case kValueTooHigh: return "Value too high";
+    case SetValueResult::kTooLow: return "Value too low";
+    case SetValueResult::kTooHigh: return "Value too high";
     default: return "Invalid value";
   }
 }

@@ -22,7 +22,7 @@ struct SetFileLoadReport {
   bool hasSection = false;   // the file has a "Settings" section
   struct Refusal {
     std::string name, value;
-    int result;              // SetValueFromText's answer
+    SetValueResult result;  // SetValueFromText's answer
   };
   std::vector<Refusal> refused;
   std::vector<std::string> unknownKeys;  // keys that name no item
@@ -38,6 +38,6 @@ struct SetFileLoadReport {
 bool LoadSetFile(const std::string& path, CSettingsItemList& items, SetFileLoadReport* report = nullptr);
 
 // "Value too low", "Value too high" or "Invalid value".
-const char* RefusalText(int result);
+const char* RefusalText(SetValueResult result);
 
 }  // namespace skyh

@@ -17,7 +17,7 @@ std::string CSettingsItem::GetValueText() const { return "(value)"; }
 
 void CSettingsItem::SetDescription(const std::string&) { description_ = "(Description)"; }
 
-int CSettingsItem::SetValueFromText(const std::string&) { return kValueInvalid; }
+SetValueResult CSettingsItem::SetValueFromText(const std::string&) { return SetValueResult::kInvalid; }
 
 void CSettingsItem::NoteEditedText(const std::string&) {}
 

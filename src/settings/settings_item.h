@@ -6,16 +6,17 @@
 #include <span>
 #include <string>
 
+#include "core/result_code.h"
 #include "records/parameter_descriptor.h"
 
 namespace skyh {
 
 // Answers of SetValueFromText.
-enum SetValueResult : int {
-  kValueAccepted = 0,
-  kValueTooLow = 1,
-  kValueTooHigh = 2,  // also: text too long
-  kValueInvalid = 3,
+enum class SetValueResult : int {
+  kAccepted = 0,
+  kTooLow = 1,
+  kTooHigh = 2,  // also: text too long
+  kInvalid = 3,
 };
 
 class CSettingsItem {
@@ -30,9 +31,8 @@ class CSettingsItem {
   // What the editor shows and what a .set file stores.
   virtual std::string GetValueText() const;
   virtual void SetDescription(const std::string& text);
-  // 0 accepted, 1 too low, 2 too high or too long, 3 invalid; the value is
-  // unchanged unless 0.
-  virtual int SetValueFromText(const std::string& text);
+  // The value is unchanged unless the text is accepted.
+  virtual SetValueResult SetValueFromText(const std::string& text);
   // Called by the editor on every change of the value text.
   virtual void NoteEditedText(const std::string& text);
   // The text to copy into another item of the same key: the value text,

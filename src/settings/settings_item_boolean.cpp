@@ -42,7 +42,7 @@ void CSettingsItemBoolean::SetDescription(const std::string& text) {
                  "]. Default: " + YesNo(descriptor_->default_);
 }
 
-int CSettingsItemBoolean::SetValueFromText(const std::string& text) {
+SetValueResult CSettingsItemBoolean::SetValueFromText(const std::string& text) {
   if (EqualsNoCase(text, "yes")) {
     value_ = 1;
   } else if (EqualsNoCase(text, "no")) {
@@ -50,7 +50,7 @@ int CSettingsItemBoolean::SetValueFromText(const std::string& text) {
   } else {
     value_ = ParseNumberField(text);
   }
-  return kValueAccepted;
+  return SetValueResult::kAccepted;
 }
 
 }  // namespace skyh

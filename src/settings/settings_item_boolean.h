@@ -12,7 +12,7 @@ class CSettingsItemBoolean : public CSettingsItem {
   void WriteToRecord(std::span<uint8_t> area) const override;
   std::string GetValueText() const override;
   void SetDescription(const std::string& text) override;
-  int SetValueFromText(const std::string& text) override;
+  SetValueResult SetValueFromText(const std::string& text) override;
 
   int32_t value() const { return value_; }
 

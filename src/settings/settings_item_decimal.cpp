@@ -74,18 +74,18 @@ void CSettingsItemDecimal::SetDescription(const std::string& text) {
                  "]. Default: " + FormatNumber(defaultValue_);
 }
 
-int CSettingsItemDecimal::SetValueFromText(const std::string& text) {
-  if (!OnlyNumberCharacters(text)) return kValueInvalid;
+SetValueResult CSettingsItemDecimal::SetValueFromText(const std::string& text) {
+  if (!OnlyNumberCharacters(text)) return SetValueResult::kInvalid;
   const double number = ParseDecimal(text);
-  if (number < minimum_) return kValueTooLow;
-  if (number > maximum_) return kValueTooHigh;
-  if (!descriptor_) return kValueInvalid;
+  if (number < minimum_) return SetValueResult::kTooLow;
+  if (number > maximum_) return SetValueResult::kTooHigh;
+  if (!descriptor_) return SetValueResult::kInvalid;
   // A raw number outside the field would be stored as another value.
   int64_t raw = 0;
   const int fit = RawFromDisplay(*descriptor_, number, raw);
-  if (fit != 0) return fit;
+  if (fit != 0) return fit == 1 ? SetValueResult::kTooLow : SetValueResult::kTooHigh;
   value_ = number;
-  return kValueAccepted;
+  return SetValueResult::kAccepted;
 }
 
 }  // namespace skyh

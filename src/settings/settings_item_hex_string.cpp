@@ -28,15 +28,15 @@ void CSettingsItemHexString::WriteToRecord(std::span<uint8_t> area) const {
   }
 }
 
-int CSettingsItemHexString::SetValueFromText(const std::string& text) {
-  if (ToLowerAscii(text).find_first_not_of("0123456789abcdef") != std::string::npos) return kValueInvalid;
-  if (!descriptor_) return kValueInvalid;
+SetValueResult CSettingsItemHexString::SetValueFromText(const std::string& text) {
+  if (ToLowerAscii(text).find_first_not_of("0123456789abcdef") != std::string::npos) return SetValueResult::kInvalid;
+  if (!descriptor_) return SetValueResult::kInvalid;
   const auto length = static_cast<int64_t>(text.size());
   // More digits than the field holds would be cut off when written.
   const int64_t fieldDigits = 2 * ((int64_t{descriptor_->bits} + 7) / 8);
-  if (length > descriptor_->max || length > fieldDigits) return kValueTooHigh;
+  if (length > descriptor_->max || length > fieldDigits) return SetValueResult::kTooHigh;
   value_ = ToUpperAscii(text);
-  return kValueAccepted;
+  return SetValueResult::kAccepted;
 }
 
 }  // namespace skyh

@@ -12,7 +12,7 @@ class CSettingsItemHexString : public CSettingsItem {
   void WriteToRecord(std::span<uint8_t> area) const override;
   std::string GetValueText() const override { return value_; }
   void SetDescription(const std::string& text) override { description_ = text; }
-  int SetValueFromText(const std::string& text) override;
+  SetValueResult SetValueFromText(const std::string& text) override;
 
  private:
   std::string value_;

@@ -33,14 +33,14 @@ void CSettingsItemString::SetDescription(const std::string& text) {
   description_ = text + Sprintf(" [ %d characters max ]", descriptor_->max);
 }
 
-int CSettingsItemString::SetValueFromText(const std::string& text) {
-  if (!descriptor_) return kValueInvalid;
+SetValueResult CSettingsItemString::SetValueFromText(const std::string& text) {
+  if (!descriptor_) return SetValueResult::kInvalid;
   const auto length = static_cast<int64_t>(text.size());
   // Room for the terminating zero; and never more than the field holds.
   const int64_t fieldBytes = (int64_t{descriptor_->bits} + 7) / 8;
-  if (length > int64_t{descriptor_->max} - 1 || length > fieldBytes) return kValueTooHigh;
+  if (length > int64_t{descriptor_->max} - 1 || length > fieldBytes) return SetValueResult::kTooHigh;
   value_ = text;
-  return kValueAccepted;
+  return SetValueResult::kAccepted;
 }
 
 void CSettingsItemPassword::WriteToRecord(std::span<uint8_t> area) const {
@@ -55,16 +55,16 @@ void CSettingsItemPassword::WriteToRecord(std::span<uint8_t> area) const {
   field[count - 1] = 0;
 }
 
-int CSettingsItemPassword::SetValueFromText(const std::string& text) {
-  if (text == kPlaceholder) return kValueAccepted;
+SetValueResult CSettingsItemPassword::SetValueFromText(const std::string& text) {
+  if (text == kPlaceholder) return SetValueResult::kAccepted;
   const std::string before = value_;
-  const int result = CSettingsItemString::SetValueFromText(text);
-  if (result == kValueAccepted && value_ != before) changed_ = 1;
+  const SetValueResult result = CSettingsItemString::SetValueFromText(text);
+  if (result == SetValueResult::kAccepted && value_ != before) changed_ = true;
   return result;
 }
 
 void CSettingsItemPassword::NoteEditedText(const std::string& text) {
-  if (text != kPlaceholder) changed_ = 1;
+  if (text != kPlaceholder) changed_ = true;
 }
 
 }  // namespace skyh

@@ -12,7 +12,7 @@ class CSettingsItemString : public CSettingsItem {
   void WriteToRecord(std::span<uint8_t> area) const override;
   std::string GetValueText() const override { return value_; }
   void SetDescription(const std::string& text) override;
-  int SetValueFromText(const std::string& text) override;
+  SetValueResult SetValueFromText(const std::string& text) override;
 
   const std::string& value() const { return value_; }
 
@@ -31,14 +31,14 @@ class CSettingsItemPassword : public CSettingsItemString {
   std::string GetValueText() const override { return kPlaceholder; }
   // The placeholder keeps the current password; any other accepted text that
   // differs from it marks the password changed.
-  int SetValueFromText(const std::string& text) override;
+  SetValueResult SetValueFromText(const std::string& text) override;
   void NoteEditedText(const std::string& text) override;
   std::string GetStoredText() const override { return value_; }
 
-  bool changed() const { return changed_ != 0; }
+  bool changed() const { return changed_; }
 
  private:
-  int32_t changed_ = 0;
+  bool changed_ = false;
 };
 
 }  // namespace skyh

@@ -43,7 +43,7 @@ bool TextKeepsBits(const CSettingsItem& item, std::span<const uint8_t> area) {
   if (!d) return true;
   std::vector<uint8_t> copy(area.begin(), area.end());
   auto probe = CreateSettingsItem(std::make_unique<ParameterDescriptor>(*d), copy);
-  if (!probe || probe->SetValueFromText(item.GetValueText()) != kValueAccepted) return false;
+  if (!probe || probe->SetValueFromText(item.GetValueText()) != SetValueResult::kAccepted) return false;
   probe->WriteToRecord(copy);
   return std::equal(copy.begin(), copy.end(), area.begin());
 }
@@ -73,7 +73,7 @@ bool MergeSettingsAreas(const std::string& parDescPath, const std::string& edite
     for (const auto& item : *edited) {
       CSettingsItem* target = FindItemByKey(*boxItems, item->key());
       // A refusal leaves the box's value, and its bytes.
-      if (!target || target->SetValueFromText(item->GetStoredText()) != kValueAccepted) continue;
+      if (!target || target->SetValueFromText(item->GetStoredText()) != SetValueResult::kAccepted) continue;
       if (target->typeLetter() == 'P') continue;  // written below, by the placeholder rule
       // The text would round or cut the value: the exact bits go instead.
       if (item->typeLetter() != 'P' && SameEncoding(*item->descriptor(), *target->descriptor()) &&
@@ -108,9 +108,9 @@ bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink
   std::vector<uint8_t> boxRecord;
   ComResult e = link.GetSettings(boxRecord);
   // Merging into what is no settings record would write garbage back.
-  if (e == kComOk && !IsSettingsRecord(boxRecord)) e = kComChecksumError;
-  if (e != kComOk) {
-    const std::string text = Sprintf("Get settings error: %d\n", e);
+  if (e == ComResult::kOk && !IsSettingsRecord(boxRecord)) e = ComResult::kChecksumError;
+  if (e != ComResult::kOk) {
+    const std::string text = Sprintf("Get settings error: %d\n", ResultCode(e));
     LogLine("%s", text);
     progress.SetText(text);
     return false;
@@ -132,8 +132,8 @@ bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink
   for (const SettingsSpan& piece : SplitSettingsPieces(boxArea.size(), fields)) {
     e = link.WriteSettings(boxArea.data(), static_cast<uint16_t>(piece.offset),
                            static_cast<uint16_t>(piece.length));
-    if (e != kComOk) {
-      const std::string text = Sprintf("Write settings error: %d\n", e);
+    if (e != ComResult::kOk) {
+      const std::string text = Sprintf("Write settings error: %d\n", ResultCode(e));
       LogLine("%s", text);
       progress.SetText(text);
       return false;
@@ -143,7 +143,7 @@ bool WriteSettingsExchange(CCom& link, const SendSettingsJob& job, IProgressSink
   return true;
 }
 
-int SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status) {
+bool SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status) {
   progress.SetTitle("Write settings");
   progress.SetText("Please wait...");
   status.SetStatus("Writing settings...");
@@ -153,7 +153,7 @@ int SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink
     status.SetStatus("Write settings error.");
     progress.SetText(lease.ErrorText());
     progress.CloseAfter(job.closeAfterMs);
-    return 1;
+    return false;
   }
   const bool ok = WriteSettingsExchange(lease.Link(), job, progress);
   if (job.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(job.pauseMs));
@@ -163,7 +163,7 @@ int SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink
   lease.EndSessionOnRelease(ok);
   lease.Release();
   progress.CloseAfter(job.closeAfterMs);
-  return ok ? 0 : 1;
+  return ok;
 }
 
 }  // namespace skyh

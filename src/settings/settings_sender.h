@@ -30,9 +30,9 @@ struct SendSettingsJob {
 std::vector<uint8_t> SettingsRecordOf(const RecordStore& store);
 
 // The whole worker: progress, a lease on the session's link (open media),
-// exchange, end of session, close media. 0 when the settings were written,
-// 1 otherwise.
-int SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status);
+// exchange, end of session, close media. True when the settings were
+// written.
+bool SendSettings(LinkSession& session, const SendSettingsJob& job, IProgressSink& progress, IStatusLine& status);
 
 // The exchange on an open link: GetSettings, merge, WriteSettings pieces.
 // True when every piece was written.

@@ -23,7 +23,7 @@ WorkerResult LinkAdapter::RunAutomatic(const CConfiguration& config, const std::
 bool LinkAdapter::BoardCommand(ComResult (CCom::*command)()) {
   LinkLease lease = session_->Acquire(LinkSession::kOperatorWaitMs);
   if (!lease) return false;
-  return (lease.Link().*command)() == kComOk;
+  return (lease.Link().*command)() == ComResult::kOk;
 }
 
 }  // namespace skyh::ui

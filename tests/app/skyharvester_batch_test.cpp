@@ -35,7 +35,7 @@ struct BatchHome {
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + Quote(dir.path()) +
                                 " XDG_CONFIG_HOME=" + Quote(dir / "config") +
                                 " XDG_DOCUMENTS_DIR=" + Quote(dir / "docs") + " " +
-                                Quote(std::string(SKYH_BINARY_DIR) + "/src/app/skyharvester") + args + " >" +
+                                Quote(std::string(SKYH_BINARY_DIR) + "/src/main/skyharvester") + args + " >" +
                                 Quote(dir / "out.txt") + " 2>" + Quote(dir / "err.txt");
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -56,7 +56,7 @@ class RetrievalTest : public ::testing::Test {
     m.SetSettings(sim::MakeDemoSettingsRecord(1234, newest));
     for (int i = count - 1; i >= 0; --i) m.Append(Record(newest - 3600 * i, static_cast<uint8_t>(i)));
   }
-  int Run(CCom& link, RetrievalOutcome* out = nullptr) {
+  RetrievalStatus Run(CCom& link, RetrievalOutcome* out = nullptr) {
     link.Open();
     RetrievalEnv env{link, config, ini, rec, rec, false, SetHeadNumberFromSettings, {}};
     RetrievalOutcome outcome = Retrieve(env);
@@ -80,6 +80,7 @@ class RetrievalTest : public ::testing::Test {
   }
   std::vector<std::vector<uint8_t>> Stored() const {
     std::vector<std::vector<uint8_t>> out;
+    out.reserve(store.Count());
     for (int i = 0; i < store.Count(); ++i) out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
     return out;
   }
@@ -106,7 +107,7 @@ TEST_F(RetrievalTest, FullWalkGivesHeaderAndEveryRecordNewestFirstAndWritesLast)
   store.headNumber = "0999";                 // another instrument's, before
 
   RetrievalOutcome out;
-  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   EXPECT_EQ(Stored(), NewestFirst(link));
   ASSERT_NE(store.Header(), nullptr);
   EXPECT_EQ(std::vector<uint8_t>(store.Header()->raw(), store.Header()->raw() + store.Header()->length()),
@@ -144,7 +145,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     config.retrieveLimited = c.maxDays > 0;
     config.retrieveMaxDays = c.maxDays;
     RetrievalOutcome out;
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
     EXPECT_EQ(out.stopReason, c.reason);
     ASSERT_EQ(store.Count(), c.count);
     EXPECT_EQ(store.At(c.count - 1)->time(), newest - 3600 * (c.count - 1));
@@ -152,7 +153,7 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
     if (c.count != 10) continue;
     EXPECT_NE(LogText().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
     // Nothing new: the store keeps the header and no records.
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+    ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
     EXPECT_EQ(out.stopReason, StopReason::kKnownRecord);
     EXPECT_EQ(store.Count(), 0);
     EXPECT_NE(store.Header(), nullptr);
@@ -173,14 +174,14 @@ TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
   m.Append(Record(t - 3600, 4));  // same time, other bytes
   m.Append(Record(-1, 5));
   m.Append(Record(t, 6));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   ASSERT_EQ(store.Count(), 6);  // untimed records never end the walk; the old one does and is kept
   EXPECT_EQ(store.At(5)->time(), t - 3 * 86400);
 
   BoxLink empty;
   empty.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, t));
   RetrievalOutcome out;
-  ASSERT_EQ(Run(empty, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(empty, &out), RetrievalStatus::kFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   EXPECT_EQ(out.stopReason, StopReason::kEmpty);
   EXPECT_EQ(store.Count(), 0);
@@ -191,7 +192,7 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
   BoxLink link;
   Fill(link, 5, t);
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   const std::vector<uint8_t> newest = link.box.memory().records().back();
   EXPECT_EQ(Last(), "25/12/05 10:00:00");
   EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(newest.data(), newest.size())));
@@ -201,27 +202,27 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   link.box.memory().Append(Record(t, 0x61));
   link.box.memory().Append(Record(t, 0x62));
   RetrievalOutcome out;
-  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   auto all = NewestFirst(link);
   EXPECT_EQ(Stored(), std::vector<std::vector<uint8_t>>(all.begin(), all.begin() + 3));
   EXPECT_TRUE(out.endedAtStopRecord);
   EXPECT_EQ(Last(), "25/12/05 10:00:00");
   EXPECT_EQ(LastCrc(), Sprintf("%08X", RecordFingerprint(all[0].data(), all[0].size())));  // written last
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
 
   // An older record ends the walk even when the fingerprinted one is gone.
   SetLast("25/12/05 10:00:00");
   CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
   link.box.memory().Append(Record(t + 60, 0x63));
-  ASSERT_EQ(Run(link, &out), kRetrievalFinished);
+  ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 5);  // 10:01, the three of 10:00, then 09:00
   EXPECT_EQ(store.At(4)->time(), t - 3600);
 
   // Without a fingerprint, as before: the first record stamped "last" ends it.
   SetLast("25/12/05 10:01:00");
   link.box.memory().Append(Record(t + 60, 0x64));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_TRUE(rec.Saw("The Photometer is empty"));
   EXPECT_EQ(store.Count(), 0);
 
@@ -232,7 +233,7 @@ TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerp
   CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
   config.retrieveLimited = 1;
   config.retrieveMaxDays = 1;
-  ASSERT_EQ(Run(daily), kRetrievalFinished);
+  ASSERT_EQ(Run(daily), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 25);  // down to the record of the limit itself
 }
 
@@ -262,7 +263,7 @@ TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBoundAndWithTheGuardOnlyWhenSynchro
     BoxLink link(options, [] { return kNow; });
     Fill(link, 3, kNow - 60);
     const size_t logBefore = LogText().size();
-    ASSERT_EQ(Run(link), kRetrievalFinished);
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
     EXPECT_EQ(store.Count(), 3);
     EXPECT_EQ(link.box.clockOffsetSeconds(), c.set ? 0 : c.offset);
     EXPECT_EQ(link.Frames(0x42).size(), c.set ? 1u : 0u);
@@ -283,7 +284,7 @@ TEST_F(RetrievalTest, AShortOrImpossibleBoxDateSetsNothing) {
       if (f.command == 0x41) return test::BuildFrame(f.sequence, 0x41, date);
       return test::BuildFrame(f.sequence, f.command, {});
     });
-    ASSERT_EQ(Run(link), kRetrievalError);
+    ASSERT_EQ(Run(link), RetrievalStatus::kError);
     EXPECT_TRUE(rec.Saw("Get Photometer date error: 1\n"));
     for (const auto& f : link.Frames()) EXPECT_NE(f.command, 0x42) << "no clock set from a damaged date";
   }
@@ -298,7 +299,7 @@ TEST_F(RetrievalTest, DamagedRepliesAreRepairedWithoutLosingOrDoublingRecords) {
     options.faults.dropProbability = 0.05;
     BoxLink link(options);
     Fill(link, 200, kNow - 60);
-    ASSERT_EQ(Run(link), kRetrievalFinished) << seed << ": " << (rec.texts.empty() ? "" : rec.texts.back());
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished) << seed << ": " << (rec.texts.empty() ? "" : rec.texts.back());
     EXPECT_TRUE(Stored() == NewestFirst(link)) << seed;
     EXPECT_GT(link.box.counters().corrupted + link.box.counters().dropped, 5);
   }
@@ -316,7 +317,7 @@ TEST_F(RetrievalTest, SilentBoxAfterRetriesEndsInErrorAndKeepsTheRecords) {
     if (link.opens > 1) bytes.clear();
   };
   SetLast("20/01/01 00:00:00");
-  ASSERT_EQ(Run(link), kRetrievalError);
+  ASSERT_EQ(Run(link), RetrievalStatus::kError);
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 1 / 2 )\nReconnect"));
   EXPECT_TRUE(rec.Saw("Connexion lost ( retry: 2 / 2 )\nReconnect"));
   EXPECT_FALSE(rec.Saw("Connexion lost ( retry: 3 / 2 )\nReconnect"));
@@ -329,7 +330,7 @@ TEST_F(RetrievalTest, AbortKeepsRecordsAndLeavesLast) {
   BoxLink link;
   Fill(link, 50, kNow - 60);
   rec.onText = [&](const std::string&) { rec.abort = rec.Counters(kRecords).size() >= 10; };
-  ASSERT_EQ(Run(link), kRetrievalAborted);
+  ASSERT_EQ(Run(link), RetrievalStatus::kAborted);
   EXPECT_TRUE(rec.Saw("Received blocks: Aborted"));
   ASSERT_FALSE(rec.statuses.empty());
   EXPECT_EQ(rec.statuses.back(), "Received blocks: Aborted");
@@ -341,13 +342,13 @@ TEST_F(RetrievalTest, FutureStampsNeverBecomeLast) {
   BoxLink link;
   Fill(link, 5, kNow - 3600);
   link.box.memory().Append(Record(kNow + 30 * 86400, 9));  // a clock set a month ahead
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 6);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 
   // A stored "last" in the future is ignored: all records come again.
   SetLast(FormatLastTime(kNow + 5 * 86400));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 6);
   EXPECT_NE(LogText().find("lies in the future, ignored"), std::string::npos);
 }
@@ -364,7 +365,7 @@ TEST_F(RetrievalTest, ARepeatAnsweredWithTheRecordHeldIsNotStoredTwice) {
       bytes[3] = 0x46;
     }
   };
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(Stored(), NewestFirst(link));
 }
 
@@ -375,7 +376,7 @@ TEST_F(RetrievalTest, AReplyThatIsNoRecordIsAskedForOnceMoreThenSkipped) {
   bad[bad.size() - 3] = 0x00;  // no end marker
   link.box.memory().Append(bad);
   link.box.memory().Append(Record(kNow - 60, 0x66));
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 4);
   EXPECT_EQ(link.Frames(0x46).size(), 1u);
   EXPECT_NE(LogText().find("Wrong record (" + std::to_string(bad.size()) + " bytes) skipped"), std::string::npos);
@@ -397,7 +398,7 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsTakesThoseOfTheSecondOfLastA
   BoxLink link;
   Fill(link, 5, kNow - 4 * 3600);
   WorkerResult r = RunAuto(link);
-  ASSERT_EQ(r.status, kRetrievalFinished);
+  ASSERT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_EQ(r.text, "Retrieve data OK.");
   RecordStore k8;
   ASSERT_TRUE(k8.LoadFromFile(dir / "out/X.k8"));
@@ -410,7 +411,7 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsTakesThoseOfTheSecondOfLastA
   link.box.memory().Append(Record(kNow - 4 * 3600, 0x71));
   link.box.memory().Append(Record(kNow - 2 * 3600, 40));
   link.box.memory().Append(Record(kNow - 3600, 41));
-  ASSERT_EQ(RunAuto(link).status, kRetrievalFinished);
+  ASSERT_EQ(RunAuto(link).status, RetrievalStatus::kFinished);
   RecordStore again;
   ASSERT_TRUE(again.LoadFromFile(dir / "out/X.k8"));
   EXPECT_EQ(again.Count(), 8);
@@ -424,7 +425,7 @@ TEST_F(WorkerFixture, AutomaticExportsOnlyNewRecordsTakesThoseOfTheSecondOfLastA
   config.outputDirectory = dir / "blocked";
   test::WriteFile(dir / "blocked", "not a folder");
   r = RunAuto(link);
-  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_FALSE(r.filesWritten);
   EXPECT_EQ(Last(), FormatLastTime(kNow - 3600));
 }
@@ -439,7 +440,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   test::WriteFile(dir / "blocked", "not a folder");
   env.config = config;
   WorkerResult r = RunInteractiveRetrieval(env);
-  EXPECT_EQ(r.status, kRetrievalFinished);
+  EXPECT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_FALSE(r.filesWritten);
   EXPECT_EQ(r.text, "Retrieve data OK. Can't save to\"" + config.outputDirectory + "\" directory.");
   EXPECT_EQ(Last(), "");
@@ -450,7 +451,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   for (bool automatic : {false, true}) {
     RetrievalWorkerEnv bad{session, config, unwritable, rec, rec, 0, SetHeadNumberFromSettings};
     r = automatic ? RunAutomaticRetrieval(bad) : RunInteractiveRetrieval(bad);
-    EXPECT_EQ(r.status, kRetrievalFinished);
+    EXPECT_EQ(r.status, RetrievalStatus::kFinished);
     EXPECT_TRUE(r.filesWritten);
     ASSERT_EQ(r.problems.size(), 1u) << automatic;
     EXPECT_EQ(r.problems[0], "Can't write \"last\" to \"" + unwritable + "\"\n");
@@ -459,7 +460,7 @@ TEST_F(WorkerFixture, LastMovesOnlyOnceTheSnapshotIsWrittenAndAFailedWriteOfItIs
   // The walk on its own, when it writes "last" itself: an error.
   link.Open();
   RetrievalEnv direct{link, config, unwritable, rec, rec, false, SetHeadNumberFromSettings, {}};
-  EXPECT_EQ(Retrieve(direct).status, kRetrievalError);
+  EXPECT_EQ(Retrieve(direct).status, RetrievalStatus::kError);
   link.Close();
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
 
@@ -475,7 +476,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   LinkSession session(link);
   RetrievalWorkerEnv env{session, config, ini, rec, rec, 0, SetHeadNumberFromSettings};
   WorkerResult r = RunInteractiveRetrieval(env);
-  ASSERT_EQ(r.status, kRetrievalFinished);
+  ASSERT_EQ(r.status, RetrievalStatus::kFinished);
   EXPECT_EQ(r.text, "Retrieve data OK. Saved to\"" + config.outputDirectory + "\" directory.");
   EXPECT_EQ(rec.titles, std::vector<std::string>{"Get records"});
   EXPECT_EQ(rec.closedAfter.back(), 2000);
@@ -491,7 +492,7 @@ TEST_F(WorkerFixture, InteractiveSnapshotAndBusyLink) {
   Recorder r2;
   RetrievalWorkerEnv env2{session, config, ini, r2, r2, 0, SetHeadNumberFromSettings};
   WorkerResult dropped = RunInteractiveRetrieval(env2);
-  EXPECT_EQ(dropped.status, -1);
+  EXPECT_FALSE(dropped.status.has_value());
   EXPECT_EQ(r2.closedAfter, std::vector<int>{0});
   EXPECT_TRUE(r2.texts.empty());
 }
@@ -516,7 +517,7 @@ TEST_F(WorkerFixture, ASecondLinkUserWaitsForTheLockInsteadOfInterleaving) {
     ASSERT_TRUE(lease);
     stepsWhenTimeRead = static_cast<int>(link.Frames(0x44).size());
     int64_t boxTime = 0;
-    EXPECT_EQ(lease.Link().GetDateTime(boxTime), kComOk);
+    EXPECT_EQ(lease.Link().GetDateTime(boxTime), ComResult::kOk);
   });
   retrieval.join();
   clock.join();
@@ -539,7 +540,7 @@ TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
     ASSERT_EQ(store.Count(), 1);
     rec.texts.clear();
     RetrievalOutcome out;
-    EXPECT_EQ(Run(link, &out), kRetrievalError);
+    EXPECT_EQ(Run(link, &out), RetrievalStatus::kError);
     EXPECT_TRUE(rec.Saw("Get settings error: 1\n"));
     EXPECT_EQ(out.store, nullptr) << "no walk, nothing to swap in";
     EXPECT_EQ(store.Header(), nullptr) << "no empty header to head the files";
@@ -577,7 +578,7 @@ TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSay
     BoxLink link;
     Fill(link, 4, kNow);
     RetrievalOutcome out;
-    ASSERT_EQ(Run(link, &out), kRetrievalFinished) << c.why;
+    ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished) << c.why;
     EXPECT_EQ(store.headNumber, "") << c.why;
     EXPECT_EQ(store.Count(), 4) << "all records, none taken for known: " << c.why;
     EXPECT_FALSE(out.lastDue);
@@ -589,7 +590,7 @@ TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSay
   test::WriteFile(par + "SPD7FF0201.par", "P InstrumentNumber, IDNUM, 0, 16, 0, 0, 9999, 1, 0, 0, 0, 0, D\n");
   BoxLink link;
   Fill(link, 2, kNow);
-  ASSERT_EQ(Run(link), kRetrievalFinished);
+  ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.headNumber, "1234");
 }
 

@@ -37,15 +37,15 @@ TEST(ModemLinkE2e, DialsWithAndWithoutEchoRunsTheProtocolAndRedialsAfterClose) {
     EXPECT_EQ(box()->modem().dialCount(), echo ? 1 : 3);
 
     std::vector<uint8_t> settings, record;
-    EXPECT_EQ(link.GetSettings(settings), kComOk);
+    EXPECT_EQ(link.GetSettings(settings), ComResult::kOk);
     EXPECT_EQ(settings, box()->memory().settings());
-    EXPECT_EQ(link.GetLastRecord(record), kComOk);
+    EXPECT_EQ(link.GetLastRecord(record), ComResult::kOk);
     EXPECT_EQ(record, box()->memory().records().back());
     EXPECT_TRUE(link.Close());
     EXPECT_EQ(link.GetDescription(), bridge.Path() + ": Disconnected");
     // Reconnecting redials: the modem hung up when the line closed.
     ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
-    EXPECT_EQ(link.GetLastRecord(record), kComOk);
+    EXPECT_EQ(link.GetLastRecord(record), ComResult::kOk);
     EXPECT_EQ(box()->modem().dialCount(), echo ? 2 : 4);
   }
 }

@@ -66,23 +66,23 @@ TEST(Rfc2217LinkE2e, SerialAndModemLinksThroughPythonSerialsPortServer) {
   link.SetPortName(server.Url());
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
   uint8_t major = 0, minor = 0, patch = 0;
-  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComOk);
+  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), ComResult::kOk);
   EXPECT_EQ(major * 10 + minor, 21);
   // A short walk, with a reconnection in the middle.
   std::vector<uint8_t> record;
-  ASSERT_EQ(link.GetLastRecord(record), kComOk);
+  ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, bridge.Box()->memory().records()[3]);
-  ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_TRUE(link.Close());
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
-  ASSERT_EQ(link.RepeatRecord(record), kComOk);
+  ASSERT_EQ(link.RepeatRecord(record), ComResult::kOk);
   EXPECT_EQ(record, bridge.Box()->memory().records()[2]);
   for (int i = 1; i >= 0; --i) {
-    ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+    ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
     EXPECT_EQ(record, bridge.Box()->memory().records()[size_t(i)]);
   }
-  EXPECT_EQ(link.GetPreviousRecord(record), kComNoRecord);
-  EXPECT_EQ(link.EndSession(), kComOk);
+  EXPECT_EQ(link.GetPreviousRecord(record), ComResult::kNoRecord);
+  EXPECT_EQ(link.EndSession(), ComResult::kOk);
   link.Close();
 
   // The AT dialogue through a device server's modem port.
@@ -97,7 +97,7 @@ TEST(Rfc2217LinkE2e, SerialAndModemLinksThroughPythonSerialsPortServer) {
   modem.SetPhoneNumber("0612345678");
   ASSERT_TRUE(modem.Open()) << modem.GetLastErrorText();
   EXPECT_TRUE(modemBridge.Box()->modem().connected());
-  ASSERT_EQ(modem.GetLastRecord(record), kComOk);
+  ASSERT_EQ(modem.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, modemBridge.Box()->memory().records()[1]);
 }
 

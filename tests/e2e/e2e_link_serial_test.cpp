@@ -22,28 +22,28 @@ TEST(SerialLinkE2e, EveryCommandOverAPseudoTerminal) {
   ASSERT_TRUE(link.Open()) << link.GetLastErrorText();
 
   int64_t boxTime = 0;
-  ASSERT_EQ(link.GetDateTime(boxTime), kComOk);
+  ASSERT_EQ(link.GetDateTime(boxTime), ComResult::kOk);
   EXPECT_LE(std::llabs(boxTime - NowUtc()), 5);
   std::vector<uint8_t> area(40, 0);
   area[4] = 0xA1;
   area[6] = 0xC3;
-  ASSERT_EQ(link.WriteSettings(area.data(), 4, 3), kComOk);
+  ASSERT_EQ(link.WriteSettings(area.data(), 4, 3), ComResult::kOk);
   EXPECT_EQ(box()->memory().settings()[13 + 4], 0xA1);  // offsets from the settings area
   EXPECT_EQ(box()->memory().settings()[13 + 6], 0xC3);
 
   std::vector<uint8_t> record, repeated;
-  ASSERT_EQ(link.GetLastRecord(record), kComOk);
+  ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, box()->memory().records()[4]);
-  ASSERT_EQ(link.RepeatRecord(repeated), kComOk);
+  ASSERT_EQ(link.RepeatRecord(repeated), ComResult::kOk);
   EXPECT_EQ(repeated, record);
-  ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_EQ(record, box()->memory().records()[3]);
   uint8_t major = 0, minor = 0, patch = 0;
-  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), kComOk);
+  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), ComResult::kOk);
   EXPECT_EQ(major * 10 + minor, 21);
 
-  ASSERT_EQ(link.ClearFlash(), kComOk);
-  EXPECT_EQ(link.GetLastRecord(record), kComOk);  // an empty memory answers no bytes
+  ASSERT_EQ(link.ClearFlash(), ComResult::kOk);
+  EXPECT_EQ(link.GetLastRecord(record), ComResult::kOk);  // an empty memory answers no bytes
   EXPECT_TRUE(record.empty());
   EXPECT_EQ(box()->counters().commands, 8);  // one frame per command
   EXPECT_EQ(box()->counters().retransmissions, 0);
@@ -60,9 +60,9 @@ TEST(SerialLinkE2e, WalksAThousandRecordsAcrossAReconnect) {
 
   std::vector<std::vector<uint8_t>> got(1);
   ComResult result = link.GetLastRecord(got[0]);
-  ASSERT_EQ(result, kComOk);
+  ASSERT_EQ(result, ComResult::kOk);
   std::vector<uint8_t> record;
-  while ((result = link.GetPreviousRecord(record)) == kComOk) {
+  while ((result = link.GetPreviousRecord(record)) == ComResult::kOk) {
     got.push_back(record);
     if (got.size() == 500) {
       const uint8_t sequenceBefore = link.Sequence();
@@ -71,7 +71,7 @@ TEST(SerialLinkE2e, WalksAThousandRecordsAcrossAReconnect) {
       EXPECT_EQ(link.Sequence(), sequenceBefore);  // runs on across the reconnect
     }
   }
-  EXPECT_EQ(result, kComNoRecord);
+  EXPECT_EQ(result, ComResult::kNoRecord);
   ASSERT_EQ(got.size(), 1000u);
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[999 - i]) << "record " << i;
   EXPECT_EQ(bridge.Box()->counters().retransmissions, 0);

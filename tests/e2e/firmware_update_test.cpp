@@ -62,7 +62,7 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   UpdateRun run(Box(false, 2, {2, 1, 0}));
   ASSERT_TRUE(run.update.Start());
   EXPECT_FALSE(run.update.Start()) << "one run at a time";
-  EXPECT_EQ(run.update.Join(), kUpdateSuccess);
+  EXPECT_EQ(run.update.Join(), UpdateResult::kSuccess);
 
   EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code);
@@ -98,7 +98,7 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
 
 TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnlyTheFile) {
   UpdateRun run(Box(true, 0));
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(run.link.box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(Prefix(run.link.box.bootBlockImage(), kBootBlockSize), run.fixture.bootBlock);
   EXPECT_EQ(Prefix(run.link.box.applicationImage(), run.fixture.code.size()), run.fixture.code);
@@ -109,7 +109,7 @@ TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnl
   sim::BoxOptions options = Box(true, 3);
   options.boot.blockSize = 600;
   UpdateRun current(options);
-  EXPECT_EQ(current.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(current.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(Prefix(current.link.box.applicationImage(), current.fixture.code.size()), current.fixture.code);
   EXPECT_EQ(current.link.Frames(kEraseCode).size(), 1u);
   EXPECT_TRUE(current.link.Frames(kVerifyBootBlock).empty());
@@ -122,7 +122,7 @@ TEST(FirmwareUpdateE2E, BootLoaderVersionZeroGetsTheBootBlockFirstACurrentOneOnl
 
 TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
   UpdateRun run(Box(true, 0xFF));
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
   ASSERT_GE(run.view.boxes.size(), 2u);
   const auto& debug = run.view.boxes[run.view.boxes.size() - 2];
@@ -140,7 +140,7 @@ TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
     auto at = std::search(bytes.begin(), bytes.end(), wake.begin(), wake.end());
     if (at != bytes.end()) bytes.erase(at, at + wake.size());
   };
-  EXPECT_EQ(app.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(app.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(app.progress.Saw("Get information error: the bootloader is not running\n"));
   EXPECT_EQ(app.link.Frames(kEraseCode).size(), 1u) << "only the application-mode image's erase";
 
@@ -148,14 +148,14 @@ TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
   sim::BoxOptions noKeyBox = Box(true, 2);
   noKeyBox.boot.keyBytes.clear();
   UpdateRun noKey(noKeyBox);
-  EXPECT_EQ(noKey.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(noKey.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(noKey.progress.Saw("Get information error: invalid key length 0\n"));
   EXPECT_TRUE(noKey.link.Frames(kEraseCode).empty());
 
   // A missing image stops the update before the link is opened.
   UpdateRun missing(Box(false, 2));
   std::filesystem::remove(missing.fixture.dir / kApplicationModeImageFileName);
-  EXPECT_EQ(missing.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(missing.update.RunUpdate(), UpdateResult::kError);
   EXPECT_EQ(missing.link.opens, 0);
   ASSERT_EQ(missing.view.boxes.size(), 1u);
   EXPECT_NE(missing.view.boxes[0].text.find(kApplicationModeImageFileName), std::string::npos);
@@ -171,7 +171,7 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
     if (run.progress.counters.back().kind == ProgressCounter::Kind::kPercent && ++blocks == 3)
       run.update.RequestStop();
   };
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateAborted);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kAborted);
   EXPECT_EQ(run.link.Frames(kWriteCode).size(), 3u) << "stopped after the block that was on its way";
   EXPECT_TRUE(run.link.Frames(kVerifyApplication).empty());
   EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
@@ -181,12 +181,12 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
   // The stop belonged to that run: the next one runs to the end.
   run.progress.onText = nullptr;
   run.update.RequestStop();  // no run: ignored
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
 
   sim::BoxOptions options = Box(true, 2);
   options.boot.rebootMs = 1000000000;
   UpdateRun silent(options);
-  EXPECT_EQ(silent.update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(silent.update.RunUpdate(), UpdateResult::kError);
   EXPECT_TRUE(silent.progress.Saw("Please wait while rebooting (139s)\n"));
   EXPECT_EQ(silent.progress.Count("Please wait while rebooting (0s)\n"), 10u) << "the last second in 100 ms steps";
   EXPECT_EQ(silent.progress.texts.back(), "Update: ERROR");
@@ -196,7 +196,7 @@ TEST(FirmwareUpdateE2E, CancelDuringWritingOrRebootAndABoxThatNeverComesBack) {
   stopped.progress.onText = [&](const std::string& text) {
     if (text == "Please wait while rebooting (100s)\n") stopped.update.RequestStop();
   };
-  EXPECT_EQ(stopped.update.RunUpdate(), kUpdateAborted);
+  EXPECT_EQ(stopped.update.RunUpdate(), UpdateResult::kAborted);
   EXPECT_FALSE(stopped.progress.Saw("Please wait while rebooting (99s)\n"));
 }
 
@@ -230,7 +230,7 @@ TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
   CFirmwareUpdate update(session, progress, prompt, view, fixture.Options());
   update.SetFile(fixture.phx);
 
-  EXPECT_EQ(update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(progress.texts.back(), "Update: SUCCESS");
   EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(dev->generation, 1) << "the box did leave the bus once";
@@ -246,12 +246,12 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
   const struct {
     sim::FirmwareVersion running;
     std::deque<bool> answers;
-    int result;
+    UpdateResult result;
     std::string second;  // the version question, when asked
   } cases[] = {
-      {{2, 5, 0}, {true, false}, kUpdateAborted, "is equal to the Photometer's firmware 2.5.0"},
-      {{3, 0, 0}, {}, kUpdateSuccess, "is older than the Photometer's firmware 3.0.0"},
-      {{2, 4, 255}, {false}, kUpdateAborted, ""},
+      {{2, 5, 0}, {true, false}, UpdateResult::kAborted, "is equal to the Photometer's firmware 2.5.0"},
+      {{3, 0, 0}, {}, UpdateResult::kSuccess, "is older than the Photometer's firmware 3.0.0"},
+      {{2, 4, 255}, {false}, UpdateResult::kAborted, ""},
   };
   for (const auto& c : cases) {
     UpdateRun run(Box(true, 2, c.running));
@@ -263,7 +263,7 @@ TEST(FirmwareUpdateE2E, VersionQuestionsAndAnsweringNo) {
       EXPECT_EQ(run.prompt.questions[1],
                 "Warning|The new firmware 2.5.0 " + c.second + ".\n\nDo you want to continue?");
     }
-    if (c.result == kUpdateAborted) {
+    if (c.result == UpdateResult::kAborted) {
       EXPECT_TRUE(run.link.Frames(kEraseCode).empty());
       EXPECT_EQ(run.progress.texts.back(), "Update: ABORTED");
     }
@@ -277,13 +277,13 @@ TEST(FirmwareUpdateE2E, AnUpdateWaitsForTheLinkAndLeavesABusyLinkAlone) {
   {
     LinkLease retrieval = run.session.Acquire(0, false);  // another user holds the link
     ASSERT_TRUE(retrieval);
-    EXPECT_EQ(run.update.RunUpdate(), kUpdateError);
+    EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kError);
     EXPECT_TRUE(run.link.written.empty());
     EXPECT_EQ(run.link.opens, 1) << "only the holder's";
     EXPECT_EQ(run.progress.texts.back(), LinkBusyText());
   }
   // Once free, the lock is held for the run and given back.
-  EXPECT_EQ(run.update.RunUpdate(), kUpdateSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_TRUE(run.session.Acquire(0, false));
 }
 

@@ -239,7 +239,7 @@ TEST(NetworkLine, CarriesBytesAndALostConnectionIsSilenceUntilReopened) {
       uint8_t buffer[kLinkChunkBytes];
       EXPECT_EQ(link.Read(buffer, 3000), 0);
       int64_t time = 0;
-      EXPECT_EQ(link.GetDateTime(time), kComTimeout);
+      EXPECT_EQ(link.GetDateTime(time), ComResult::kTimeout);
       EXPECT_TRUE(link.Close());
       link.SetClock(nullptr);
       ASSERT_TRUE(link.Open()) << link.GetLastErrorText();

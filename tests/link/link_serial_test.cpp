@@ -207,7 +207,7 @@ TEST(CComSerial, PulledAdapterFailsWritesAndCloseStillReturns) {
     const uint8_t frame[] = {1, 2, 3};
     EXPECT_FALSE(link.Write(frame, 3));
     int64_t t = 0;
-    EXPECT_EQ(link.GetDateTime(t), kComWriteFailed);
+    EXPECT_EQ(link.GetDateTime(t), ComResult::kWriteFailed);
 
     EXPECT_TRUE(link.Close());
     EXPECT_FALSE(link.Port().ReceiveThreadRunning());

@@ -178,12 +178,12 @@ TEST(CComUsb, SilenceCancelsTheReadAndFailedWritesGiveFour) {
 
   int64_t t = 0;
   usb.dev->failOut = true;
-  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  EXPECT_EQ(usb.link.GetDateTime(t), ComResult::kWriteFailed);
   usb.dev->failOut = false;
   usb.dev->stallOut = true;  // the OUT pipe takes nothing: the write times out
-  EXPECT_EQ(usb.link.GetDateTime(t), kComWriteFailed);
+  EXPECT_EQ(usb.link.GetDateTime(t), ComResult::kWriteFailed);
   usb.dev->stallOut = false;
-  EXPECT_EQ(usb.link.GetDateTime(t), kComOk);
+  EXPECT_EQ(usb.link.GetDateTime(t), ComResult::kOk);
   EXPECT_EQ(usb.dev->overlapped, 0);
 }
 

@@ -16,14 +16,14 @@ inline Bytes Concat(Bytes a, const Bytes& b) {
 }
 
 // Answers every request with `payload` under `command` (0: the request's own, flagged).
-inline void AnswerWith(MemoryLink& link, Bytes payload, uint8_t command = 0) {
+inline void AnswerWith(MemoryLink& link, const Bytes& payload, uint8_t command = 0) {
   link.SetResponder([payload, command](const WireFrame& f) {
     return BuildFrame(f.sequence, command ? command : static_cast<uint8_t>(f.command | 0x80), payload);
   });
 }
 
 // Every request gets `reply` back, as it is.
-inline void Reply(MemoryLink& link, Bytes reply) {
+inline void Reply(MemoryLink& link, const Bytes& reply) {
   link.SetResponder([reply](const WireFrame&) { return reply; });
 }
 

@@ -105,7 +105,7 @@ struct Steps {
 TEST(FirmwareUpdateSteps, ErasedBlocksAreSkippedButCountedAndThePaddingStaysUnscrambled) {
   const Bytes key = {0x11, 0x92, 0x03, 0xE4, 0x35};
   Steps s(300, key);
-  ASSERT_EQ(s.update.ReadBootInfo(), kUpdateSuccess);
+  ASSERT_EQ(s.update.ReadBootInfo(), UpdateResult::kSuccess);
   ASSERT_EQ(s.update.BlockSize(), 256);
 
   // Block 1 is chosen so that it is all 0xFF once scrambled.
@@ -118,7 +118,7 @@ TEST(FirmwareUpdateSteps, ErasedBlocksAreSkippedButCountedAndThePaddingStaysUnsc
   ScrambleBlock(state, stream.data(), 256, key.data(), 5);  // block 1
   for (size_t i = 0; i < 256; ++i) image[256 + i] = static_cast<uint8_t>(0xFF ^ stream[i]);
 
-  ASSERT_EQ(s.update.WriteImage(image.data(), length, false, true), kUpdateSuccess);
+  ASSERT_EQ(s.update.WriteImage(image.data(), length, false, true), UpdateResult::kSuccess);
   auto writes = s.link.Frames(kWriteCode);
   ASSERT_EQ(writes.size(), 3u);
   auto address = [](const test::SentFrame& f) { return f.payload[0] << 16 | f.payload[1] << 8 | f.payload[2]; };
@@ -142,24 +142,24 @@ TEST(FirmwareUpdateSteps, ErasedBlocksAreSkippedButCountedAndThePaddingStaysUnsc
 TEST(FirmwareUpdateSteps, BadBootInformationAndImagesStopBeforeErasing) {
   {
     Steps s(2048, Bytes(300, 7));
-    EXPECT_EQ(s.update.ReadBootInfo(), kUpdateError);
+    EXPECT_EQ(s.update.ReadBootInfo(), UpdateResult::kError);
     EXPECT_TRUE(s.progress.Saw("Get information error: invalid key length 300\n"));
   }
   {
     Steps s(1024, {1});
     s.link.Close();
-    EXPECT_EQ(s.update.ReadBootInfo(), kUpdateError);
+    EXPECT_EQ(s.update.ReadBootInfo(), UpdateResult::kError);
     EXPECT_TRUE(s.progress.Saw("Get information error: 4\n"));
-    EXPECT_EQ(s.update.ReadDeviceVersion(), kUpdateError);
+    EXPECT_EQ(s.update.ReadDeviceVersion(), UpdateResult::kError);
     EXPECT_TRUE(s.progress.Saw("Get firmware version: 4\n"));
   }
   Steps s(1024, {1, 2, 3});
-  ASSERT_EQ(s.update.ReadBootInfo(), kUpdateSuccess);
+  ASSERT_EQ(s.update.ReadBootInfo(), UpdateResult::kSuccess);
   Bytes image(16);
   // Addresses have three bytes: beyond 16 MiB the blocks would land on the start again.
-  EXPECT_EQ(s.update.WriteImage(image.data(), CFirmwareUpdate::kMaxImageLength + 1, false, false), kUpdateError);
+  EXPECT_EQ(s.update.WriteImage(image.data(), CFirmwareUpdate::kMaxImageLength + 1, false, false), UpdateResult::kError);
   // Decrypting without a key (none loaded outside a run).
-  EXPECT_EQ(s.update.WriteImage(image.data(), image.size(), true, true), kUpdateError);
+  EXPECT_EQ(s.update.WriteImage(image.data(), image.size(), true, true), UpdateResult::kError);
   EXPECT_TRUE(s.link.Frames(0x22).empty());
 }
 
@@ -203,7 +203,7 @@ TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsT
   LinkSession session(run.link);
   CFirmwareUpdate update(session, run.progress, run.prompt, run.view, run.fixture.Options());
   EXPECT_FALSE(update.Start()) << "no file yet";
-  EXPECT_EQ(update.RunUpdate(), kUpdateError);
+  EXPECT_EQ(update.RunUpdate(), UpdateResult::kError);
   ASSERT_EQ(run.view.boxes.size(), 1u);
   EXPECT_EQ(run.view.boxes[0].text, "Choose a file first");
   EXPECT_TRUE(run.link.written.empty());
@@ -212,7 +212,7 @@ TEST(FirmwareUpdateWorker, PauseHoldsTheWorkerBetweenBlocksAndStopOrClosingEndsT
   EXPECT_TRUE(update.Running());
   update.RequestStop();  // answered Yes
   update.Resume();
-  EXPECT_EQ(update.Join(), kUpdateAborted);
+  EXPECT_EQ(update.Join(), UpdateResult::kAborted);
   EXPECT_FALSE(update.Running());
   run.ExpectAborted();
 

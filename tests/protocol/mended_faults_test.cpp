@@ -24,9 +24,9 @@ TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
     return BuildFrame(f.sequence, 0xC4, next);
   });
   Bytes record;
-  ASSERT_EQ(link.GetLastRecord(record), kComOk);
+  ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, largest);
-  ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_EQ(record, next);
 }
 
@@ -39,17 +39,17 @@ TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
   const Bytes good = BuildFrame(0x21, 0xC3, {0x7C, 0x01});
   Reply(link, Concat(bareEot, good));
   Bytes record;
-  ASSERT_EQ(link.GetLastRecord(record), kComOk);
+  ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, (Bytes{0x7C, 0x01}));
 
   Reply(link, bareEot);
   record = {1};
-  EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
+  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
   EXPECT_EQ(record, (Bytes{1}));
 
   // STX, ETB and four characters: no command byte either.
   Reply(link, {0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03});
-  EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
+  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
   EXPECT_EQ(record, (Bytes{1}));
 }
 
@@ -60,7 +60,7 @@ TEST(MendedFaults, StreamOfForeignFramesCannotOutliveTheTimeOut) {
   for (int i = 1; i <= 150; ++i) link.ReceiveAfter(200u * i, foreign);  // 30 s of chatter
   uint64_t start = link.Manual().NowMs();
   Bytes record;
-  EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
+  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
   EXPECT_LE(link.Manual().NowMs() - start, 5000u);
   EXPECT_GT(link.PendingDeliveries(), 100u);
 }
@@ -75,19 +75,19 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
     return BuildFrame(f.sequence, f.command, f.payload);  // a plain acknowledgement
   });
   Bytes got;
-  ASSERT_EQ(link.GetSettings(got), kComOk);
+  ASSERT_EQ(link.GetSettings(got), ComResult::kOk);
   EXPECT_EQ(got, settings);
-  ASSERT_EQ(link.GetPreviousRecord(got), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(got), ComResult::kOk);
   EXPECT_EQ(got, (Bytes{0x55}));
   // An acknowledgement equal to the request follows the echo.
   uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.EndSession(), kComOk);
+  EXPECT_EQ(link.EndSession(), ComResult::kOk);
   EXPECT_EQ(link.Manual().NowMs(), start);
   EXPECT_EQ(link.Frames().size(), 3u);
   // The box falls silent: the echo alone is no answer.
   link.SetResponder(nullptr);
-  EXPECT_EQ(link.EndSession(), kComTimeout);
-  EXPECT_EQ(link.GetSettings(got), kComTimeout);
+  EXPECT_EQ(link.EndSession(), ComResult::kTimeout);
+  EXPECT_EQ(link.GetSettings(got), ComResult::kTimeout);
   EXPECT_EQ(got, (Bytes{0x55}));
 
   // Without echo, an acknowledgement equal to the request is the answer once
@@ -100,11 +100,11 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
   });
   ASSERT_TRUE(plain.Open());
   start = plain.Manual().NowMs();
-  EXPECT_EQ(plain.ResetBoard(), kComOk);
+  EXPECT_EQ(plain.ResetBoard(), ComResult::kOk);
   ASSERT_EQ(plain.Frames().size(), 2u);
   EXPECT_EQ(plain.Frames()[0].command, kCmdGetFirmwareVersion);
   EXPECT_EQ(plain.Frames()[1].command, kCmdResetBoard);
-  EXPECT_EQ(plain.EndSession(), kComOk);
+  EXPECT_EQ(plain.EndSession(), ComResult::kOk);
   EXPECT_EQ(plain.Frames().size(), 3u) << "learnt once per Open";
   EXPECT_EQ(plain.Manual().NowMs(), start);
 }
@@ -145,8 +145,8 @@ TEST(MendedFaults, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
     MemoryLink link;
     link.SetEcho(true);  // the adapter answers, the box does not
     ASSERT_TRUE(link.Open());
-    EXPECT_NE(run(link), kComOk);
-    EXPECT_NE(run(link), kComOk) << "and again";
+    EXPECT_NE(run(link), ComResult::kOk);
+    EXPECT_NE(run(link), ComResult::kOk) << "and again";
   }
 
   // What a live box on a plain line taught is forgotten when the link is
@@ -154,13 +154,13 @@ TEST(MendedFaults, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
   MemoryLink link;
   AnswerWith(link, {2, 1, 0});
   ASSERT_TRUE(link.Open());
-  ASSERT_EQ(link.ClearFlash(), kComOk);
+  ASSERT_EQ(link.ClearFlash(), ComResult::kOk);
   link.Close();
   link.SetResponder(nullptr);
   link.SetEcho(true);
   ASSERT_TRUE(link.Open());
-  EXPECT_EQ(link.EndSession(), kComTimeout);
-  EXPECT_EQ(link.ClearFlash(), kComTimeout);
+  EXPECT_EQ(link.EndSession(), ComResult::kTimeout);
+  EXPECT_EQ(link.ClearFlash(), ComResult::kTimeout);
 }
 
 TEST(MendedFaults, LiveBoxBehindAnEchoingLineAnswersEveryCommand) {
@@ -182,9 +182,9 @@ TEST(MendedFaults, LiveBoxBehindAnEchoingLineAnswersEveryCommand) {
     });
     ASSERT_TRUE(link.Open());
     const uint64_t start = link.Manual().NowMs();
-    const ComResult expected = std::string(name) == "GetPreviousRecord" ? kComNoRecord : kComOk;
+    const ComResult expected = std::string(name) == "GetPreviousRecord" ? ComResult::kNoRecord : ComResult::kOk;
     EXPECT_EQ(run(link), expected);
-    if (expected == kComOk) {
+    if (expected == ComResult::kOk) {
       EXPECT_EQ(link.Manual().NowMs(), start) << "no wait for a time-out";
     }
   }
@@ -205,7 +205,7 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
     if (l.PendingDeliveries() == 0) slowly(l, link.Sequence(), 100);
   });
   Bytes got;
-  ASSERT_EQ(link.GetPreviousRecord(got), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(got), ComResult::kOk);
   EXPECT_EQ(got, record);
   EXPECT_EQ(link.Frames().size(), 1u) << "no second attempt";
 
@@ -215,7 +215,7 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
   Bytes frame = BuildFrame(paused.Sequence(), kCmdRepeatRecord | 0x80, record);
   paused.ReceiveAfter(100, Bytes(frame.begin(), frame.begin() + 1000));
   paused.ReceiveAfter(3500, Bytes(frame.begin() + 1000, frame.end()));
-  EXPECT_EQ(paused.RepeatRecord(got), kComTimeout);
+  EXPECT_EQ(paused.RepeatRecord(got), ComResult::kTimeout);
 
   // Bytes of an endless frame for this command keep it alive only up to the cap.
   MemoryLink endless;
@@ -224,7 +224,7 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
   endless.ReceiveAfter(10, head);
   for (int i = 1; i <= 1000; ++i) endless.ReceiveAfter(10 + 100u * i, Bytes(20, '7'));  // 100 s of digits
   const uint64_t start = endless.Manual().NowMs();
-  EXPECT_EQ(endless.RepeatRecord(got), kComTimeout);
+  EXPECT_EQ(endless.RepeatRecord(got), ComResult::kTimeout);
   const uint64_t took = endless.Manual().NowMs() - start;
   EXPECT_GE(took, 40000u) << "two attempts, each beyond the largest record's 34 s";
   EXPECT_LE(took, 2 * (3000u + 52000u + 3000u));
@@ -244,7 +244,7 @@ TEST(MendedFaults, ALongRequestsLineTimeDoesNotCountAgainstItsReply) {
     });
     const ComResult result = link.WriteCode(payload.data(), static_cast<uint16_t>(payload.size()));
     if (bitRate == 9600) {
-      EXPECT_EQ(result, kComOk);
+      EXPECT_EQ(result, ComResult::kOk);
       EXPECT_EQ(link.Frames().size(), 1u);
     } else {
       // A link whose Write returns once the bytes are gone gets no extra
@@ -263,11 +263,11 @@ TEST(MendedFaults, LateReplyAnswersOnlyItsOwnNumber) {
   int step = 0;
   link.SetResponder([&](const WireFrame& f) { return BuildFrame(f.sequence, 0xC4, ++step == 1 ? r1 : r2); });
   Bytes record;
-  ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_EQ(record, r1);
   // The box's answer to an earlier retransmission arrives after all.
   link.Receive(BuildFrame(link.Frames().back().sequence, 0xC4, r1));
-  ASSERT_EQ(link.GetPreviousRecord(record), kComOk);
+  ASSERT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_EQ(record, r2);
   EXPECT_EQ(link.QueuedReceiveBytes(), 0u);
 
@@ -281,7 +281,7 @@ TEST(MendedFaults, LateReplyAnswersOnlyItsOwnNumber) {
       l.Receive(BuildFrame(l.Frames()[0].sequence, 0xC6, r1));
     }
   });
-  ASSERT_EQ(late.RepeatRecord(record), kComOk);
+  ASSERT_EQ(late.RepeatRecord(record), ComResult::kOk);
   EXPECT_EQ(record, r1);
   EXPECT_EQ(late.Frames().size(), 2u);
 }

@@ -66,12 +66,12 @@ TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
     return frame;
   });
   Bytes settings;
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{0xAB, 0xCD, 0xEF}));
   EXPECT_EQ(link.ReplyLength(), 4);
   // The reply's sequence number is not compared with the request's.
   Reply(link, BuildFrame(0x50, kCmdGetSettings, {9}));
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{9}));
 
   const Bytes foreign = BuildFrame(0x21, kCmdGetDateTime, {1, 2, 3, 4, 5, 6});
@@ -79,13 +79,13 @@ TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
   Reply(link, foreign);
   link.ReceiveAfter(500, right);
   link.ResetReceivedBytes();
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{7, 8}));
   EXPECT_EQ(link.ReceivedBytes(), foreign.size() + right.size());
   // In one chunk too.
   Reply(link, Concat(foreign, right));
   settings.clear();
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{7, 8}));
 }
 
@@ -94,7 +94,7 @@ TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
   LearnNoEcho(link);
   Reply(link, {0x01, 0x30, 0x02, 0xCB, 0x04});
   uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.EndSession(), kComOk);
+  EXPECT_EQ(link.EndSession(), ComResult::kOk);
   EXPECT_EQ(link.ReplyLength(), 1);
   EXPECT_EQ(link.Manual().NowMs(), start) << "accepted at once";
 
@@ -105,13 +105,13 @@ TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
   Reply(link, cut);
   Bytes settings{1};
   start = link.Manual().NowMs();
-  EXPECT_EQ(link.GetSettings(settings), kComTimeout);
+  EXPECT_EQ(link.GetSettings(settings), ComResult::kTimeout);
   EXPECT_EQ(settings, (Bytes{1})) << "untouched on failure";
   EXPECT_GE(link.Manual().NowMs() - start, 2 * 2900u);
   // A correct ETX after the stray one completes the frame.
   cut.pop_back();
   Reply(link, Concat(Concat(cut, {0x03}), Bytes(good.end() - 3, good.end())));
-  ASSERT_EQ(link.GetSettings(settings), kComOk);
+  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{0x42}));
 }
 
@@ -126,7 +126,7 @@ TEST(ReplyWait, DamagedDigitFailsEveryAttemptAtOnce) {
     });
     Bytes settings;
     const uint64_t start = link.Manual().NowMs();
-    EXPECT_EQ(link.GetSettings(settings), kComChecksumError);
+    EXPECT_EQ(link.GetSettings(settings), ComResult::kChecksumError);
     ASSERT_EQ(link.Frames().size(), 2u);
     EXPECT_EQ(link.Frames()[0].sequence, link.Frames()[1].sequence);
     EXPECT_EQ(link.Manual().NowMs(), start) << "a checksum error ends the wait at once";
@@ -139,7 +139,7 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
   LearnNoEcho(link);
   Bytes record{5};
   uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.GetLastRecord(record), kComTimeout);
+  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
   EXPECT_EQ(link.Frames().size(), 1u) << "no retry";
   EXPECT_GE(link.Manual().NowMs() - start, 4900u);
   EXPECT_LE(link.Manual().NowMs() - start, 5000u);
@@ -147,7 +147,7 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
   // The link's default time-out when the command gives none.
   link.SetDefaultTimeout(10000);
   start = link.Manual().NowMs();
-  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), kComTimeout);
+  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), ComResult::kTimeout);
   EXPECT_GE(link.Manual().NowMs() - start, 9900u);
 
   // Longer than the largest record: dropped, but a good frame after it is read.
@@ -156,13 +156,13 @@ TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
   LearnNoEcho(big);
   AnswerWith(big, huge, 0xC6);
   record.clear();
-  EXPECT_EQ(big.RepeatRecord(record), kComTimeout);
+  EXPECT_EQ(big.RepeatRecord(record), ComResult::kTimeout);
   EXPECT_TRUE(record.empty());
   EXPECT_EQ(big.Frames().size(), 2u);
   big.SetResponder([&](const WireFrame& f) {
     return Concat(BuildFrame(f.sequence, 0xC6, huge), BuildFrame(f.sequence, 0xC6, {1, 2}));
   });
-  EXPECT_EQ(big.RepeatRecord(record), kComOk);
+  EXPECT_EQ(big.RepeatRecord(record), ComResult::kOk);
   EXPECT_EQ(record, (Bytes{1, 2}));
 }
 
@@ -173,7 +173,7 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   LearnNoEcho(link);  // takes 0x21
   AnswerWith(link, {0x99}, 0x44);
   Bytes record{7};
-  EXPECT_EQ(link.GetPreviousRecord(record), kComNoRecord);
+  EXPECT_EQ(link.GetPreviousRecord(record), ComResult::kNoRecord);
   ASSERT_EQ(link.Frames().size(), 2u);
   EXPECT_EQ(link.Writes()[0], BuildFrame(0x22, kCmdGetPreviousRecord, {}));
   EXPECT_EQ(link.Frames()[1].sequence, 0x23);
@@ -183,11 +183,11 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   link.SetResponder([&](const WireFrame& f) {
     return ++n == 1 ? BuildFrame(f.sequence, 0x44, {}) : BuildFrame(f.sequence, 0xC4, {1});
   });
-  EXPECT_EQ(link.GetPreviousRecord(record), kComOk);
+  EXPECT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_EQ(record, (Bytes{1}));
   // A record may be empty.
   link.SetResponder([](const WireFrame& f) { return Bytes{0x01, f.sequence, 0x02, 0xC4, 0x04}; });
-  EXPECT_EQ(link.GetPreviousRecord(record), kComOk);
+  EXPECT_EQ(link.GetPreviousRecord(record), ComResult::kOk);
   EXPECT_TRUE(record.empty());
 
   MemoryLink damaged;
@@ -197,13 +197,13 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
     r[4] ^= 0x01;
     return r;
   });
-  EXPECT_EQ(damaged.GetPreviousRecord(record), kComChecksumError);
+  EXPECT_EQ(damaged.GetPreviousRecord(record), ComResult::kChecksumError);
   ASSERT_EQ(damaged.Frames().size(), 2u) << "two attempts, no second pass";
   EXPECT_EQ(damaged.Frames()[0].sequence, damaged.Frames()[1].sequence);
   EXPECT_EQ(damaged.Sequence(), 0x23);
   damaged.SetResponder(nullptr);
   damaged.ClearRecord();
-  EXPECT_EQ(damaged.GetPreviousRecord(record), kComTimeout);
+  EXPECT_EQ(damaged.GetPreviousRecord(record), ComResult::kTimeout);
   ASSERT_EQ(damaged.Frames().size(), 2u);
   EXPECT_EQ(damaged.Frames()[1].sequence, 0x23);
   EXPECT_EQ(damaged.Sequence(), 0x24);

@@ -77,9 +77,9 @@ TEST(BuildSettingsItems, UnchangedItemsWriteBackTheSameBytes) {
   EXPECT_EQ(record, expected);
 
   // Two items share byte 6: each write leaves the other's bits.
-  EXPECT_EQ(FindItemByKey(*items, "heat")->SetValueFromText("no"), kValueAccepted);
-  EXPECT_EQ(FindItemByKey(*items, "MODE")->SetValueFromText("2"), kValueAccepted);
-  EXPECT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("4660"), kValueAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "heat")->SetValueFromText("no"), SetValueResult::kAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "MODE")->SetValueFromText("2"), SetValueResult::kAccepted);
+  EXPECT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("4660"), SetValueResult::kAccepted);
   WriteAllToRecord(*items, SettingsAreaOf(record));
   expected[13 + 6] = 0x04;
   expected[13 + 0] = 0x34;

@@ -25,7 +25,7 @@ inline std::unique_ptr<CSettingsItem> MakeItem(const std::string& line, std::spa
 
 // Sets a value that must be accepted and writes it into `area`.
 inline void Store(CSettingsItem& item, const std::string& text, std::span<uint8_t> area) {
-  EXPECT_EQ(item.SetValueFromText(text), kValueAccepted) << text;
+  EXPECT_EQ(item.SetValueFromText(text), SetValueResult::kAccepted) << text;
   item.WriteToRecord(area);
 }
 

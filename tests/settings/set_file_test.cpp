@@ -46,7 +46,7 @@ TEST(SetFileTest, ProposedNamePadsTheInstrumentNumber) {
   auto items = DemoItems(area);
   ASSERT_TRUE(items);
   EXPECT_EQ(ProposedSetFileName(*items), "Settings_0012.set");
-  ASSERT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("1234"), 0);
+  ASSERT_EQ(FindItemByKey(*items, "IDNUM")->SetValueFromText("1234"), SetValueResult::kAccepted);
   EXPECT_EQ(ProposedSetFileName(*items), "Settings_1234.set");
   area[0] = 0x39;  // 12345
   area[1] = 0x30;
@@ -61,8 +61,8 @@ TEST(SetFileTest, SaveWritesEveryValueTextAndLoadBringsThemBack) {
   std::vector<uint8_t> area = DemoArea();
   auto saved = DemoItems(area);
   ASSERT_TRUE(saved);
-  ASSERT_EQ(FindItemByKey(*saved, "TOFF")->SetValueFromText("-2.5"), 0);
-  ASSERT_EQ(FindItemByKey(*saved, "SERIAL")->SetValueFromText("00c0ffee"), 0);
+  ASSERT_EQ(FindItemByKey(*saved, "TOFF")->SetValueFromText("-2.5"), SetValueResult::kAccepted);
+  ASSERT_EQ(FindItemByKey(*saved, "SERIAL")->SetValueFromText("00c0ffee"), SetValueResult::kAccepted);
   ASSERT_TRUE(SaveSetFile(path, *saved));
 
   const std::string text = test::ReadFile(path);
@@ -101,7 +101,7 @@ TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchan
   EXPECT_TRUE(report.hasSection);
   ASSERT_EQ(report.refused.size(), 3u);
   EXPECT_EQ(report.refused[0].name, "Altitude");
-  EXPECT_EQ(report.refused[0].result, kValueInvalid);
+  EXPECT_EQ(report.refused[0].result, SetValueResult::kInvalid);
   EXPECT_EQ(report.refused[1].name, "Gain");
   EXPECT_EQ(report.refused[1].value, "99");
   EXPECT_STREQ(RefusalText(report.refused[1].result), "Value too high");

@@ -19,7 +19,7 @@ struct ItemCase {
   Bytes area;
   const char* shown;            // the text of the value read from `area`
   const char* input = nullptr;  // then set from this text
-  int result = kValueAccepted;  // what the set answers
+  SetValueResult result = SetValueResult::kAccepted;  // what the set answers
   const char* shownAfter = "";  // the text after the set ("": not checked)
   Bytes written = {};           // `area` after the value is written (empty: not written)
 };
@@ -33,30 +33,30 @@ const ItemCase kCases[] = {
     {"P,V,V,0,8,0,0,255,0,0,0,10,-3,D", {123}, "12"},
     {"P,V,V,0,8,0,0,255,0,0,0,0,99999,D", {123}, "123.000000000000000"},
     // Scaling: a tenth written back exactly, multiplier and bias both ways.
-    {"P,V,V,0,16,0,0,1000,0,0,0,10,1,D", {0, 0}, "0.0", "12.3", kValueAccepted, "12.3", {123, 0}},
-    {"P,B,B,0,8,0,0,200,0,2,5,0,0,D", {7}, "25", "40", kValueAccepted, "40", {10}},
+    {"P,V,V,0,16,0,0,1000,0,0,0,10,1,D", {0, 0}, "0.0", "12.3", SetValueResult::kAccepted, "12.3", {123, 0}},
+    {"P,B,B,0,8,0,0,200,0,2,5,0,0,D", {7}, "25", "40", SetValueResult::kAccepted, "40", {10}},
     // Narrow fields keep the other bits, also across a byte boundary.
-    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "-3", kValueAccepted, "-3", {0xDA}},
-    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "7", kValueAccepted, "7", {0x7A}},
-    {"P,C,C,0,6,6,0,63,0,0,0,0,0,D", {0xFF, 0xFF}, "63", "0", kValueAccepted, "0", {0x3F, 0xF0}},
+    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "-3", SetValueResult::kAccepted, "-3", {0xDA}},
+    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "7", SetValueResult::kAccepted, "7", {0x7A}},
+    {"P,C,C,0,6,6,0,63,0,0,0,0,0,D", {0xFF, 0xFF}, "63", "0", SetValueResult::kAccepted, "0", {0x3F, 0xF0}},
     // Decimal texts: refusals leave the value; odd texts are taken as printf would.
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1e3", kValueInvalid, "5.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "12.5", kValueTooHigh, "5.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-10.01", kValueTooLow, "5.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-", kValueAccepted, "0.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1.25.7", kValueAccepted, "1.2"},  // printf rounding
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "", kValueAccepted},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1e3", SetValueResult::kInvalid, "5.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "12.5", SetValueResult::kTooHigh, "5.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-10.01", SetValueResult::kTooLow, "5.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-", SetValueResult::kAccepted, "0.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1.25.7", SetValueResult::kAccepted, "1.2"},  // printf rounding
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "", SetValueResult::kAccepted},
     // More than the 8-bit field holds is refused, not masked; so is a bias
     // that makes the raw number negative in an unsigned field.
-    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "256", kValueTooHigh},
-    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "255", kValueAccepted, "", {255}},
-    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "5", kValueTooHigh},
-    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "10", kValueAccepted, "", {0}},
+    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "256", SetValueResult::kTooHigh},
+    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "255", SetValueResult::kAccepted, "", {255}},
+    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "5", SetValueResult::kTooHigh},
+    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "10", SetValueResult::kAccepted, "", {0}},
     // Boolean: yes is any case; anything else but no is yes, and 2 does not
     // fit one bit (masking would store "no"); bias and scaling truncate.
-    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "YES", kValueAccepted, "yes", {0xF1}},
-    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "maybe", kValueAccepted, "yes", {0xF1}},
-    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "2", kValueAccepted, "", {0xF1}},
+    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "YES", SetValueResult::kAccepted, "yes", {0xF1}},
+    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "maybe", SetValueResult::kAccepted, "yes", {0xF1}},
+    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "2", SetValueResult::kAccepted, "", {0xF1}},
     {"P,F,F,0,8,0,0,1,0,1,0,0,0,B", {1}, "no"},
     {"P,F,F,0,8,0,0,1,0,0,0,10,0,B", {5}, "no"},
     {"P,F,F,0,8,0,0,1,0,0,0,5,0,B", {5}, "yes"},
@@ -65,27 +65,27 @@ const ItemCase kCases[] = {
      {1, 2, 3, 0xEE},
      "030201",
      "a0b1c2",
-     kValueAccepted,
+     SetValueResult::kAccepted,
      "A0B1C2",
      {0xC2, 0xB1, 0xA0, 0xEE}},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0a", kValueAccepted, "0A", {0x0A, 0, 0, 0xEE}},
+    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0a", SetValueResult::kAccepted, "0A", {0x0A, 0, 0, 0xEE}},
     {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H",
      {1, 2, 3, 0xEE},
      "030201",
      "abc",
-     kValueAccepted,
+     SetValueResult::kAccepted,
      "ABC",
      {0xBC, 0x0A, 0, 0xEE}},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0g", kValueInvalid, "030201"},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "1234567", kValueTooHigh, "030201"},
+    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0g", SetValueResult::kInvalid, "030201"},
+    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "1234567", SetValueResult::kTooHigh, "030201"},
     // A maximum above the field's digits: the extra digits would be lost.
-    {"P,H,H,0,8,0,0,10,0,0,0,0,0,H", {0}, "00", "123", kValueTooHigh},
+    {"P,H,H,0,8,0,0,10,0,0,0,0,0,H", {0}, "00", "123", SetValueResult::kTooHigh},
     // Strings end at a zero byte or at the field's end; a maximum larger than
     // the field cannot let a text spill out of it.
     {"P,S,S,0,24,0,0,4,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc"},
-    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "abcd", kValueTooHigh},
-    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "xy", kValueAccepted, "xy", {'x', 'y', 0, 'd'}},
-    {"P,S,S,1,32,0,0,9,0,0,0,0,0,S", {1, 2}, "", "abc", kValueAccepted, "abc", {1, 2}},  // outside the area
+    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "abcd", SetValueResult::kTooHigh},
+    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "xy", SetValueResult::kAccepted, "xy", {'x', 'y', 0, 'd'}},
+    {"P,S,S,1,32,0,0,9,0,0,0,0,0,S", {1, 2}, "", "abc", SetValueResult::kAccepted, "abc", {1, 2}},  // outside the area
 };
 
 TEST(SettingsItems, TextsReadSetAndWrittenBack) {
@@ -122,10 +122,10 @@ TEST(SettingsItems, DescriptionsAndLongDecimalTexts) {
     EXPECT_EQ(item->description(), c.description);
   }
   auto decimal = MakeItem(cases[0].line, area);
-  EXPECT_EQ(decimal->SetValueFromText(std::string(400, '9')), kValueTooHigh);
-  EXPECT_EQ(decimal->SetValueFromText("-0." + std::string(400, '0') + "1"), kValueAccepted);
+  EXPECT_EQ(decimal->SetValueFromText(std::string(400, '9')), SetValueResult::kTooHigh);
+  EXPECT_EQ(decimal->SetValueFromText("-0." + std::string(400, '0') + "1"), SetValueResult::kAccepted);
   auto flag = MakeItem(cases[1].line, area);
-  ASSERT_EQ(flag->SetValueFromText("maybe"), kValueAccepted);
+  ASSERT_EQ(flag->SetValueFromText("maybe"), SetValueResult::kAccepted);
   EXPECT_EQ(static_cast<CSettingsItemBoolean*>(flag.get())->value(), -1);
 }
 
@@ -147,7 +147,7 @@ TEST(SettingsItems, StringLengthLimitsAndZeroTermination) {
   Bytes area(20, 'x');
   std::copy_n("Lille", 6, area.begin() + 2);
   auto text = MakeItem("P,Site,SITE,2,128,0,0,16,0,0,0,0,0,S", area);
-  EXPECT_EQ(text->SetValueFromText(std::string(16, 'a')), kValueTooHigh);
+  EXPECT_EQ(text->SetValueFromText(std::string(16, 'a')), SetValueResult::kTooHigh);
   EXPECT_EQ(text->GetValueText(), "Lille");
   test::Store(*text, std::string(15, 'b'), area);
   EXPECT_EQ(std::string(area.begin() + 2, area.end()), std::string(15, 'b') + '\0' + "xx");
@@ -167,12 +167,12 @@ TEST(SettingsItems, PasswordPlaceholderAndKeepMarker) {
   // Confirming the placeholder, copying the same password in or a refused
   // one is no change.
   password->NoteEditedText("*****");
-  for (auto [text, result] : {std::pair{"*****", kValueAccepted}, {"pw", kValueAccepted}, {"toolong", kValueTooHigh}}) {
+  for (auto [text, result] : {std::pair{"*****", SetValueResult::kAccepted}, {"pw", SetValueResult::kAccepted}, {"toolong", SetValueResult::kTooHigh}}) {
     EXPECT_EQ(password->SetValueFromText(text), result) << text;
     EXPECT_FALSE(typed->changed()) << text;
   }
   EXPECT_EQ(password->GetStoredText(), "pw");
-  EXPECT_EQ(password->SetValueFromText("new"), kValueAccepted);
+  EXPECT_EQ(password->SetValueFromText("new"), SetValueResult::kAccepted);
   EXPECT_TRUE(typed->changed());
   EXPECT_EQ(password->GetValueText(), "*****");
   password->WriteToRecord(area);

@@ -47,7 +47,7 @@ std::string Value(std::vector<uint8_t> record, const char* key, const std::strin
 }
 
 void Set(CSettingsItemList& items, const char* key, const std::string& text) {
-  ASSERT_EQ(FindItemByKey(items, key)->SetValueFromText(text), 0) << key;
+  ASSERT_EQ(FindItemByKey(items, key)->SetValueFromText(text), SetValueResult::kAccepted) << key;
   FindItemByKey(items, key)->NoteEditedText(text);
 }
 
@@ -113,7 +113,7 @@ TEST(SettingsSenderTest, PiecesNeverSplitAFieldAndOneSidedParametersStayAsTheBox
   edited[13 + 510] = 0x44;
 
   Recorder r;
-  EXPECT_EQ(SendSettings(session, Job(edited, dir.path()), r, r), 0);
+  EXPECT_TRUE(SendSettings(session, Job(edited, dir.path()), r, r));
   auto writes = link.Frames(0x48);
   ASSERT_EQ(writes.size(), 3u);
   const int offsets[] = {0, 510, 1022}, lengths[] = {510, 512, 78};
@@ -136,7 +136,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     LinkSession session(link);
     link.openError = "Can't open /dev/ttyUSB9";
     Recorder r;
-    EXPECT_EQ(SendSettings(session, Job(demo), r, r), 1);
+    EXPECT_FALSE(SendSettings(session, Job(demo), r, r));
     EXPECT_EQ(r.log, (std::vector<std::string>{"title:Write settings", "text:Please wait...",
                                                "status:Writing settings...", "status:Write settings error.",
                                                "text:Can't open /dev/ttyUSB9", "close:2000"}));
@@ -158,7 +158,7 @@ TEST(SettingsSenderTest, FailuresSayWhichStepFailedAndEndNoSession) {
     LinkSession session(link);
     link.box.memory().SetSettings(c.boxSettings);
     Recorder r;
-    EXPECT_EQ(SendSettings(session, Job(demo), r, r), 1) << c.text;
+    EXPECT_FALSE(SendSettings(session, Job(demo), r, r)) << c.text;
     EXPECT_TRUE(r.Has(c.text) && r.Has("status:Write settings error.")) << c.text;
     if (c.silentAfter != 1) {
       EXPECT_TRUE(link.Frames(0x48).empty()) << "nothing written: " << c.text;
@@ -180,14 +180,14 @@ TEST(SettingsSenderTest, AnotherLinkUserHoldingTheLockKeepsTheLinkClosed) {
   {
     LinkLease other = session.Acquire(0, false);
     Recorder r;
-    EXPECT_EQ(SendSettings(session, job, r, r), 1);
+    EXPECT_FALSE(SendSettings(session, job, r, r));
     EXPECT_EQ(link.opens, 1) << "only the holder's";
     EXPECT_TRUE(r.Has(std::string("text:") + LinkBusyText()));
     EXPECT_TRUE(link.written.empty());
   }
   // Once free, the lock is taken and given back.
   Recorder ok;
-  EXPECT_EQ(SendSettings(session, job, ok, ok), 0);
+  EXPECT_TRUE(SendSettings(session, job, ok, ok));
   EXPECT_TRUE(session.Acquire(0, false));
 }
 

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "settings/set_file.h"
 #include "ui/dialogs/dialog_boxes.h"
 
 namespace skyh::ui {
@@ -40,13 +41,13 @@ CEditSettingDlg::CEditSettingDlg(CSettingsItem& item, QWidget* parent) : QDialog
 }
 
 void CEditSettingDlg::accept() {
-  lastResult_ = item_.SetValueFromText(value_->text().toStdString());
-  static const char* const kRefusals[] = {"", "Value too low", "Value too high", "Invalid value"};
-  if (lastResult_ == kValueAccepted) {
+  const SetValueResult result = item_.SetValueFromText(value_->text().toStdString());
+  lastResult_ = result;
+  if (result == SetValueResult::kAccepted) {
     QDialog::accept();
     return;
   }
-  if (lastResult_ >= 1 && lastResult_ <= 3) Boxes().Show(this, QMessageBox::Warning, "Error", kRefusals[lastResult_]);
+  Boxes().Show(this, QMessageBox::Warning, "Error", RefusalText(result));
 }
 
 }  // namespace skyh::ui

@@ -2,6 +2,7 @@
 // The edit dialog of one setting: its name, its value text and its
 // description; OK gives the text to the item and refuses what it refuses.
 #include <QDialog>
+#include <optional>
 
 #include "settings/settings_item.h"
 
@@ -15,8 +16,8 @@ class CEditSettingDlg : public QDialog {
  public:
   CEditSettingDlg(CSettingsItem& item, QWidget* parent = nullptr);
 
-  // The answer of the last SetValueFromText, -1 before any.
-  int LastResult() const { return lastResult_; }
+  // The answer of the last SetValueFromText, none before any.
+  std::optional<SetValueResult> LastResult() const { return lastResult_; }
 
  public slots:
   void accept() override;
@@ -24,7 +25,7 @@ class CEditSettingDlg : public QDialog {
  private:
   CSettingsItem& item_;
   QLineEdit* value_ = nullptr;
-  int lastResult_ = -1;
+  std::optional<SetValueResult> lastResult_;
 };
 
 }  // namespace skyh::ui

@@ -55,7 +55,7 @@ SettingsCommand::Outcome SettingsCommand::Run(QWidget* parent) {
       emit SendStarted();
       // Like every user of the link, the sender holds a lease for the whole
       // exchange, so an automatic retrieval never interleaves with it.
-      worker_.Start([this, session, job] { return SendSettings(*session, job, progress_, status_); });
+      worker_.Start([this, session, job] { return SendSettings(*session, job, progress_, status_) ? 0 : 1; });
     }
   }
   return outcome;

@@ -100,7 +100,7 @@ void CTimeDlg::OnGetTime() {
   LinkLease lease = OpenLink();
   if (!lease) return;
   int64_t boxTime = kInvalidTime;
-  if (lease.Link().GetDateTime(boxTime) != kComOk) {
+  if (lease.Link().GetDateTime(boxTime) != ComResult::kOk) {
     lease.Release();
     Boxes().Show(this, QMessageBox::Critical, "Error", "Get time/date error");
     return;
@@ -115,7 +115,7 @@ void CTimeDlg::OnGetTime() {
 void CTimeDlg::OnSetTime() {
   LinkLease lease = OpenLink();
   if (!lease) return;
-  const bool ok = lease.Link().SetDateTime(PickedTime()) == kComOk;
+  const bool ok = lease.Link().SetDateTime(PickedTime()) == ComResult::kOk;
   lease.Release();
   if (ok) Boxes().Show(this, QMessageBox::Information, "Info", "Set time/date ok");
   else Boxes().Show(this, QMessageBox::Critical, "Error", "Set time/date error");

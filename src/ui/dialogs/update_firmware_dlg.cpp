@@ -177,10 +177,10 @@ void CUpdateFirmwareDlg::OnUpdate() {
       if (!saved.ok) {
         SetText(saved.error);
         ShowBox("Error", MessageKind::Error, saved.error);
-        return static_cast<int>(kUpdateError);
+        return ResultCode(UpdateResult::kError);
       }
     }
-    return update_->RunUpdate();
+    return ResultCode(update_->RunUpdate());
   });
 }
 

@@ -64,7 +64,9 @@ int main(int argc, char** argv) {
   skyh::StartUpOptions options;
   // Batch mode has no window to load the list later, and its ASCII files
   // depend on it.
-  options.loadScenarioList = [](const std::string& folder) { skyh::GetScenarioList().Load(skyh::WithSlash(folder) + "ScnList.dat"); };
+  options.loadScenarioList = [](const std::string& folder) {
+    skyh::GetScenarioList().Load(skyh::WithSlash(folder) + "ScnList.dat");
+  };
   // "-ASCII" anywhere chooses the batch conversion, which a script runs and
   // must see fail; otherwise every argument is a data file for the window to
   // open (a desktop entry's %F).

@@ -1,4 +1,5 @@
-// Layering fixture: a front end uses every room and Qt, but not the simulator.
+// Layering fixture: the window's entry point uses every room, the window and
+// Qt, but not the simulator.
 #include <QApplication>
 #include "settings/settings_pieces.h"
 #include "sim/box_server.h"
