@@ -4,7 +4,7 @@
 #include <string>
 
 #include "link/ccom.h"
-#include "link/serial_port.h"
+#include "link/port_line.h"
 #include "link/transport.h"
 
 namespace skyh {
@@ -53,14 +53,16 @@ class CComModem : public CCom {
  public:
   CComModem() : CCom(dialer) {}
 
-  void SetPortName(const std::string& name) { port.SetPortName(name); }
+  void SetPortName(const std::string& name) { line.SetPortName(name); }
   void SetPhoneNumber(const std::string& number) { dialer.SetPhoneNumber(number); }
-  SerialPort& Port() { return port; }
+  // The local port, used for names other than network ones.
+  SerialPort& Port() { return line.Local(); }
+  PortLine& Line() { return line; }
   ModemDialer& Dialer() { return dialer; }
 
  private:
-  SerialPort port;
-  ModemDialer dialer{port};
+  PortLine line;
+  ModemDialer dialer{line};
 };
 
 // The number as the configuration dialog keeps it: an optional leading "+"

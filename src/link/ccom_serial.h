@@ -1,21 +1,24 @@
 #pragma once
-// The link over a local serial port (real, USB-to-serial or a pseudo-terminal).
+// The link over a serial port: local (real, USB-to-serial or a
+// pseudo-terminal) or reached over the network (socket://, rfc2217://).
 #include <string>
 
 #include "link/ccom.h"
-#include "link/serial_port.h"
+#include "link/port_line.h"
 
 namespace skyh {
 
 class CComSerial : public CCom {
  public:
-  CComSerial() : CCom(port) {}
+  CComSerial() : CCom(line) {}
 
-  void SetPortName(const std::string& name) { port.SetPortName(name); }
-  SerialPort& Port() { return port; }
+  void SetPortName(const std::string& name) { line.SetPortName(name); }
+  // The local port, used for names other than network ones.
+  SerialPort& Port() { return line.Local(); }
+  PortLine& Line() { return line; }
 
  private:
-  SerialPort port;
+  PortLine line;
 };
 
 }  // namespace skyh
