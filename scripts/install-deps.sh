@@ -8,6 +8,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libfmt-dev libssl-dev zlib1g-dev libusb-1.0-0-dev libserialport-dev
   umockdev
+  # The RFC 2217 port server of others that the network link is tested against.
+  python3-serial
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   xvfb xauth x11-utils imagemagick xdotool
   # The Debian package and its test.

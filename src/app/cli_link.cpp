@@ -14,7 +14,8 @@ const std::set<std::string>& LinkOptionNames() {
 
 const char* LinkOptionsHelp() {
   return "  --link usb|serial|modem  link to use for this run (default: communication/type)\n"
-         "  --port NAME              serial port, e.g. /dev/ttyUSB0 or ttyUSB0 (default: communication/port)\n"
+         "  --port NAME              serial port, e.g. /dev/ttyUSB0 or ttyUSB0, or a device server as\n"
+         "                           socket://HOST:PORT or rfc2217://HOST:PORT (default: communication/port)\n"
          "  --phone NUMBER           number the modem dials (default: communication/phone_number)\n";
 }
 

@@ -94,8 +94,8 @@ bool ParseNetworkPortName(const std::string& name, NetworkAddress& out, std::str
   }
   if (out.host.empty()) return fail("the host is missing (HOST:PORT)");
   if (!hasPort || port.empty()) return fail("the port number is missing (HOST:PORT)");
-  if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoul(port) < 1 || std::stoul(port) > 65535)
+  if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos || std::stoul(port) < 1 ||
+      std::stoul(port) > 65535)
     return fail(Sprintf("the port number \"%s\" is not in 1..65535", port));
   out.port = static_cast<uint16_t>(std::stoul(port));
   return true;
@@ -170,8 +170,7 @@ int NetworkLine::Connect(const NetworkAddress& address) {
     why = "no answer within 5 s";
   } else if (lastErrno == ECONNREFUSED) {
     why = "the connection was refused";
-  } else if (lastErrno == EHOSTUNREACH || lastErrno == ENETUNREACH || lastErrno == EHOSTDOWN ||
-             lastErrno == ENETDOWN) {
+  } else if (lastErrno == EHOSTUNREACH || lastErrno == ENETUNREACH || lastErrno == EHOSTDOWN || lastErrno == ENETDOWN) {
     detail = Sprintf("the host is unreachable (%s)", std::strerror(lastErrno));
   } else {
     detail = std::strerror(lastErrno);

@@ -97,8 +97,8 @@ class NetworkLine : public SerialLine {
   mutable std::mutex stateLock;
   std::condition_variable stateSignal;
   bool lost = false;
-  std::string lostWhy;       // garbage, or empty for an ended connection
-  std::string firstText;     // the first bytes received, for the message of a refusal
+  std::string lostWhy;    // garbage, or empty for an ended connection
+  std::string firstText;  // the first bytes received, for the message of a refusal
 };
 
 }  // namespace skyh

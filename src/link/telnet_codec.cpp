@@ -69,9 +69,6 @@ void TelnetCodec::Receive(uint8_t verb, uint8_t option, std::vector<uint8_t>& ou
       q = offer ? Q::kYes : Q::kNo;
       if (offer && ours) Enabled(option, out);
       break;
-    case Q::kWantNo:
-      q = Q::kNo;
-      break;
   }
 }
 
@@ -165,8 +162,7 @@ bool TelnetCodec::Feed(const uint8_t* in, size_t size, std::vector<uint8_t>& dat
         sub_.push_back(b);
         state_ = State::kSub;
         break;
-      case State::kGarbage:
-        return false;
+      case State::kGarbage: return false;
     }
   }
   return state_ != State::kGarbage;

@@ -73,9 +73,10 @@ class TelnetCodec {
   bool ComPortEnabled() const { return us_[telnet::kComPort] == Q::kYes; }
 
  private:
-  // RFC 1143's states of one side of an option; a "want" state is left by
-  // the answer, which is never answered again, so negotiation cannot loop.
-  enum class Q : uint8_t { kNo, kYes, kWantNo, kWantYes };
+  // RFC 1143's states of one side of an option (we never ask to switch one
+  // off); the "want" state is left by the answer, which is never answered
+  // again, so negotiation cannot loop.
+  enum class Q : uint8_t { kNo, kYes, kWantYes };
   enum class State : uint8_t { kData, kIac, kVerb, kSub, kSubIac, kGarbage };
 
   void Receive(uint8_t verb, uint8_t option, std::vector<uint8_t>& out);

@@ -1,8 +1,8 @@
 // Serial links over TCP (socket:// and rfc2217://) against servers of the
 // test on the loopback addresses: name and connect errors, the bytes both
 // ways, and a connection lost while open.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,27 +27,19 @@ using Bytes = std::vector<uint8_t>;
 class Listener {
  public:
   explicit Listener(const std::string& address, int backlog = 4) {
-    const bool v6 = address.find(':') != std::string::npos;
-    sockaddr_storage ss{};
-    socklen_t len;
-    if (v6) {
-      auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-      a->sin6_family = AF_INET6;
-      len = sizeof *a;
-      if (::inet_pton(AF_INET6, address.c_str(), &a->sin6_addr) != 1) return;
-    } else {
-      auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-      a->sin_family = AF_INET;
-      len = sizeof *a;
-      if (::inet_pton(AF_INET, address.c_str(), &a->sin_addr) != 1) return;
-    }
-    fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(fd, backlog) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0) {
+    addrinfo hints{}, *ai = nullptr;
+    hints.ai_flags = AI_NUMERICHOST;
+    hints.ai_socktype = SOCK_STREAM;
+    if (::getaddrinfo(address.c_str(), "0", &hints, &ai) != 0) return;
+    fd = ::socket(ai->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage bound{};
+    socklen_t len = sizeof bound;
+    if (fd < 0 || ::bind(fd, ai->ai_addr, ai->ai_addrlen) != 0 || ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) != 0)
       Reset();
-      return;
-    }
-    port = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
+    else  // the port sits at the same place in both address kinds
+      port = ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    ::freeaddrinfo(ai);
   }
   ~Listener() { Reset(); }
   void Reset() {
@@ -137,7 +129,8 @@ TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
     CComSerial serial;
     serial.SetPortName(c.name);
     EXPECT_FALSE(serial.Open());
-    EXPECT_NE(serial.GetLastErrorText().find(c.error), std::string::npos) << c.name << ": " << serial.GetLastErrorText();
+    EXPECT_NE(serial.GetLastErrorText().find(c.error), std::string::npos)
+        << c.name << ": " << serial.GetLastErrorText();
     EXPECT_EQ(serial.GetDescription(), c.name + ": Disconnected");
     CComModem modem;
     modem.SetPortName(c.name);
@@ -228,8 +221,8 @@ TEST(NetworkLine, CarriesBytesAndALostConnectionIsSilenceUntilReopened) {
       const uint8_t request[] = {1, 0xFF, 2};
       EXPECT_TRUE(link.Write(request, 3));
       EXPECT_EQ(ReadFd(peer, telnet ? 4 : 3), telnet ? (Bytes{1, 0xFF, 0xFF, 2}) : (Bytes{1, 0xFF, 2}));
-      WriteFd(peer, telnet ? Bytes{'a', kIac, kIac, kIac, kSb, kComPort, 107, 0, kIac, kSe, 'b'}
-                           : Bytes{'a', 0xFF, 'b'});
+      WriteFd(peer,
+              telnet ? Bytes{'a', kIac, kIac, kIac, kSb, kComPort, 107, 0, kIac, kSe, 'b'} : Bytes{'a', 0xFF, 'b'});
       EXPECT_EQ(ReadLink(link, 3), (Bytes{'a', 0xFF, 'b'}));
       if (telnet) {
         link.DiscardReceived();

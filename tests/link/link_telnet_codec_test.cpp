@@ -48,8 +48,8 @@ TEST(TelnetCodec, DecodesAndAnswersFromTheTable) {
        {kIac, kWont, 1, kIac, kDont, 1, kIac, kDont, 24, kIac, kWont, 24},
        ""},
       {"answers are never answered, nor a repeated consent",
-       {{kIac, kWill, kBinary, kIac, kWill, kBinary, kIac, kWont, 1, kIac, kDont, 24, kIac, kDont, kComPort,
-         kIac, kDont, kComPort}},
+       {{kIac, kWill, kBinary, kIac, kWill, kBinary, kIac, kWont, 1, kIac, kDont, 24, kIac, kDont, kComPort, kIac,
+         kDont, kComPort}},
        "",
        {},
        ""},
@@ -59,7 +59,9 @@ TEST(TelnetCodec, DecodesAndAnswersFromTheTable) {
        {kIac, kDont, kBinary},
        ""},
       {"notifications in the middle of data, split anywhere",
-       {{'x', kIac, kSb, kComPort, 106}, {0x60, kIac}, {kSe, 'y', kIac, kSb, kComPort, 107, kIac},
+       {{'x', kIac, kSb, kComPort, 106},
+        {0x60, kIac},
+        {kSe, 'y', kIac, kSb, kComPort, 107, kIac},
         {kIac, kIac, kSe, 'z'}},
        "xyz",
        {},
@@ -98,8 +100,8 @@ TEST(TelnetCodec, OffersEscapesAndControlsTheLine) {
   TelnetCodec codec;
   out.clear();
   codec.Start(out);
-  EXPECT_EQ(out, (Bytes{kIac, kWill, kComPort, kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill,
-                        kSuppressGoAhead, kIac, kDo, kSuppressGoAhead}));
+  EXPECT_EQ(out, (Bytes{kIac, kWill, kComPort, kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill, kSuppressGoAhead,
+                        kIac, kDo, kSuppressGoAhead}));
   // Before the server takes the option, the lines and a purge wait or drop.
   out.clear();
   codec.SetDtr(false, out);
@@ -121,7 +123,8 @@ TEST(TelnetCodec, OffersEscapesAndControlsTheLine) {
   odd.Start(out);
   out.clear();
   ASSERT_TRUE(odd.Feed(consent.data(), consent.size(), data, out));
-  EXPECT_EQ(Bytes(out.begin(), out.begin() + 10), (Bytes{kIac, kSb, kComPort, kSetBaudRate, 0, 0, kIac, kIac, 0, kIac}));
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 10),
+            (Bytes{kIac, kSb, kComPort, kSetBaudRate, 0, 0, kIac, kIac, 0, kIac}));
 }
 
 }  // namespace

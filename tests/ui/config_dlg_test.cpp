@@ -47,6 +47,17 @@ class ConfigDlgTest : public QObject {
     port->setCurrentIndex(3);
     natural.accept();
     QCOMPARE(natural.Configuration().port, std::string("/dev/serial/by-id/usb-Box-if00"));
+
+    // A device server's name is typed, and shown as it is when configured.
+    QVERIFY(port->isEditable());
+    port->setEditText(" rfc2217://[::1]:4001 ");
+    natural.accept();
+    QCOMPARE(natural.Configuration().port, std::string("rfc2217://[::1]:4001"));
+    serial.port = "socket://box1:4001";
+    CConfigDlg network(serial, nullptr, Ports({"/dev/ttyS1"}));
+    QCOMPARE(Child<QComboBox>(network, "port")->currentText(), QString("socket://box1:4001"));
+    network.accept();
+    QCOMPARE(network.Configuration().port, serial.port);
   }
 
   void LiveChecksWhileTyping() {

@@ -22,6 +22,7 @@
 #include "core/configuration.h"
 #include "data/file_naming.h"
 #include "link/ccom_modem.h"
+#include "link/network_line.h"
 #include "link/serial_ports_list.h"
 #include "ui/dialogs/dialog_boxes.h"
 
@@ -229,8 +230,13 @@ QWidget* CConfigDlg::BuildCommunicationPage() {
   port_ = new QComboBox(linkFrame);
   port_->setObjectName("port");
   port_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // A name may be typed too: a network port (socket://HOST:PORT,
+  // rfc2217://HOST:PORT) or a device the list does not show.
+  port_->setEditable(true);
+  port_->setInsertPolicy(QComboBox::NoInsert);
+  port_->setToolTip("A serial port, or a device server as socket://HOST:PORT or rfc2217://HOST:PORT.");
   // A configured port that is absent now (an adapter unplugged) stays the
-  // choice unless the operator picks another.
+  // choice unless the operator picks another; a network port is never absent.
   const bool serialConfigured = config_.linkType == kLinkSerial || config_.linkType == kLinkModem;
   int selected = -1;
   for (const std::string& name : ports_) {
@@ -239,7 +245,8 @@ QWidget* CConfigDlg::BuildCommunicationPage() {
   }
   if (selected < 0 && !config_.port.empty() && (serialConfigured || portsFound_)) {
     selected = port_->count();
-    port_->addItem(AbsentPortText(Q(config_.port)), Q(config_.port));
+    const QString name = Q(config_.port);
+    port_->addItem(IsNetworkPortName(config_.port) ? name : AbsentPortText(name), name);
   }
   port_->setCurrentIndex(selected >= 0 ? selected : 0);
   linkType_->addItem("USB");
@@ -423,7 +430,11 @@ void CConfigDlg::WriteData() {
 
 void CConfigDlg::WriteCommunication() {
   config_.linkType = static_cast<uint8_t>(std::max(0, linkType_->currentIndex()));
-  if (port_->count() > 0) config_.port = port_->currentData().toString().toStdString();
+  // An entry chosen from the list stands for its name; other text was typed.
+  const QString text = port_->currentText().trimmed();
+  const int index = port_->currentIndex();
+  if (index >= 0 && text == port_->itemText(index)) config_.port = port_->currentData().toString().toStdString();
+  else if (!text.isEmpty()) config_.port = text.toStdString();
   config_.phoneNumber = phone_->text().toStdString();
   config_.logEnabled = enableLog_->isChecked() ? 1 : 0;
   config_.retrieveMissing = getMissing_->isChecked() ? 1 : 0;
