@@ -152,10 +152,6 @@ void BoxServer::Accepted() {
     if (which & 2) box_.PurgeInput();
   };
   telnet_->onBaud = [this](const LineSettings& s) {
-    {
-      std::lock_guard<std::mutex> guard(boxLock_);
-      box_.SetLine(static_cast<int>(s.baud), s.BitsPerCharacter());
-    }
     if (onLineSettings) onLineSettings(s);
   };
 }
@@ -251,6 +247,7 @@ void BoxServer::RunTcp(const std::atomic<bool>& stop) {
         if (!answer.empty()) WriteAll(client_, answer.data(), answer.size());
         std::lock_guard<std::mutex> guard(boxLock_);
         lineSettings_ = telnet_->settings();
+        if (telnet_->baudSet()) box_.SetLine(static_cast<int>(lineSettings_.baud), lineSettings_.BitsPerCharacter());
       } else if (n > 0) {
         Deliver(buf, static_cast<size_t>(n));
       } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {

@@ -158,6 +158,7 @@ void ComPortServer::SubNegotiation(std::vector<uint8_t>& answer) {
       const uint32_t baud = uint32_t{value[0]} << 24 | uint32_t{value[1]} << 16 | uint32_t{value[2]} << 8 | value[3];
       if (baud != 0) {
         settings_.baud = baud;
+        baudSet_ = true;
         if (onBaud) onBaud(settings_);
       }
       const uint32_t now = settings_.baud;
@@ -176,15 +177,10 @@ void ComPortServer::SubNegotiation(std::vector<uint8_t>& answer) {
       if (v >= 1 && v <= 3) settings_.stopSize = v;
       AnswerSub(command, {settings_.stopSize}, answer);
       break;
-    case kSetControl: {
-      uint8_t reply = 0;
-      Control(v, reply);
-      if (reply != 0) AnswerSub(command, {reply}, answer);
+    case kSetControl:
+      if (const uint8_t reply = Control(v); reply != 0) AnswerSub(command, {reply}, answer);
       break;
-    }
-    case kSetLineStateMask:
-      AnswerSub(command, {v}, answer);
-      break;
+    case kSetLineStateMask: AnswerSub(command, {v}, answer); break;
     case kSetModemStateMask:
       modemStateMask_ = v;
       AnswerSub(command, {v}, answer);
@@ -194,26 +190,24 @@ void ComPortServer::SubNegotiation(std::vector<uint8_t>& answer) {
       if (onPurge) onPurge(v);
       AnswerSub(command, {v}, answer);
       break;
-    default:
-      break;  // notifications are ours to send, flow suspension is not modelled
+    default: break;  // notifications are ours to send, flow suspension is not modelled
   }
 }
 
-void ComPortServer::Control(uint8_t value, uint8_t& reply) {
+uint8_t ComPortServer::Control(uint8_t v) {
+  // Requests (0, 4, 7, 10, 13) get the state, settings themselves; 0: no answer.
   LineSettings& s = settings_;
-  switch (value) {
-    case 0: reply = s.flow; break;
-    case 1: case 2: case 3: case 17: case 18: case 19: reply = s.flow = value; break;
-    case 4: reply = s.breakOn ? 5 : 6; break;
-    case 5: case 6: s.breakOn = value == 5; reply = value; break;
-    case 7: reply = s.dtr ? 8 : 9; break;
-    case 8: case 9: s.dtr = value == 8; reply = value; break;
-    case 10: reply = s.rts ? 11 : 12; break;
-    case 11: case 12: s.rts = value == 11; reply = value; break;
-    case 13: reply = s.inboundFlow; break;
-    case 14: case 15: case 16: reply = s.inboundFlow = value; break;
-    default: break;
-  }
+  if (v == 0) return s.flow;
+  if (v <= 3 || (v >= 17 && v <= 19)) return s.flow = v;
+  if (v == 4) return s.breakOn ? 5 : 6;
+  if (v <= 6) return s.breakOn = v == 5, v;
+  if (v == 7) return s.dtr ? 8 : 9;
+  if (v <= 9) return s.dtr = v == 8, v;
+  if (v == 10) return s.rts ? 11 : 12;
+  if (v <= 12) return s.rts = v == 11, v;
+  if (v == 13) return s.inboundFlow;
+  if (v <= 16) return s.inboundFlow = v;
+  return 0;
 }
 
 std::vector<uint8_t> ComPortServer::ToClient(const uint8_t* data, size_t size) {

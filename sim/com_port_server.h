@@ -17,9 +17,19 @@ constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, 
 constexpr uint8_t kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
 // Client subcommands; the server answers with the same number + 100.
 enum ComPortCommand : uint8_t {
-  kSignature = 0, kSetBaudRate = 1, kSetDataSize = 2, kSetParity = 3, kSetStopSize = 4, kSetControl = 5,
-  kNotifyLineState = 6, kNotifyModemState = 7, kFlowSuspend = 8, kFlowResume = 9, kSetLineStateMask = 10,
-  kSetModemStateMask = 11, kPurgeData = 12,
+  kSignature = 0,
+  kSetBaudRate = 1,
+  kSetDataSize = 2,
+  kSetParity = 3,
+  kSetStopSize = 4,
+  kSetControl = 5,
+  kNotifyLineState = 6,
+  kNotifyModemState = 7,
+  kFlowSuspend = 8,
+  kFlowResume = 9,
+  kSetLineStateMask = 10,
+  kSetModemStateMask = 11,
+  kPurgeData = 12,
 };
 constexpr uint8_t kServerOffset = 100;
 }  // namespace telnet
@@ -55,19 +65,21 @@ class ComPortServer {
 
   void SetNotifyEvery(size_t bytes) { notifyEvery_ = bytes; }
   bool comPortAgreed() const { return remote_[telnet::kComPort]; }
+  bool baudSet() const { return baudSet_; }
   const LineSettings& settings() const { return settings_; }
 
  private:
   enum class State { Data, Iac, Option, Sub, SubIac };
   void Negotiate(uint8_t verb, uint8_t option, std::vector<uint8_t>& answer);
   void SubNegotiation(std::vector<uint8_t>& answer);
-  void Control(uint8_t value, uint8_t& reply);
+  uint8_t Control(uint8_t value);
   static void AnswerSub(uint8_t code, const std::vector<uint8_t>& value, std::vector<uint8_t>& answer);
 
   State state_ = State::Data;
   uint8_t verb_ = 0;
   std::vector<uint8_t> sub_;
   bool subTooLong_ = false;
+  bool baudSet_ = false;
   bool remote_[256] = {};  // the client's WILL we agreed to
   bool local_[256] = {};   // our WILL the client asked for
   LineSettings settings_;

@@ -113,6 +113,7 @@ class ControlBox {
   // The host changed the line's speed or character size. Line timing follows
   // only when the box models a line speed at all (`baud` above 0).
   void SetLine(int baud, double bitsPerCharacter);
+  double msPerByte() const { return byteMs_; }
   // Purge of the line's buffers: the answers not yet sent, the request bytes
   // not yet framed.
   void PurgeOutput() { output_.clear(); }

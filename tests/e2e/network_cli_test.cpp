@@ -32,8 +32,8 @@ using Face = test::SimPtyBridge::Face;
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 void WriteIni(const test::TempDir& home, const std::string& port) {
-  test::WriteCliIni(home, "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" +
-                              port + "\nlog=1\nretrieve_limited=0\nretrieve_missing=0\n[head_1234]\nlast=1700000000\n");
+  test::WriteCliIni(home, "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" + port +
+                              "\nlog=1\nretrieve_limited=0\nretrieve_missing=0\n[head_1234]\nlast=1700000000\n");
 }
 
 std::vector<std::string> K8Files(const std::string& folder) {
@@ -124,7 +124,8 @@ TEST_F(NetworkCli, EveryRecordOnceOverBothFacesThoughTheLineDropsMidWalk) {
     ASSERT_TRUE(store.LoadFromFile(k8[0]));
     Records got, want = bridge.Box()->memory().records();
     std::reverse(want.begin(), want.end());
-    for (int i = 0; i < store.Count(); ++i) got.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
+    for (int i = 0; i < store.Count(); ++i)
+      got.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
     EXPECT_TRUE(got == want) << bridge.Path() << ": " << got.size() << " records of " << want.size();
     // The drop was noticed and the walk went on over a new connection.
     const std::string log = test::ReadFile(dir / "Documents/SkyHarvester/SkyHarvester.log");

@@ -112,6 +112,7 @@ class ComPortFace : public ::testing::Test {
 TEST_F(ComPortFace, AnswersNegotiationAndSubnegotiationAsTheTableSays) {
   BoxOptions options;
   options.faults.echoRequests = true;  // the box hands data back: escaping both ways
+  options.baud = 115200;               // a modelled line speed, which the host's settings replace
   Serve(options, 0);
   Connect();
   const Bytes longSub = [] {
@@ -133,11 +134,13 @@ TEST_F(ComPortFace, AnswersNegotiationAndSubnegotiationAsTheTableSays) {
        Sb(kSignature + kServerOffset, Text("skyharvester-sim"))},
       {"binary both ways", {kIac, kWill, kBinary, kIac, kDo, kBinary}, {kIac, kDo, kBinary, kIac, kWill, kBinary}},
       {"suppress go-ahead", {kIac, kDo, kSuppressGoAhead}, {kIac, kWill, kSuppressGoAhead}},
-      {"unknown options refused", {kIac, kWill, 24, kIac, kDo, 1, kIac, kDo, kComPort},
+      {"unknown options refused",
+       {kIac, kWill, 24, kIac, kDo, 1, kIac, kDo, kComPort},
        {kIac, kDont, 24, kIac, kWont, 1, kIac, kWont, kComPort}},
       {"binary off, once", {kIac, kDont, kBinary, kIac, kDont, kBinary, kIac, kWont, 24}, {kIac, kWont, kBinary}},
       {"baud rate", Sb(kSetBaudRate, {0, 0, 0x25, 0x80}), Sb(kSetBaudRate + kServerOffset, {0, 0, 0x25, 0x80})},
-      {"baud with 0xFF bytes", Sb(kSetBaudRate, {0, 1, 0xFF, 0xFF}), Sb(kSetBaudRate + kServerOffset, {0, 1, 0xFF, 0xFF})},
+      {"baud with 0xFF bytes", Sb(kSetBaudRate, {0, 1, 0xFF, 0xFF}),
+       Sb(kSetBaudRate + kServerOffset, {0, 1, 0xFF, 0xFF})},
       {"baud asked", Sb(kSetBaudRate, {0, 0, 0, 0}), Sb(kSetBaudRate + kServerOffset, {0, 1, 0xFF, 0xFF})},
       {"data size", Sb(kSetDataSize, {7}), Sb(kSetDataSize + kServerOffset, {7})},
       {"data size out of range", Sb(kSetDataSize, {9}), Sb(kSetDataSize + kServerOffset, {7})},
@@ -162,6 +165,7 @@ TEST_F(ComPortFace, AnswersNegotiationAndSubnegotiationAsTheTableSays) {
   EXPECT_EQ(s.baud, 0x1FFFFu);
   EXPECT_EQ(s.Text(), "131071 8E2");
   EXPECT_FALSE(s.dtr);
+  EXPECT_DOUBLE_EQ(server->Inspect()->msPerByte(), 12 * 1000.0 / 0x1FFFF);  // 8E2: 12 bits
   EXPECT_EQ(box->counters().commands, 0);
 }
 
@@ -196,7 +200,6 @@ TEST_F(ComPortFace, NotificationsMidFrameAndADroppedConnection) {
   r = test::OneReply(ReadFrame(notes));
   EXPECT_TRUE(r.checksumOk && r.payload == box->memory().records()[1]);
   EXPECT_GE(notes, 2);  // the mask was the old connection's
-
 }
 
 TEST_F(ComPortFace, PurgeDropsTheAnswersNotYetSent) {
