@@ -134,7 +134,32 @@ void BoxServer::Flush() {
   }
   if (out.empty() || writeFd_ < 0) return;
   if (trace) trace(false, out.data(), out.size());
+  if (telnet_) out = telnet_->ToClient(out.data(), out.size());
   WriteAll(writeFd_, out.data(), out.size());
+}
+
+void BoxServer::Accepted() {
+  writeFd_ = client_;
+  Reopen();
+  if (!comPort_) return;
+  // A new connection negotiates afresh.
+  telnet_ = std::make_unique<ComPortServer>();
+  telnet_->SetNotifyEvery(notifyEvery_);
+  telnet_->onData = [this](const uint8_t* data, size_t size) { Deliver(data, size); };
+  telnet_->onPurge = [this](uint8_t which) {
+    std::lock_guard<std::mutex> guard(boxLock_);
+    if (which & 1) box_.PurgeOutput();
+    if (which & 2) box_.PurgeInput();
+  };
+  telnet_->onBaud = [this](const LineSettings& s) {
+    if (onLineSettings) onLineSettings(s);
+  };
+}
+
+void BoxServer::DropClient() {
+  CloseFd(client_);
+  writeFd_ = -1;
+  telnet_.reset();
 }
 
 int BoxServer::PollTimeoutMs() const {
@@ -208,10 +233,7 @@ void BoxServer::RunTcp(const std::atomic<bool>& stop) {
       int r = ::poll(&p, 1, kMaxWaitMs);
       if (r > 0 && (p.revents & POLLIN)) {
         client_ = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client_ >= 0) {
-          writeFd_ = client_;
-          Reopen();
-        }
+        if (client_ >= 0) Accepted();
       }
       continue;
     }
@@ -220,15 +242,26 @@ void BoxServer::RunTcp(const std::atomic<bool>& stop) {
     if (r < 0 && errno != EINTR) break;
     if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
       ssize_t n = ::read(client_, buf, sizeof buf);
-      if (n > 0) {
+      if (n > 0 && telnet_) {
+        const std::vector<uint8_t> answer = telnet_->FromClient(buf, static_cast<size_t>(n));
+        if (!answer.empty()) WriteAll(client_, answer.data(), answer.size());
+        std::lock_guard<std::mutex> guard(boxLock_);
+        lineSettings_ = telnet_->settings();
+        if (telnet_->baudSet()) box_.SetLine(static_cast<int>(lineSettings_.baud), lineSettings_.BitsPerCharacter());
+      } else if (n > 0) {
         Deliver(buf, static_cast<size_t>(n));
       } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-        CloseFd(client_);
-        writeFd_ = -1;
+        DropClient();
         continue;
       }
     }
     Flush();
+    bool hangUp = false;
+    {
+      std::lock_guard<std::mutex> guard(boxLock_);
+      hangUp = box_.TakeHangUp();
+    }
+    if (hangUp) DropClient();
   }
 }
 

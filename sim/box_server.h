@@ -4,9 +4,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "com_port_server.h"
 #include "control_box.h"
 
 namespace skyh::sim {
@@ -26,6 +28,21 @@ class BoxServer {
   bool ListenTcp(uint16_t port, uint16_t& boundPort, std::string& error);
   // Reads the host's bytes from `in` and answers on `out`; ends at end of input.
   void UseDescriptors(int in, int out);
+  // With ListenTcp: each connection speaks Telnet with the COM-PORT-OPTION,
+  // with a modem-state notification after every `notifyEvery` bytes of
+  // answers (0: none). Set before Run.
+  void SpeakComPortOption(size_t notifyEvery) {
+    comPort_ = true;
+    notifyEvery_ = notifyEvery;
+  }
+  // The line settings the last host set through the option.
+  LineSettings lineSettings() const {
+    std::lock_guard<std::mutex> guard(boxLock_);
+    return lineSettings_;
+  }
+  // Called when the host sets a line speed (on the serving thread); the box's
+  // line timing follows it when the box models one.
+  std::function<void(const LineSettings&)> onLineSettings;
 
   // Called with every chunk in each direction (true: host to box), for tracing.
   std::function<void(bool toBox, const uint8_t* data, size_t size)> trace;
@@ -62,6 +79,8 @@ class BoxServer {
   void RunPseudoTerminal(const std::atomic<bool>& stop);
   void RunTcp(const std::atomic<bool>& stop);
   void RunDescriptors(const std::atomic<bool>& stop);
+  void Accepted();
+  void DropClient();
 
   enum class Mode { None, Pty, Tcp, Fds } mode_ = Mode::None;
   ControlBox& box_;
@@ -69,6 +88,10 @@ class BoxServer {
   mutable std::mutex boxLock_;
   int master_ = -1, inotify_ = -1, listen_ = -1, client_ = -1, in_ = -1, out_ = -1;
   int writeFd_ = -1;
+  bool comPort_ = false;
+  size_t notifyEvery_ = 0;
+  std::unique_ptr<ComPortServer> telnet_;  // per connection
+  LineSettings lineSettings_;
 };
 
 }  // namespace skyh::sim

@@ -45,6 +45,17 @@ void ControlBox::Reopen() {
   inputBusyUntil_ = outputBusyUntil_ = 0;
 }
 
+bool ControlBox::TakeHangUp() {
+  if (hangUpAtMs_ < 0 || NowMs() < hangUpAtMs_) return false;
+  if (!output_.empty() && output_.front().first <= hangUpAtMs_) return false;  // the reply is not out yet
+  hangUpAtMs_ = -1;
+  return true;
+}
+
+void ControlBox::SetLine(int baud, double bitsPerCharacter) {
+  if (options_.baud > 0 && baud > 0) byteMs_ = 1000.0 * bitsPerCharacter / baud;
+}
+
 void ControlBox::Schedule(const std::vector<uint8_t>& bytes, double earliestMs) {
   if (bytes.empty()) return;
   const bool inOrder = output_.empty() || output_.back().first <= earliestMs;
@@ -149,6 +160,8 @@ void ControlBox::SendReply(const std::vector<uint8_t>& frame, double readyMs) {
   const uint64_t corruptPick = random_.Next();
   const double lateDraw = random_.Unit();
   if (f.silentAfterReplies >= 0 && repliesSinceOpen_ >= f.silentAfterReplies) silent_ = true;
+  // Counted over the box's life, so the line drops only once.
+  if (counters_.replies == f.hangUpAfterReplies) hangUpAtMs_ = std::max(readyMs, outputBusyUntil_);
   if (f.silentAfterReplies == 0 || dropDraw < f.dropProbability) {
     ++counters_.dropped;
     return;
@@ -174,6 +187,7 @@ void ControlBox::SendReply(const std::vector<uint8_t>& frame, double readyMs) {
     ++counters_.late;
   }
   Schedule(out, readyMs);
+  if (counters_.replies == f.hangUpAfterReplies) hangUpAtMs_ = outputBusyUntil_;
 }
 
 bool ControlBox::RecordReply(int index, uint8_t command, std::vector<uint8_t>& reply, uint8_t& replyCommand) {

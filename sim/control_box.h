@@ -46,6 +46,7 @@ struct FaultOptions {
   bool echoRequests = false;       // the host's bytes come back (half-duplex adapter)
   double lateProbability = 0;      // reply sent lateDelayMs later than usual
   int lateDelayMs = 3500;
+  int hangUpAfterReplies = -1;     // the line drops once, right after reply N has gone out; -1 never
 };
 
 struct FirmwareVersion {
@@ -106,6 +107,17 @@ class ControlBox {
   // The host closed and opened the line again: silence ends, the modem hangs
   // up, half-sent bytes are lost. The walk position stays.
   void Reopen();
+  // True once, when the line is to drop (hangUpAfterReplies): the reply
+  // before it has been taken whole.
+  bool TakeHangUp();
+  // The host changed the line's speed or character size. Line timing follows
+  // only when the box models a line speed at all (`baud` above 0).
+  void SetLine(int baud, double bitsPerCharacter);
+  double msPerByte() const { return byteMs_; }
+  // Purge of the line's buffers: the answers not yet sent, the request bytes
+  // not yet framed.
+  void PurgeOutput() { output_.clear(); }
+  void PurgeInput() { decoder_.Reset(); }
 
   bool silent() const { return silent_; }
   bool rebooting() const;
@@ -157,6 +169,7 @@ class ControlBox {
   bool silent_ = false;
   int repliesSinceOpen_ = 0;
   double rebootUntil_ = -1;
+  double hangUpAtMs_ = -1;
 
   FirmwareVersion firmware_;
   bool bootInstalled_ = true;

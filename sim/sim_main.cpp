@@ -34,6 +34,10 @@ const char kUsage[] =
     "  --link PATH           with --pty: also make a symbolic link PATH to the terminal (removed at exit)\n"
     "  --tcp PORT            serve on 127.0.0.1:PORT (0 picks a free port; \"127.0.0.1:PORT\" is printed)\n"
     "  --stdio               read the host's bytes on standard input, answer on standard output\n"
+    "  --rfc2217             with --tcp: speak Telnet with the COM-PORT-OPTION (RFC 2217) as a serial\n"
+    "                        device server does; the line speed the host sets is shown on standard error\n"
+    "                        and, with --baud, sets the line timing\n"
+    "  --notify-every BYTES  with --rfc2217: a modem-state notification after every BYTES bytes of answers\n"
     "\n"
     "Memory:\n"
     "  --memory FILE         load the settings record and the records from a K8 file\n"
@@ -77,6 +81,8 @@ const char kUsage[] =
     "  --corrupt P           change one digit of a reply with probability P (0..1)\n"
     "  --drop Q              lose a reply with probability Q (the command still takes effect)\n"
     "  --silent-after N      fall silent after N replies until the host closes and reopens the line\n"
+    "  --hang-up-after N     with --tcp: close the connection once, right after reply N; the box keeps\n"
+    "                        its state for the next connection\n"
     "  --slow MS             answer every command MS milliseconds late\n"
     "  --echo                send every request back before its answer (half-duplex adapter)\n"
     "  --late P              with probability P send a reply after the host's time-out\n"
@@ -92,7 +98,8 @@ enum Option {
   kPty = 1000, kLink, kTcp, kStdio, kMemory, kEmpty, kSave, kGenerate, kDays, kInterval, kStart, kSeed,
   kInstrument, kBaud, kClockOffset, kFirmware, kFirmwareBytes, kBootVersion, kBootVersionAfter, kBlockSize,
   kKey, kNoBootLoader, kRebootMs, kVersionAfter, kModem, kModemNoEcho, kModemDial, kModemFailingDials,
-  kFaultSeed, kCorrupt, kDrop, kSilentAfter, kSlow, kEcho, kLate, kLateMs, kVerbose, kHelp, kShowVersion,
+  kFaultSeed, kCorrupt, kDrop, kSilentAfter, kHangUpAfter, kRfc2217, kNotifyEvery, kSlow, kEcho, kLate, kLateMs,
+  kVerbose, kHelp, kShowVersion,
 };
 
 bool ParseInt(const char* text, long long low, long long high, long long& out) {
@@ -170,6 +177,8 @@ int main(int argc, char** argv) {
       {"link", required_argument, nullptr, kLink},
       {"tcp", required_argument, nullptr, kTcp},
       {"stdio", no_argument, nullptr, kStdio},
+      {"rfc2217", no_argument, nullptr, kRfc2217},
+      {"notify-every", required_argument, nullptr, kNotifyEvery},
       {"memory", required_argument, nullptr, kMemory},
       {"empty", no_argument, nullptr, kEmpty},
       {"save", required_argument, nullptr, kSave},
@@ -198,6 +207,7 @@ int main(int argc, char** argv) {
       {"corrupt", required_argument, nullptr, kCorrupt},
       {"drop", required_argument, nullptr, kDrop},
       {"silent-after", required_argument, nullptr, kSilentAfter},
+      {"hang-up-after", required_argument, nullptr, kHangUpAfter},
       {"slow", required_argument, nullptr, kSlow},
       {"echo", no_argument, nullptr, kEcho},
       {"late", required_argument, nullptr, kLate},
@@ -210,7 +220,8 @@ int main(int argc, char** argv) {
   enum class Serve { Pty, Tcp, Stdio } serve = Serve::Pty;
   std::string linkPath, memoryPath, savePath, generatePath;
   long long tcpPort = 0;
-  bool empty = false, verbose = false;
+  bool empty = false, verbose = false, rfc2217 = false;
+  long long notifyEvery = 0;
   DemoOptions demo;
   BoxOptions box;
   long long v = 0;
@@ -225,6 +236,10 @@ int main(int argc, char** argv) {
         serve = Serve::Tcp;
         break;
       case kStdio: serve = Serve::Stdio; break;
+      case kRfc2217: rfc2217 = true; break;
+      case kNotifyEvery:
+        if (!ParseInt(optarg, 1, 1000000, notifyEvery)) return Fail("--notify-every wants 1..1000000 bytes");
+        break;
       case kMemory: memoryPath = arg; break;
       case kEmpty: empty = true; break;
       case kSave: savePath = arg; break;
@@ -312,6 +327,10 @@ int main(int argc, char** argv) {
         if (!ParseInt(optarg, 0, 1000000000, v)) return Fail("--silent-after wants a count");
         box.faults.silentAfterReplies = static_cast<int>(v);
         break;
+      case kHangUpAfter:
+        if (!ParseInt(optarg, 1, 1000000000, v)) return Fail("--hang-up-after wants a count from 1");
+        box.faults.hangUpAfterReplies = static_cast<int>(v);
+        break;
       case kSlow:
         if (!ParseInt(optarg, 0, 600000, v)) return Fail("--slow wants 0..600000 ms");
         box.faults.answerDelayMs = static_cast<int>(v);
@@ -333,6 +352,8 @@ int main(int argc, char** argv) {
     }
   }
   if (optind < argc) return Fail(std::string("unexpected argument \"") + argv[optind] + "\" (see --help)");
+  if (serve != Serve::Tcp && (rfc2217 || box.faults.hangUpAfterReplies > 0))
+    return Fail("--rfc2217 and --hang-up-after need --tcp");
 
   BoxMemory memory;
   if (!generatePath.empty()) {
@@ -361,6 +382,12 @@ int main(int argc, char** argv) {
 
   BoxServer server(controlBox);
   if (verbose) server.trace = TraceChunk;
+  if (rfc2217) {
+    server.SpeakComPortOption(static_cast<size_t>(notifyEvery));
+    server.onLineSettings = [](const LineSettings& s) {
+      std::fprintf(stderr, "skyharvester-sim: the host set the line to %s\n", s.Text().c_str());
+    };
+  }
   std::string error;
   if (serve == Serve::Pty) {
     std::string path;

@@ -7,14 +7,21 @@
 
 namespace skyh::test {
 
-SimPtyBridge::SimPtyBridge(sim::BoxOptions options,
-                           const std::function<void(sim::ControlBox&)>& setUp)
+SimPtyBridge::SimPtyBridge(sim::BoxOptions options, const std::function<void(sim::ControlBox&)>& setUp, Face face,
+                           size_t notifyEvery)
     : box(std::move(options)) {
   if (setUp) setUp(box);
   std::string error;
-  if (!server.OpenPseudoTerminal(path, error)) {
-    path.clear();
-    return;
+  uint16_t port = 0;
+  if (face == Face::Pty) {
+    if (!server.OpenPseudoTerminal(path, error)) {
+      path.clear();
+      return;
+    }
+  } else {
+    if (!server.ListenTcp(0, port, error)) return;
+    if (face == Face::Rfc2217) server.SpeakComPortOption(notifyEvery);
+    path = (face == Face::Rfc2217 ? "rfc2217://127.0.0.1:" : "socket://127.0.0.1:") + std::to_string(port);
   }
   serving = std::thread([this] { server.Run(stop); });
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The simulated control box served on a pseudo-terminal by a thread of the
-// test process; the link under test opens Path() like any serial port.
+// The simulated control box served on a pseudo-terminal (or a loopback TCP
+// port) by a thread of the test process; the link under test opens Path()
+// like any serial port.
 #include <atomic>
 #include <functional>
 #include <string>
@@ -14,9 +15,14 @@ namespace skyh::test {
 
 class SimPtyBridge {
  public:
+  // Pty: Path() is the terminal. Socket and Rfc2217: a port on 127.0.0.1
+  // with raw bytes or the COM-PORT-OPTION, Path() "socket://127.0.0.1:P" or
+  // "rfc2217://127.0.0.1:P".
+  enum class Face { Pty, Socket, Rfc2217 };
   // `setUp` fills the box before it starts serving.
   explicit SimPtyBridge(sim::BoxOptions options = {},
-                        const std::function<void(sim::ControlBox&)>& setUp = {});
+                        const std::function<void(sim::ControlBox&)>& setUp = {}, Face face = Face::Pty,
+                        size_t notifyEvery = 0);
   ~SimPtyBridge();
   SimPtyBridge(const SimPtyBridge&) = delete;
   SimPtyBridge& operator=(const SimPtyBridge&) = delete;
@@ -28,6 +34,8 @@ class SimPtyBridge {
   sim::BoxServer::View Box() const { return server.Inspect(); }
   // The box to change between two runs of a tool, locked the same way.
   sim::BoxServer::LockedView<sim::ControlBox> BoxBetweenRuns() { return server.Change(); }
+  // What the host set through the COM-PORT-OPTION.
+  sim::LineSettings LineSettings() const { return server.lineSettings(); }
 
  private:
   sim::ControlBox box;

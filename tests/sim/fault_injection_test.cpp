@@ -86,5 +86,45 @@ TEST(FaultInjection, EchoAndLateRepliesFollowTheClock) {
   EXPECT_TRUE(late.cmd == 0x3E && late.checksumOk);
 }
 
+TEST(FaultInjection, LineDropsOnceWhenReplyNIsOutAndLineSpeedFollowsTheHost) {
+  int64_t ms = 0;
+  FaultOptions f;
+  f.hangUpAfterReplies = 2;
+  BoxOptions o;
+  o.faults = f;
+  o.baud = 10000;  // one byte a millisecond
+  ControlBox box(o, [&ms] { return ms; }, [] { return int64_t{1700000000}; });
+  box.memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
+  box.Receive(Request(0x21, 0x3E));
+  ms = 1000;
+  EXPECT_EQ(test::Replies(box.TakeOutput()).size(), 1u);
+  EXPECT_FALSE(box.TakeHangUp());
+  box.Receive(Request(0x22, 0x3E));
+  const int64_t lastByte = box.NextOutputDueMs() + 15;  // a 16-byte frame
+  ms = lastByte - 1;
+  Bytes out = box.TakeOutput();
+  EXPECT_FALSE(box.TakeHangUp());  // its last byte is still on the way
+  ms = lastByte;
+  const Bytes rest = box.TakeOutput();
+  out.insert(out.end(), rest.begin(), rest.end());
+  EXPECT_EQ(test::OneReply(out).seq, 0x22);
+  EXPECT_TRUE(box.TakeHangUp());
+  EXPECT_FALSE(box.TakeHangUp());
+  box.Reopen();
+  for (uint8_t seq = 0x23; seq < 0x28; ++seq) box.Receive(Request(seq, 0x3E));
+  ms += 100000;
+  EXPECT_EQ(test::Replies(box.TakeOutput()).size(), 5u);
+  EXPECT_FALSE(box.TakeHangUp());
+
+  // The host slows the line to 1000 baud, 8N2: 11 bits a byte.
+  box.SetLine(1000, 11);
+  box.Receive(Request(0x30, 0x3E));
+  EXPECT_EQ(box.NextOutputDueMs(), ms + 10 * 11 + 11);  // after the 10-byte request, the first byte
+  ControlBox unmodelled;  // no line speed modelled: answers at once, whatever the host sets
+  unmodelled.SetLine(1000, 11);
+  unmodelled.Receive(Request(0x21, 0x3E));
+  EXPECT_FALSE(unmodelled.TakeOutput().empty());
+}
+
 }  // namespace
 }  // namespace skyh::sim
