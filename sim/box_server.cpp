@@ -244,10 +244,13 @@ void BoxServer::RunTcp(const std::atomic<bool>& stop) {
       ssize_t n = ::read(client_, buf, sizeof buf);
       if (n > 0 && telnet_) {
         const std::vector<uint8_t> answer = telnet_->FromClient(buf, static_cast<size_t>(n));
+        {
+          // Settled before the answer goes out: whoever reads the answer sees the line as set.
+          std::lock_guard<std::mutex> guard(boxLock_);
+          lineSettings_ = telnet_->settings();
+          if (telnet_->baudSet()) box_.SetLine(static_cast<int>(lineSettings_.baud), lineSettings_.BitsPerCharacter());
+        }
         if (!answer.empty()) WriteAll(client_, answer.data(), answer.size());
-        std::lock_guard<std::mutex> guard(boxLock_);
-        lineSettings_ = telnet_->settings();
-        if (telnet_->baudSet()) box_.SetLine(static_cast<int>(lineSettings_.baud), lineSettings_.BitsPerCharacter());
       } else if (n > 0) {
         Deliver(buf, static_cast<size_t>(n));
       } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {

@@ -69,7 +69,7 @@ TEST(SettingsSenderTest, EditedValuesReachTheBoxMergedIntoItsOwnSettings) {
     Set(*items, key, text);
   WriteAllToRecord(*items, SettingsAreaOf(edited));  // the editor's OK: the password unchanged
   Recorder r;
-  EXPECT_EQ(SendSettings(session, Job(edited), r, r), 0);
+  EXPECT_TRUE(SendSettings(session, Job(edited), r, r));
   const std::vector<uint8_t>& box = link.box.memory().settings();
   for (const char* key : {"IDNUM", "SITE", "GAIN", "HEAT", "TOFF", "FSET", "OPER", "SERIAL", "MINT"})
     EXPECT_EQ(Value(box, key), Value(edited, key)) << key;
