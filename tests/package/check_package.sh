@@ -91,7 +91,9 @@ export LD_LIBRARY_PATH="$root/usr/lib:$root/usr/lib/$(dpkg-architecture -qDEB_HO
 for program in skyharvester-cli skyharvester skyharvester-sim; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --version) || fail "$program --version fails"
   [ "$out" = "$program $version" ] || fail "$program --version says \"$out\""
-  env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --help | grep -q "Usage:" || fail "$program --help"
+  # Whole text first: grep -q stops reading early, and a long help would then die of SIGPIPE.
+  help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --help) || fail "$program --help fails"
+  grep -q "Usage:" <<<"$help" || fail "$program --help"
 done
 
 step "manual pages"
@@ -102,8 +104,9 @@ for program in skyharvester-cli skyharvester skyharvester-sim; do
   done
   grep -q "$version" <<<"$page" || fail "$program(1) lacks the version"
 done
-zcat "$root/usr/share/man/man1/skyharvester-cli.1.gz" | grep -q 'clear\\-flash' || fail "skyharvester-cli(1) lacks the commands"
-zcat "$root/usr/share/man/man1/skyharvester-cli.1.gz" | grep -q '\\-\\-config' || fail "skyharvester-cli(1) lacks --config"
+cli_page=$(zcat "$root/usr/share/man/man1/skyharvester-cli.1.gz")
+grep -q 'clear\\-flash' <<<"$cli_page" || fail "skyharvester-cli(1) lacks the commands"
+grep -q '\\-\\-config' <<<"$cli_page" || fail "skyharvester-cli(1) lacks --config"
 
 step "bash completion"
 complete_words() {
