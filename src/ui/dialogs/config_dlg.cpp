@@ -263,6 +263,8 @@ QWidget* CConfigDlg::BuildCommunicationPage() {
   modemFrame_->setObjectName("modemFrame");
   phone_ = new QLineEdit(Q(config_.phoneNumber), modemFrame_);
   phone_->setObjectName("phone");
+  // Room for a whole international number even beside a long typed port name.
+  phone_->setMinimumWidth(phone_->fontMetrics().horizontalAdvance(QString(16, QChar('0'))) + 12);
   connect(phone_, &QLineEdit::textChanged, this, &CConfigDlg::OnPhoneChanged);
   auto* modemForm = new QFormLayout(modemFrame_);
   modemForm->addRow("Phone num:", phone_);
