@@ -249,12 +249,9 @@ bool ControlBox::Execute(const HostFrame& frame, std::vector<uint8_t>& reply, ui
       return true;
     }
     case kCmdEndSession:
-      position_ = -1;
-      inBootLoader_ = false;  // back to the application until the next wake-up
-      return true;
     case kCmdResetBoard:
       position_ = -1;
-      inBootLoader_ = false;
+      inBootLoader_ = false;  // back to the application until the next wake-up
       return true;
     case kCmdClearFlash:
       memory_.Clear();

@@ -23,6 +23,7 @@ Bytes Meas(int day, int second, uint8_t a = 1, uint8_t b = 2) {
 
 std::vector<std::string> Raws(const std::vector<Bytes>& records) {
   std::vector<std::string> out;
+  out.reserve(records.size());
   for (const Bytes& r : records) out.push_back(Concat({r}));
   return out;
 }
@@ -181,6 +182,7 @@ TEST_F(RecordStoreTest, FastDuplicateRemovalAndOrderMatchPlainReferences) {
       std::stable_sort(sorted.begin(), sorted.end(),
                        [&](const auto& x, const auto& y) { return ascending ? x.first < y.first : x.first > y.first; });
       std::vector<std::string> expected;
+      expected.reserve(sorted.size());
       for (auto& k : sorted) expected.push_back(k.second);
       RecordStore copy;
       copy.AddAllFrom(store);

@@ -41,6 +41,7 @@ std::string RawOf(const CRecord& r) { return std::string(reinterpret_cast<const 
 
 std::vector<std::string> RawList(const RecordStore& store) {
   std::vector<std::string> out;
+  out.reserve(static_cast<size_t>(store.Count()));
   for (int32_t i = 0; i < store.Count(); ++i) out.push_back(RawOf(*store.At(i)));
   return out;
 }

@@ -19,7 +19,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
   return all;
 }
-Bytes Sb(Bytes body) { return Cat({{kIac, kSb, kComPort}, body, {kIac, kSe}}); }
+Bytes Sb(const Bytes& body) { return Cat({{kIac, kSb, kComPort}, body, {kIac, kSe}}); }
 
 // The line settings that follow the server's consent to the option.
 const Bytes kSettings = Cat({Sb({kSetBaudRate, 0, 0, 0x25, 0x80}), Sb({kSetDataSize, 8}), Sb({kSetParity, kParityNone}),

@@ -24,7 +24,7 @@ struct HostScrambler {
 
 class BootTest : public ::testing::Test {
  protected:
-  void Make(BoxOptions o) {
+  void Make(const BoxOptions& o) {
     box_ = std::make_unique<ControlBox>(o, [this] { return ms_; }, [] { return int64_t{1700000000}; });
   }
   test::Reply Ask(uint8_t cmd, const Bytes& payload = {}) {

@@ -44,7 +44,7 @@ std::vector<test::Reply> ReadFrames(int fd, size_t count) {
 
 bool WriteBytes(int fd, const Bytes& b) { return ::write(fd, b.data(), b.size()) == static_cast<ssize_t>(b.size()); }
 
-ControlBox MakeBox(BoxOptions o = {}) {
+ControlBox MakeBox(const BoxOptions& o = {}) {
   ControlBox box(o);
   box.memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
   box.memory().Append(test::Record(0x11, test::Packed(2025, 5, 6, 7, 8, 9), Bytes{1, 2, 3}));

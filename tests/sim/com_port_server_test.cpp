@@ -40,7 +40,7 @@ Bytes Sb(uint8_t command, const Bytes& value) {
 
 class ComPortFace : public ::testing::Test {
  protected:
-  void Serve(BoxOptions options, size_t notifyEvery) {
+  void Serve(const BoxOptions& options, size_t notifyEvery) {
     box = std::make_unique<ControlBox>(options);
     box->memory().SetSettings(test::Record(0x7C, 0, Bytes(30, 0)));
     for (int i = 0; i < 4; ++i) box->memory().Append(test::Record(0x11, test::Packed(2025, 5, 6, 7, i, 9), Bytes{1}));

@@ -13,7 +13,7 @@ using test::Request;
 
 class BoxTest : public ::testing::Test {
  protected:
-  void Make(BoxOptions o = {}) {
+  void Make(const BoxOptions& o = {}) {
     box_ = std::make_unique<ControlBox>(o, [this] { return ms_; });
     settings_ = test::Record(0x7C, 0, Bytes(6 + 40, 0));
     for (size_t i = 0; i < 40; ++i) settings_[13 + i] = static_cast<uint8_t>(i);

@@ -7,7 +7,7 @@
 namespace skyh::ui {
 namespace {
 
-SerialPortLister Ports(std::vector<std::string> names) {
+SerialPortLister Ports(const std::vector<std::string>& names) {
   return [names] { return names; };
 }
 
@@ -30,7 +30,7 @@ class ConfigDlgTest : public QObject {
     CConfiguration serial;
     serial.linkType = kLinkSerial;
     serial.port = "/dev/ttyUSB3";
-    for (auto ports : {std::vector<std::string>{}, {"/dev/ttyS1"}}) {
+    for (const auto& ports : {std::vector<std::string>{}, {"/dev/ttyS1"}}) {
       CConfigDlg unplugged(serial, nullptr, Ports(ports));
       QCOMPARE(Child<QComboBox>(unplugged, "port")->currentText(), QString("/dev/ttyUSB3 (not present)"));
       unplugged.accept();

@@ -63,7 +63,7 @@ std::vector<std::string> SystemSerialPorts() {
 
 QString CConfigDlg::AbsentPortText(const QString& port) { return port + " (not present)"; }
 
-CConfigDlg::CConfigDlg(const CConfiguration& config, QWidget* parent, SerialPortLister ports)
+CConfigDlg::CConfigDlg(const CConfiguration& config, QWidget* parent, const SerialPortLister& ports)
     : QDialog(parent), config_(config), ports_(ports ? ports() : std::vector<std::string>{}) {
   setWindowTitle("Configuration");
   // The system's names in natural order (COM2 before COM10), the stable

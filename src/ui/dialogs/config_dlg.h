@@ -28,7 +28,7 @@ class CConfigDlg : public QDialog {
   Q_OBJECT
 
  public:
-  CConfigDlg(const CConfiguration& config, QWidget* parent = nullptr, SerialPortLister ports = SystemSerialPorts);
+  CConfigDlg(const CConfiguration& config, QWidget* parent = nullptr, const SerialPortLister& ports = SystemSerialPorts);
 
   // The edited copy; the caller takes it after OK.
   const CConfiguration& Configuration() const { return config_; }

@@ -17,6 +17,9 @@ struct TestRegistrar {
 
 }  // namespace skyh::uitest
 
+// The class name is a type: it cannot be put in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define SKYH_UI_TEST(Class)                                      \
   [[maybe_unused]] static const ::skyh::uitest::TestRegistrar skyhUiRegistrar##Class( \
       __FILE__, [] { return std::unique_ptr<QObject>(new Class); })
+// NOLINTEND(bugprone-macro-parentheses)

@@ -40,7 +40,7 @@ struct WindowFixture {
 
   // A K8 file of the demo instrument (one day, hourly); `edit` changes the
   // records first.
-  std::string DataFile(const std::string& name, std::function<void(sim::BoxMemory&)> edit = {}) {
+  std::string DataFile(const std::string& name, const std::function<void(sim::BoxMemory&)>& edit = {}) {
     sim::BoxMemory memory;
     sim::GenerateDemoMemory(sim::DemoOptions{kTestNow - 86400, 1, 60}, memory);
     if (edit) edit(memory);
