@@ -1,13 +1,12 @@
-#include "data/record_store.h"
-
-#include <gtest/gtest.h>
+// The record store and its K8 files.
+#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <csignal>
 #include <random>
 
+#include "data/k8_file.h"
 #include "store_fixtures.h"
-#include "support/temp_dir.h"
 
 namespace skyh::test {
 namespace {
@@ -33,36 +32,6 @@ bool Load(const std::string& image, RecordStore& store) {
   return store.LoadFromBuffer(reinterpret_cast<const uint8_t*>(image.data()), image.size());
 }
 
-TEST_F(RecordStoreTest, SaveAndLoadKeepHeaderAndRecordsInOrder) {
-  TempDir dir;
-  RecordStore store;
-  Bytes header = MakeHeader({0x81, 0x00, 0x01, 0x00, 0x02, 0x0E});
-  EXPECT_TRUE(store.SetHeader(header.data(), static_cast<uint16_t>(header.size())));
-  EXPECT_EQ(store.scenarioKey, "SP81000100");
-  EXPECT_EQ(store.parameterFileName, "SP81FF0100.par");
-  std::vector<Bytes> records = {Meas(3, 1), MakeRecord(0x55, Stamp{}, {9, 9, 9}), Meas(1, 2),
-                                MakeRecord(0x2B, Stamp{2014, 7, 2}, {7})};
-  for (const Bytes& r : records) EXPECT_TRUE(AddBytes(store, r));
-  EXPECT_EQ(store.TotalSize(), header.size() + Concat(records).size());
-
-  std::string file = dir / "site.k8";
-  ASSERT_TRUE(store.SaveToFile(file, false));
-  EXPECT_EQ(ReadFile(file), Concat({header}) + Concat(records));
-  RecordStore loaded;
-  ASSERT_TRUE(loaded.LoadFromFile(file));
-  ASSERT_NE(loaded.Header(), nullptr);
-  EXPECT_EQ(RawOf(*loaded.Header()), Concat({header}));
-  EXPECT_EQ(loaded.scenarioKey, "SP81000100");
-  EXPECT_EQ(loaded.UnknownCount(), 1);
-  EXPECT_EQ(RawList(loaded), Raws(records));
-
-  // Saving without append replaces the whole file.
-  loaded.RemoveAt(0);
-  ASSERT_TRUE(loaded.SaveToFile(file, false));
-  EXPECT_EQ(ReadFile(file), Concat({header, records[1], records[2], records[3]}));
-  EXPECT_FALSE(loaded.LoadFromFile(dir / "missing.k8"));
-}
-
 TEST_F(RecordStoreTest, LoadStopsAtTheFirstBrokenLengthAndSkipsRejectedRecords) {
   Bytes header = MakeHeader();
   Bytes a = Meas(1, 1), b = Meas(2, 2), c = Meas(3, 3);
@@ -81,6 +50,8 @@ TEST_F(RecordStoreTest, LoadStopsAtTheFirstBrokenLengthAndSkipsRejectedRecords) 
   marker[marker.size() - 3] = 0x00;
   EXPECT_TRUE(Load(Concat({header, a, marker, c}), store));
   EXPECT_EQ(RawList(store), Raws({a, c}));
+  store.Reverse();
+  EXPECT_EQ(RawList(store), Raws({c, a}));
 
   Bytes flagged = a;  // the top two bits of both length fields do not count
   flagged[2] |= 0xC0;
@@ -91,7 +62,6 @@ TEST_F(RecordStoreTest, LoadStopsAtTheFirstBrokenLengthAndSkipsRejectedRecords) 
   // Not a data file: nothing loads.
   EXPECT_FALSE(Load(Concat({a, header}), store));
   EXPECT_EQ(store.Count(), 0);
-  EXPECT_EQ(store.Header(), nullptr);
   EXPECT_FALSE(Load("|", store));
 
   // A header that decoding rejects leaves the store without one; records still load.
@@ -100,6 +70,10 @@ TEST_F(RecordStoreTest, LoadStopsAtTheFirstBrokenLengthAndSkipsRejectedRecords) 
   EXPECT_TRUE(Load(Concat({badHeader, a}), store));
   EXPECT_EQ(store.Header(), nullptr);
   EXPECT_EQ(store.Count(), 1);
+  // One too short for the version fields is taken without reading past it.
+  Bytes shortHeader = MakeRecord(0x7C, Stamp{}, {});
+  EXPECT_TRUE(store.SetHeader(shortHeader.data(), static_cast<uint16_t>(shortHeader.size())));
+  EXPECT_EQ(store.scenarioKey, "SPFE0A0000");
 }
 
 TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
@@ -119,11 +93,6 @@ TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
   ASSERT_TRUE(store.SaveToFile(file, true));  // existing: records only
   EXPECT_EQ(ReadFile(file), h + other + records);
 
-  // A power cut in an earlier append left half a record: it is cut away.
-  WriteFile(file, h + other + records.substr(0, 7));
-  ASSERT_TRUE(store.SaveToFile(file, true));
-  EXPECT_EQ(ReadFile(file), h + other + records);
-
   // An empty file, or one whose header is torn, gets the header first.
   for (const std::string& start : {std::string(), h.substr(0, 5)}) {
     WriteFile(file, start);
@@ -131,35 +100,9 @@ TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
     EXPECT_EQ(ReadFile(file), h + records);
   }
 
-  // Something in the way of the file: failure, not success.
-  std::filesystem::create_directory(dir / "b.k8");
-  EXPECT_FALSE(store.SaveToFile(dir / "b.k8", false));
-  EXPECT_FALSE(store.SaveToFile(dir / "b.k8", true));
-  // A pipe is not waited on.
+  // A pipe in the way: failure, not success, and not waited on.
   ASSERT_EQ(mkfifo((dir / "c.k8").c_str(), 0600), 0);
   EXPECT_FALSE(store.SaveToFile(dir / "c.k8", true));
-}
-
-TEST_F(RecordStoreTest, DuplicatesAndOrder) {
-  RecordStore store;
-  Bytes a = Meas(1, 1, 5, 5), sameTimeOther = Meas(1, 1, 5, 6), b = Meas(2, 2);
-  Bytes u = MakeRecord(0x55, Stamp{}, {1}), u2 = MakeRecord(0x55, Stamp{}, {2});
-  for (const Bytes& r : {a, b, sameTimeOther, a, u, u2, u, a}) AddBytes(store, r);
-  EXPECT_EQ(store.RemoveDuplicates(), 3);
-  EXPECT_EQ(RawList(store), Raws({a, b, sameTimeOther, u, u2}));
-  EXPECT_EQ(store.UnknownCount(), 2);
-  EXPECT_EQ(store.RemoveDuplicates(), 0);
-
-  // Stable; records without time first ascending, last descending.
-  RecordStore ordered;
-  Bytes late = Meas(5, 0), early1 = Meas(1, 0, 1), early2 = Meas(1, 0, 2), none = MakeRecord(0x1A, Stamp{}, {3, 3});
-  for (const Bytes& r : {late, early1, none, early2}) AddBytes(ordered, r);
-  EXPECT_TRUE(ordered.Order(true));
-  EXPECT_EQ(RawList(ordered), Raws({none, early1, early2, late}));
-  EXPECT_FALSE(ordered.Order(true));
-  EXPECT_TRUE(ordered.Order(false));
-  EXPECT_EQ(RawList(ordered), Raws({late, early1, early2, none}));
-  EXPECT_FALSE(ordered.Order(false));
 }
 
 // The store's fast duplicate removal and order against plain reference ones
@@ -182,7 +125,6 @@ TEST_F(RecordStoreTest, FastDuplicateRemovalAndOrderMatchPlainReferences) {
       std::stable_sort(sorted.begin(), sorted.end(),
                        [&](const auto& x, const auto& y) { return ascending ? x.first < y.first : x.first > y.first; });
       std::vector<std::string> expected;
-      expected.reserve(sorted.size());
       for (auto& k : sorted) expected.push_back(k.second);
       RecordStore copy;
       copy.AddAllFrom(store);
@@ -201,32 +143,163 @@ TEST_F(RecordStoreTest, FastDuplicateRemovalAndOrderMatchPlainReferences) {
   }
 }
 
-TEST_F(RecordStoreTest, EditingOperationsKeepTheUnknownCount) {
-  Bytes header = MakeHeader();
-  Bytes known = Meas(1, 1), unknown = MakeRecord(0x55, Stamp{}, {1, 2, 3}), rejected = known;
-  rejected.back() ^= 1;
-  RecordStore store;
-  store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
-  EXPECT_FALSE(AddBytes(store, rejected));
-  for (const Bytes& r : {known, unknown, known, unknown}) AddBytes(store, r);
-  store.RemoveAt(1);
-  store.RemoveAt(7);  // outside: nothing happens
-  store.Reverse();
-  EXPECT_EQ(RawList(store), Raws({unknown, known, known}));
-  store.AddAllFrom(store);
-  EXPECT_EQ(store.UnknownCount(), 2);
-  RecordStore copy;
-  copy.AssignFrom(store);
-  EXPECT_EQ(RawList(copy), RawList(store));
-  EXPECT_EQ(copy.UnknownCount(), 2);
-  store.ClearRecords();
-  EXPECT_EQ(store.UnknownCount(), 0);
-  EXPECT_EQ(store.TotalSize(), header.size());
+// Makes every write beyond `bytes` of a file fail, as a full disk does.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+  }
 
-  // A header too short for the version fields is taken without reading past it.
-  Bytes shortHeader = MakeRecord(0x7C, Stamp{}, {});
-  EXPECT_TRUE(copy.SetHeader(shortHeader.data(), static_cast<uint16_t>(shortHeader.size())));
-  EXPECT_EQ(copy.scenarioKey, "SPFE0A0000");
+ private:
+  rlimit previous{};
+  void (*previousHandler)(int) = nullptr;
+};
+
+long FilesIn(const std::string& folder) { return std::distance(std::filesystem::directory_iterator(folder), {}); }
+
+TEST_F(RecordStoreTest, AnInterruptedWriteLeavesTheOldFileLoadable) {
+  TempDir dir;
+  Bytes header = MakeHeader();
+  std::string file = dir / "site.k8";
+  const std::string before = Concat({header, MakeRecord(0x1A, Stamp{2014, 7, 1}, {1, 1})});
+  WriteFile(file, before);
+
+  RecordStore big;
+  big.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
+  for (int i = 0; i < 2000; ++i)
+    AddBytes(big, MakeRecord(0x1A, Stamp{2014, 7, 1 + i % 28, 0, i % 60, 0}, {static_cast<uint8_t>(i), 0, 0, 0}));
+  {
+    FileSizeLimit limit(before.size() + 1000);
+    // Replacing: the old file stays whole and no temporary file is left.
+    EXPECT_FALSE(big.SaveToFile(file, false));
+    // Appending: the partial write is cut back off.
+    EXPECT_FALSE(big.SaveToFile(file, true));
+  }
+  EXPECT_EQ(ReadFile(file), before);
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+  {
+    FileSizeLimit limit(1000);  // a new file not written whole is not left behind
+    EXPECT_FALSE(big.SaveToFile(dir / "new.k8", true));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.k8"));
+
+  // Later appends are reachable again.
+  ASSERT_TRUE(big.SaveToFile(file, true));
+  RecordStore back;
+  ASSERT_TRUE(back.LoadFromFile(file));
+  EXPECT_EQ(back.Count(), 2001);
+}
+
+Bytes Rec(int n) { return MakeRecord(0x1A, Stamp{2014, 7, 1, 10, n / 60, n % 60}, {static_cast<uint8_t>(n), 0, 0}); }
+
+// A store of the given records under the test header.
+void Fill(RecordStore& store, const std::vector<int>& numbers) {
+  Bytes header = MakeHeader();
+  store.Clear();
+  store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
+  for (int n : numbers) AddBytes(store, Rec(n));
+}
+
+std::string FileOf(const std::vector<int>& numbers) {
+  std::vector<Bytes> parts{MakeHeader()};
+  for (int n : numbers) parts.push_back(Rec(n));
+  return Concat(parts);
+}
+
+TEST_F(RecordStoreTest, OnlyATornLastRecordIsCutAnyOtherDamageIsMovedAsideUntouched) {
+  TestClock clock(FieldsToTime(2024, 2, 3, 4, 5, 6));
+  TempDir dir;
+  ScopedLog log(dir / "test.log");
+  const std::string file = dir / "D.k8";
+  RecordStore add;
+  Fill(add, {99});
+  const std::string twenty = FileOf({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+  const size_t headerSize = MakeHeader().size(), recordSize = Rec(1).size();
+
+  // Torn: the last record stops short of the length it declares (or of its
+  // length field). Only that is cut.
+  for (size_t kept : {size_t(1), size_t(2), size_t(7), recordSize - 1}) {
+    WriteFile(file, twenty + Concat({Rec(21)}).substr(0, kept));
+    std::string notice;
+    ASSERT_TRUE(add.SaveToFile(file, true, &notice)) << kept;
+    EXPECT_EQ(ReadFile(file), twenty + Concat({Rec(99)})) << kept;
+    EXPECT_EQ(notice, "");
+  }
+  EXPECT_EQ(FilesIn(dir.path()), 2);
+
+  // Anything else: the bytes stay as they were, beside a new file.
+  auto flip = [&](size_t at, uint8_t bit) {
+    std::string bytes = twenty;
+    bytes[at] = static_cast<char>(bytes[at] ^ bit);
+    return bytes;
+  };
+  const size_t fifth = headerSize + 4 * recordSize, last = headerSize + 19 * recordSize;
+  struct Case {
+    std::string bytes;
+    size_t at;  // where the damage shows
+  };
+  const std::vector<Case> cases = {
+      {flip(fifth + 1, 0x01), fifth},                        // leading length of record 5 one off
+      {flip(1, 0x40), fifth - 4 * recordSize - headerSize},  // the header's length, past the end
+      {flip(last + 2, 0x20), last},                          // the last record's, past the end
+      {flip(last + recordSize - 1, 0x01), last},             // the last record's trailing copy
+      {"not a data file", 0},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    WriteFile(file, c.bytes);
+    std::string notice;
+    ASSERT_TRUE(add.SaveToFile(file, true, &notice));
+    EXPECT_EQ(ReadFile(file), FileOf({99}));
+    const std::string aside =
+        n == 0 ? "D.k8.damaged-20240203040506" : "D.k8.damaged-20240203040506-" + std::to_string(n + 1);
+    EXPECT_EQ(ReadFile(dir / aside), c.bytes);
+    EXPECT_EQ(notice, "\"" + file + "\" is damaged at byte " + std::to_string(c.at) + ": moved aside to \"" +
+                          (dir / aside) + "\", a new file was started\n");
+    EXPECT_NE(log.Text().find(notice), std::string::npos);
+    ++n;
+  }
+  EXPECT_EQ(FilesIn(dir.path()), 2 + long(cases.size()));
+}
+
+TEST_F(RecordStoreTest, RecordsAlreadyAtTheEndOfTheFileAreNotAppendedAgain) {
+  TempDir dir;
+  ScopedLog log(dir / "test.log");
+  const std::string file = dir / "D.k8";
+  RecordStore store;
+  WriteFile(file, FileOf({1, 2, 3}));
+
+  Fill(store, {2, 3, 4});  // an earlier run wrote 2 and 3, then failed elsewhere
+  ASSERT_TRUE(store.SaveToFile(file, true));
+  EXPECT_EQ(ReadFile(file), FileOf({1, 2, 3, 4}));
+  EXPECT_NE(log.Text().find("2 records already end \"" + file + "\"; they are not appended again"), std::string::npos);
+
+  // Only what ends the file counts: records found further up are appended.
+  Fill(store, {3, 5});
+  ASSERT_TRUE(store.SaveToFile(file, true));
+  EXPECT_EQ(ReadFile(file), FileOf({1, 2, 3, 4, 3, 5}));
+
+  // Same time, other bytes: a different record.
+  Bytes sameTime = MakeRecord(0x1A, Stamp{2014, 7, 1, 10, 0, 5}, {5, 1, 0});
+  Fill(store, {});
+  AddBytes(store, sameTime);
+  ASSERT_TRUE(store.SaveToFile(file, true));
+  EXPECT_EQ(ReadFile(file), FileOf({1, 2, 3, 4, 3, 5}) + Concat({sameTime}));
+
+  // A torn end is cut first; what stays whole still counts.
+  WriteFile(file, FileOf({1, 2}) + Concat({Rec(3)}).substr(0, 9));
+  Fill(store, {2, 3});
+  ASSERT_TRUE(store.SaveToFile(file, true));
+  EXPECT_EQ(ReadFile(file), FileOf({1, 2, 3}));
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 #pragma once
 // Records and data files built byte by byte for the store's tests.
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <ctime>
 
 #include "core/log_file.h"
+#include "core/time_util.h"
 #include "data/record_store.h"
-#include "support/temp_dir.h"
+#include "records/scenario_list.h"
+#include "support/record_bytes.h"
+#include "support/test_common.h"
 
 namespace skyh::test {
 
@@ -19,16 +19,41 @@ struct Stamp {
 };
 
 // type, length, packed time, body, 0xFE, length.
-Bytes MakeRecord(uint8_t type, const Stamp& stamp, const Bytes& body);
-// A settings record carrying the version bytes at 7..12 and some settings.
-Bytes MakeHeader(const Bytes& version = {0x81, 0x00, 0x01, 0x00, 0x02, 0x0E});
-// Types 0x1A ("MEAS") and 0x2B ("STAT"); any other type is unknown.
-void LoadTestScenarios();
+inline Bytes MakeRecord(uint8_t type, const Stamp& s, const Bytes& body) {
+  return MakeRecordBytes(type, s.year ? PackDateTime(s.year, s.month, s.day, s.hour, s.minute, s.second) : 0, body);
+}
 
-std::string Concat(const std::vector<Bytes>& parts);
-bool AddBytes(RecordStore& store, const Bytes& bytes);
-std::string RawOf(const CRecord& r);
-std::vector<std::string> RawList(const RecordStore& store);  // in store order
+// A settings record carrying the version bytes at 7..12 and some settings.
+inline Bytes MakeHeader(const Bytes& version = {0x81, 0x00, 0x01, 0x00, 0x02, 0x0E}) {
+  Bytes body = version;
+  for (int i = 0; i < 8; ++i) body.push_back(static_cast<uint8_t>(0x30 + i));
+  return MakeRecord(0x7C, Stamp{2015, 3, 5, 10, 0, 0}, body);
+}
+
+// Types 0x1A ("MEAS") and 0x2B ("STAT"); any other type is unknown.
+inline void LoadTestScenarios() {
+  GetScenarioList().LoadText(
+      "S:1,0x1A,MEAS,Measurement,0\nE:VAL_BYTE,7\nE:VAL_BYTE,8\nS:2,0x2B,STAT,Status,0\nE:VAL_BAT,7\n");
+}
+
+inline std::string Concat(const std::vector<Bytes>& parts) {
+  std::string out;
+  for (const Bytes& p : parts) out.append(p.begin(), p.end());
+  return out;
+}
+
+inline bool AddBytes(RecordStore& store, const Bytes& bytes) {
+  return store.AddCopy(bytes.data(), static_cast<uint16_t>(bytes.size()));
+}
+
+inline std::string RawOf(const CRecord& r) { return std::string(reinterpret_cast<const char*>(r.raw()), r.length()); }
+
+// In store order.
+inline std::vector<std::string> RawList(const RecordStore& store) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < store.Count(); ++i) out.push_back(RawOf(*store.At(i)));
+  return out;
+}
 
 // A log switched on for one test.
 class ScopedLog {
@@ -44,27 +69,23 @@ class ScopedLog {
   std::string path;
 };
 
-class ScopedWorkingDirectory {
- public:
-  explicit ScopedWorkingDirectory(const std::string& folder) { std::filesystem::current_path(folder); }
-  ~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
-
- private:
-  std::filesystem::path previous = std::filesystem::current_path();
-};
-
-// "Now" fixed at a UTC moment, with the local zone set to UTC.
+// "Now" fixed at a UTC moment, with the local zone set to UTC; every later
+// reading moves it on by `step` seconds.
 class TestClock {
  public:
-  explicit TestClock(int64_t utcSeconds);
-  ~TestClock();
-  // Every later reading of "now" moves the clock on by this many seconds.
-  static void SetStep(int64_t seconds);
+  explicit TestClock(int64_t utcSeconds, int64_t step = 0) : tz("TZ", "UTC") {
+    tzset();
+    nowMs = utcSeconds * 1000;
+    stepMs = step * 1000;
+    SetNowFunctionForTesting([] { return (nowMs += stepMs) - stepMs; });
+  }
+  ~TestClock() { SetNowFunctionForTesting(nullptr); }
 
  private:
+  static inline int64_t nowMs = 0, stepMs = 0;
   // Declared first so that it runs last, once TZ is restored.
   struct ZoneReload {
-    ~ZoneReload();
+    ~ZoneReload() { tzset(); }
   } zoneReload;
   ScopedEnv tz;
 };
