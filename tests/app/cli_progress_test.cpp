@@ -1,7 +1,5 @@
-// The command-line tool's progress printing and interrupt flag.
+// The command-line tool's progress printing.
 #include "app/cli_progress.h"
-
-#include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,24 +70,6 @@ TEST(TerminalProgressTest, CountersOffATerminalKeepTheLastOneAndDropTrailingNewl
   EXPECT_EQ(capture.Text(),
             "Open media: OK\nReceived blocks: 1\nReceived blocks: 35\nReceived blocks: 50\n"
             "Stopping communication...\n");
-}
-
-TEST(InterruptGuardTest, SignalsOnlySetTheFlagWhileGuarded) {
-  ClearInterrupt();
-  {
-    InterruptGuard outer;
-    {
-      InterruptGuard inner;
-    }
-    // Still guarded after the inner guard ended.
-    ASSERT_EQ(raise(SIGINT), 0);
-    EXPECT_TRUE(TerminalProgress(Counters(0), stderr).Aborted());
-  }
-  ClearInterrupt();
-  struct sigaction now {};
-  sigaction(SIGINT, nullptr, &now);
-  EXPECT_EQ(now.sa_handler, SIG_DFL);
-  EXPECT_FALSE(InterruptRequested());
 }
 
 }  // namespace

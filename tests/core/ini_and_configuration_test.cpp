@@ -78,7 +78,6 @@ TEST(IniFile, ProfileSemanticsForReads) {
     EXPECT_EQ(ini.GetString("general", "configuration", "d"), "/opt/par/");
     EXPECT_EQ(ini.GetString("GENERAL", "QUOTED", "d"), "a b");
     EXPECT_EQ(ini.GetString("general", "empty", "d"), "d");
-    EXPECT_EQ(ini.GetString("nosection", "x", "d"), "d");
     EXPECT_EQ(ini.GetString("general", "long", ""), longValue.substr(0, 259));
     EXPECT_EQ(ini.GetInt("general", "num", 5), -42);
     EXPECT_EQ(ini.GetInt("general", "plus", 5), 7);

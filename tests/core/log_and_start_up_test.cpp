@@ -136,7 +136,6 @@ TEST_F(StartUpTest, XdgFoldersAreHonoured) {
   test::WriteFile(home / "cfg/user-dirs.dirs", "# made by hand\nXDG_DOCUMENTS_DIR=\"$HOME/Docs FR\"\n");
   StartUpPaths paths;
   ASSERT_FALSE(Run(paths).has_value());
-  EXPECT_EQ(paths.settingsFolder, home / "cfg/SkyHarvester/");
   EXPECT_EQ(paths.dataFolder, home / "Docs FR/SkyHarvester/");
 }
 

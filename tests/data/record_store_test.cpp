@@ -22,8 +22,7 @@ Bytes Meas(int day, int second, uint8_t a = 1, uint8_t b = 2) {
 
 std::vector<std::string> Raws(const std::vector<Bytes>& records) {
   std::vector<std::string> out;
-  out.reserve(records.size());
-  for (const Bytes& r : records) out.push_back(Concat({r}));
+  for (const Bytes& r : records) out.emplace_back(r.begin(), r.end());
   return out;
 }
 
