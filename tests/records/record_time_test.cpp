@@ -1,12 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <ctime>
 
 #include "records/packed_time.h"
 #include "records/record.h"
 #include "records/scenario_list.h"
 #include "support/record_bytes.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {
