@@ -24,14 +24,6 @@ TEST(FrameSend, SequenceNumbersRetriesAndWriteFailures) {
   ASSERT_EQ(silent.Frames().size(), 4u);
   for (const Bytes& w : silent.Writes()) EXPECT_EQ(w, silent.Writes()[0]);
   EXPECT_EQ(silent.Sequence(), 0x22);
-  // Success on the second attempt stops there.
-  int calls = 0;
-  silent.SetResponder([&](const WireFrame& f) {
-    return ++calls == 2 ? BuildFrame(f.sequence, kCmdGetSettings, {1}) : Bytes{};
-  });
-  silent.ClearRecord();
-  EXPECT_EQ(silent.SendCommand(kCmdGetSettings, nullptr, 0, 0, 3), ComResult::kOk);
-  EXPECT_EQ(silent.Frames().size(), 2u);
 
   // A failed write: at once, no retry, no advance; on the first or a later attempt.
   for (int from : {0, 1}) {
@@ -41,7 +33,7 @@ TEST(FrameSend, SequenceNumbersRetriesAndWriteFailures) {
     EXPECT_EQ(broken.SendCommand(kCmdGetSettings, nullptr, 0, 0, 5), ComResult::kWriteFailed);
     EXPECT_EQ(broken.Writes().size(), size_t(from));
     EXPECT_EQ(broken.Sequence(), 0x21);
-    if (from == 0) EXPECT_EQ(broken.Manual().NowMs(), start);
+    EXPECT_TRUE(from != 0 || broken.Manual().NowMs() == start) << "no wait";
   }
 }
 
@@ -81,11 +73,6 @@ TEST(CommandSet, FirmwareVersionAndDateTimeReplies) {
   EXPECT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), ComResult::kTimeout);
   EXPECT_EQ(version(), 0xFFFFFF);
 
-  AnswerWith(link, {});
-  const int64_t t = FieldsToTime(2025, 3, 7, 14, 5, 9);
-  ASSERT_EQ(link.SetDateTime(t), ComResult::kOk);
-  const Bytes& sent = link.Writes().back();
-  EXPECT_EQ(std::string(sent.begin() + 4, sent.end() - 6), "1903070E0509");
   EXPECT_EQ(link.SetDateTime(kInvalidTime), ComResult::kWriteFailed);
   // Short or impossible dates are errors and leave the time; more than six
   // bytes: the first six count.

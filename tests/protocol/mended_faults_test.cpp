@@ -97,7 +97,7 @@ std::vector<Command> EveryCommand() {
   return {
       {"GetDateTime", [](MemoryLink& l) { return l.GetDateTime(time); }},
       {"SetDateTime", [](MemoryLink& l) { return l.SetDateTime(1741356309); }},
-      {"GetLastRecord", [](MemoryLink& l) { return l.GetLastRecord(out); }},
+      {"GetLastRecord", [](MemoryLink& l) { return l.GetLastRecord(out); }, 0x43, {}, 5000, 1},
       {"GetPreviousRecord", [](MemoryLink& l) { return l.GetPreviousRecord(out); }},
       {"RepeatRecord", [](MemoryLink& l) { return l.RepeatRecord(out); }, 0x46, {}, 3000, 2},
       {"GetSettings", [](MemoryLink& l) { return l.GetSettings(out); }},
@@ -129,6 +129,13 @@ TEST(CommandSet, CodesTimeOutsAndAttempts) {
     const uint64_t perAttempt = (link.Manual().NowMs() - start) / c.attempts;
     EXPECT_TRUE(perAttempt <= c.timeoutMs && perAttempt >= c.timeoutMs - 100) << perAttempt;
   }
+  // The link's default time-out when the command gives none.
+  MemoryLink link;
+  LearnNoEcho(link);
+  link.SetDefaultTimeout(10000);
+  const uint64_t start = link.Manual().NowMs();
+  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), ComResult::kTimeout);
+  EXPECT_GE(link.Manual().NowMs() - start, 9900u);
 }
 
 TEST(MendedFaults, DeadBoxBehindAnEchoingLineFailsEveryCommand) {

@@ -112,22 +112,6 @@ TEST(ReplyWait, DamagedDigitFailsEveryAttemptAtOnce) {
   }
 }
 
-TEST(ReplyWait, SilenceEndsByTheCommandsOrTheLinksTimeOut) {
-  MemoryLink link;
-  LearnNoEcho(link);
-  Bytes record{5};
-  uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
-  EXPECT_EQ(link.Frames().size(), 1u) << "no retry";
-  EXPECT_GE(link.Manual().NowMs() - start, 4900u);
-  EXPECT_EQ(record, (Bytes{5}));
-  // The link's default time-out when the command gives none.
-  link.SetDefaultTimeout(10000);
-  start = link.Manual().NowMs();
-  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), ComResult::kTimeout);
-  EXPECT_GE(link.Manual().NowMs() - start, 9900u);
-}
-
 // Two passes only to confirm "no record", never after a failed pass, so the
 // box is not stepped past a record that was asked for.
 TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {

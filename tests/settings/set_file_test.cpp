@@ -7,7 +7,6 @@
 #include <set>
 
 #include "settings/build_settings_items.h"
-#include "settings/settings_item_string.h"
 #include "support/test_common.h"
 
 namespace skyh {
@@ -77,13 +76,6 @@ TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchan
   written[40] = area[40];
   written[44] = area[44];
   EXPECT_EQ(written, area) << "nothing but those is touched";
-
-  // A password from the file goes out as its text.
-  test::WriteFile(dir / "pw.set", "[Settings]\nPassword=s3cret\n");
-  ASSERT_TRUE(LoadSetFile(dir / "pw.set", *items));
-  EXPECT_TRUE(dynamic_cast<CSettingsItemPassword*>(FindItemByKey(*items, "PASSWD"))->changed());
-  WriteAllToRecord(*items, written);
-  EXPECT_EQ(std::string(written.begin() + 28, written.begin() + 36), std::string("s3cret\0\0", 8));
 
   // A pipe in place of the file: an error, never a block.
   ASSERT_EQ(::mkfifo((dir / "pipe.set").c_str(), 0644), 0);
