@@ -34,6 +34,7 @@ TEST(ElementMeasure, TextOfEachTypeSentinelScaleAndFormat) {
       {"VAL_TEMP,0,SEP=2C", {0xFC, 0xFF}, "Underflow"},
       {"VAL_TEMP,0", {0xFD, 0xFF}, "Overflow"},
       {"VAL_TEMP,0", {0xF7, 0xFF}, "error"},
+      {"VAL_TEMP,0", {0xFF, 0xFF}, "error"},
       {"VAL_TEMP,0", {0xF8, 0xFF}, "-408"},  // not a sentinel
       {"VAL_RG,0", {0xFE, 0xFF}, ""},
       {"VAL_RGDEV,0", {0xFC, 0xFF}, "Underflow"},
