@@ -45,7 +45,7 @@ TEST(SetFileTest, ProposedNamePadsTheInstrumentNumber) {
   EXPECT_EQ(ProposedSetFileName(CSettingsItemList{}), "Settings.set");
 }
 
-TEST(SetFileTest, LoadReportsRefusalsUnknownKeysAndAMissingSectionAndKeepsUnchangedTexts) {
+TEST(SetFileTest, LoadReportsRefusalsAndUnknownKeysAndKeepsUnchangedTexts) {
   test::TempDir dir;
   const std::vector<uint8_t> area = DemoArea();
   auto items = DemoItems(area);
