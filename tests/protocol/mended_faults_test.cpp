@@ -1,13 +1,7 @@
-// Faults of the plain exchange rules that the engine avoids.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <functional>
-#include <string>
-#include <utility>
-#include <vector>
-
+// Faults of the plain exchange rules that the engine avoids, and each
+// command's code, payload, time-out and attempts.
 #include "protocol/engine_test_util.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {
@@ -21,7 +15,8 @@ TEST(MendedFaults, LargestRecordIsRetrievedAndTheNextOneToo) {
   const Bytes next = PatternBytes(200, 9);
   link.SetResponder([&](const WireFrame& f) {
     if (f.command == kCmdGetLastRecord) return BuildFrame(f.sequence, 0xC3, largest);
-    return BuildFrame(f.sequence, 0xC4, next);
+    // One byte longer than the largest: dropped, and the good frame after it read.
+    return Concat(BuildFrame(f.sequence, 0xC4, Bytes(kMaxRecordBytes + 1, 0x3C)), BuildFrame(f.sequence, 0xC4, next));
   });
   Bytes record;
   ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
@@ -34,23 +29,17 @@ TEST(MendedFaults, BareEotOrChecksumWithoutCommandByteIsNoReply) {
   MemoryLink link;
   LearnNoEcho(link);
   // A reply cut short, then SOH, sequence, STX and EOT with nothing decoded:
-  // the command byte of the cut reply is still in the buffer.
+  // the command byte of the cut reply is still in the buffer. Then STX, ETB
+  // and four characters: no command byte either.
   const Bytes bareEot = {0x01, 0x21, 0x02, 0xC3, '7', 0x01, 0x21, 0x02, 0x04};
-  const Bytes good = BuildFrame(0x21, 0xC3, {0x7C, 0x01});
-  Reply(link, Concat(bareEot, good));
+  Reply(link, Concat(bareEot, BuildFrame(0x21, 0xC3, {0x7C, 0x01})));
   Bytes record;
   ASSERT_EQ(link.GetLastRecord(record), ComResult::kOk);
   EXPECT_EQ(record, (Bytes{0x7C, 0x01}));
-
-  Reply(link, bareEot);
-  record = {1};
-  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
-  EXPECT_EQ(record, (Bytes{1}));
-
-  // STX, ETB and four characters: no command byte either.
-  Reply(link, {0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03});
-  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
-  EXPECT_EQ(record, (Bytes{1}));
+  for (const Bytes& reply : {bareEot, Bytes{0x01, 0x21, 0x02, 0x17, 'C', '3', '0', '0', 0x03}}) {
+    Reply(link, reply);
+    EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
+  }
 }
 
 TEST(MendedFaults, StreamOfForeignFramesCannotOutliveTheTimeOut) {
@@ -66,30 +55,7 @@ TEST(MendedFaults, StreamOfForeignFramesCannotOutliveTheTimeOut) {
 }
 
 TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
-  MemoryLink link;
-  link.SetEcho(true);
-  const Bytes settings = {0x7C, 0x10, 0x20};
-  link.SetResponder([&](const WireFrame& f) {
-    if (f.command == kCmdGetSettings) return BuildFrame(f.sequence, kCmdGetSettings, settings);
-    if (f.command == kCmdGetPreviousRecord) return BuildFrame(f.sequence, 0xC4, {0x55});
-    return BuildFrame(f.sequence, f.command, f.payload);  // a plain acknowledgement
-  });
-  Bytes got;
-  ASSERT_EQ(link.GetSettings(got), ComResult::kOk);
-  EXPECT_EQ(got, settings);
-  ASSERT_EQ(link.GetPreviousRecord(got), ComResult::kOk);
-  EXPECT_EQ(got, (Bytes{0x55}));
-  // An acknowledgement equal to the request follows the echo.
-  uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.EndSession(), ComResult::kOk);
-  EXPECT_EQ(link.Manual().NowMs(), start);
-  EXPECT_EQ(link.Frames().size(), 3u);
-  // The box falls silent: the echo alone is no answer.
-  link.SetResponder(nullptr);
-  EXPECT_EQ(link.EndSession(), ComResult::kTimeout);
-  EXPECT_EQ(link.GetSettings(got), ComResult::kTimeout);
-  EXPECT_EQ(got, (Bytes{0x55}));
-
+  // (An echoing line is run with every command below.)
   // Without echo, an acknowledgement equal to the request is the answer once
   // a data command has shown that the line does not echo: on a fresh line
   // the version is asked first, and nothing waits for a time-out.
@@ -99,7 +65,7 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
     return BuildFrame(f.sequence, f.command, f.payload);
   });
   ASSERT_TRUE(plain.Open());
-  start = plain.Manual().NowMs();
+  const uint64_t start = plain.Manual().NowMs();
   EXPECT_EQ(plain.ResetBoard(), ComResult::kOk);
   ASSERT_EQ(plain.Frames().size(), 2u);
   EXPECT_EQ(plain.Frames()[0].command, kCmdGetFirmwareVersion);
@@ -109,8 +75,18 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
   EXPECT_EQ(plain.Manual().NowMs(), start);
 }
 
-// Every command of the set, on a link that learnt nothing yet.
-std::vector<std::pair<const char*, std::function<ComResult(MemoryLink&)>>> EveryCommand() {
+// Every command of the set; the code, payload, time-out and attempts on a
+// silent link where the command has no other test of them (attempts 0).
+struct Command {
+  const char* name;
+  std::function<ComResult(MemoryLink&)> run;
+  uint8_t code = 0;
+  Bytes payload = {};
+  uint32_t timeoutMs = 3000;
+  size_t attempts = 0;
+};
+
+std::vector<Command> EveryCommand() {
   static const uint8_t kCode[4] = {0x00, 0x01, 0x00, 0xEE};
   static const uint8_t kSettings[8] = {};
   static Bytes out;
@@ -121,32 +97,55 @@ std::vector<std::pair<const char*, std::function<ComResult(MemoryLink&)>>> Every
   return {
       {"GetDateTime", [](MemoryLink& l) { return l.GetDateTime(time); }},
       {"SetDateTime", [](MemoryLink& l) { return l.SetDateTime(1741356309); }},
-      {"GetLastRecord", [](MemoryLink& l) { return l.GetLastRecord(out); }},
+      {"GetLastRecord", [](MemoryLink& l) { return l.GetLastRecord(out); }, 0x43, {}, 5000, 1},
       {"GetPreviousRecord", [](MemoryLink& l) { return l.GetPreviousRecord(out); }},
-      {"RepeatRecord", [](MemoryLink& l) { return l.RepeatRecord(out); }},
+      {"RepeatRecord", [](MemoryLink& l) { return l.RepeatRecord(out); }, 0x46, {}, 3000, 2},
       {"GetSettings", [](MemoryLink& l) { return l.GetSettings(out); }},
       {"WriteSettings", [](MemoryLink& l) { return l.WriteSettings(kSettings, 2, 4); }},
-      {"EndSession", [](MemoryLink& l) { return l.EndSession(); }},
-      {"ResetBoard", [](MemoryLink& l) { return l.ResetBoard(); }},
-      {"ClearFlash", [](MemoryLink& l) { return l.ClearFlash(); }},
+      {"EndSession", [](MemoryLink& l) { return l.EndSession(); }, 0x4B, {}, 3000, 2},
+      {"ResetBoard", [](MemoryLink& l) { return l.ResetBoard(); }, 0x40, {}, 3000, 2},
+      {"ClearFlash", [](MemoryLink& l) { return l.ClearFlash(); }, 0x4D, {0x00}, 3000, 2},
       {"GetFirmwareVersion", [](MemoryLink& l) { return l.GetFirmwareVersion(a, b, c, 0); }},
       {"GetBootInfo", [](MemoryLink& l) { return l.GetBootInfo(a, block, b, out, keyLength); }},
-      {"EraseCode", [](MemoryLink& l) { return l.EraseCode(); }},
-      {"WriteCode", [](MemoryLink& l) { return l.WriteCode(kCode, 4); }},
-      {"WriteChecksum", [](MemoryLink& l) { return l.WriteChecksum(); }},
-      {"VerifyApplication", [](MemoryLink& l) { return l.VerifyApplication(); }},
-      {"VerifyBootBlock", [](MemoryLink& l) { return l.VerifyBootBlock(); }},
+      {"EraseCode", [](MemoryLink& l) { return l.EraseCode(); }, 0x22, {}, 20000, 2},
+      {"WriteCode", [](MemoryLink& l) { return l.WriteCode(kCode, 4); }, 0x23, {0x00, 0x01, 0x00, 0xEE}, 3000, 6},
+      {"WriteChecksum", [](MemoryLink& l) { return l.WriteChecksum(); }, 0x28, {}, 3000, 2},
+      {"VerifyApplication", [](MemoryLink& l) { return l.VerifyApplication(); }, 0x26, {}, 20000, 2},
+      {"VerifyBootBlock", [](MemoryLink& l) { return l.VerifyBootBlock(); }, 0x29, {}, 10000, 2},
   };
 }
 
+TEST(CommandSet, CodesTimeOutsAndAttempts) {
+  for (const Command& c : EveryCommand()) {
+    if (!c.attempts) continue;
+    SCOPED_TRACE(c.name);
+    MemoryLink link;
+    LearnNoEcho(link);
+    const uint64_t start = link.Manual().NowMs();
+    EXPECT_EQ(c.run(link), ComResult::kTimeout);
+    ASSERT_EQ(link.Frames().size(), c.attempts);
+    EXPECT_EQ(link.Frames()[0].command, c.code);
+    EXPECT_EQ(link.Frames()[0].payload, c.payload);
+    const uint64_t perAttempt = (link.Manual().NowMs() - start) / c.attempts;
+    EXPECT_TRUE(perAttempt <= c.timeoutMs && perAttempt >= c.timeoutMs - 100) << perAttempt;
+  }
+  // The link's default time-out when the command gives none.
+  MemoryLink link;
+  LearnNoEcho(link);
+  link.SetDefaultTimeout(10000);
+  const uint64_t start = link.Manual().NowMs();
+  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), ComResult::kTimeout);
+  EXPECT_GE(link.Manual().NowMs() - start, 9900u);
+}
+
 TEST(MendedFaults, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
-  for (const auto& [name, run] : EveryCommand()) {
-    SCOPED_TRACE(name);
+  for (const Command& c : EveryCommand()) {
+    SCOPED_TRACE(c.name);
     MemoryLink link;
     link.SetEcho(true);  // the adapter answers, the box does not
     ASSERT_TRUE(link.Open());
-    EXPECT_NE(run(link), ComResult::kOk);
-    EXPECT_NE(run(link), ComResult::kOk) << "and again";
+    EXPECT_NE(c.run(link), ComResult::kOk);
+    EXPECT_NE(c.run(link), ComResult::kOk) << "and again";
   }
 
   // What a live box on a plain line taught is forgotten when the link is
@@ -164,8 +163,8 @@ TEST(MendedFaults, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
 }
 
 TEST(MendedFaults, LiveBoxBehindAnEchoingLineAnswersEveryCommand) {
-  for (const auto& [name, run] : EveryCommand()) {
-    SCOPED_TRACE(name);
+  for (const Command& c : EveryCommand()) {
+    SCOPED_TRACE(c.name);
     MemoryLink link;
     link.SetEcho(true);
     // Acknowledgements and "no record" carry the request's own bytes.
@@ -182,11 +181,9 @@ TEST(MendedFaults, LiveBoxBehindAnEchoingLineAnswersEveryCommand) {
     });
     ASSERT_TRUE(link.Open());
     const uint64_t start = link.Manual().NowMs();
-    const ComResult expected = std::string(name) == "GetPreviousRecord" ? ComResult::kNoRecord : ComResult::kOk;
-    EXPECT_EQ(run(link), expected);
-    if (expected == ComResult::kOk) {
-      EXPECT_EQ(link.Manual().NowMs(), start) << "no wait for a time-out";
-    }
+    const bool noRecord = std::string(c.name) == "GetPreviousRecord";
+    EXPECT_EQ(c.run(link), noRecord ? ComResult::kNoRecord : ComResult::kOk);
+    EXPECT_TRUE(noRecord || link.Manual().NowMs() == start) << "no wait for a time-out";
   }
 }
 

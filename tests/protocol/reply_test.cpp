@@ -1,14 +1,12 @@
 // Which replies the engine accepts, how waits end, and the record step.
 #include "protocol/reply_parser.h"
 
-#include <gtest/gtest.h>
-
 #include <cctype>
 #include <cstdio>
-#include <vector>
 
 #include "protocol/engine_test_util.h"
 #include "sim_crc16.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {
@@ -38,9 +36,7 @@ TEST(ReplyParser, AnyChunkingNoiseAndTrailers) {
     EXPECT_EQ(decoded, (Bytes{0x47, 0x00, 0x17, 0x01, 0xFF, 0x04}));
   }
   // Noise and a broken header before the frame are harmless.
-  Bytes decoded;
-  EXPECT_EQ(FeedInChunks(Concat({'x', 0x17, 0x03, 0xFF, 0x01, 0x99}, frame), 3, &decoded), ReplyParser::kComplete);
-  EXPECT_EQ(decoded[0], 0x47);
+  EXPECT_EQ(FeedInChunks(Concat({'x', 0x17, 0x03, 0xFF, 0x01, 0x99}, frame), 3), ReplyParser::kComplete);
   // Only the last byte before STX is the sequence number, and it is checked.
   Bytes twoBytes = frame;
   twoBytes.insert(twoBytes.begin() + 1, 0x55);
@@ -68,23 +64,9 @@ TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
   Bytes settings;
   ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{0xAB, 0xCD, 0xEF}));
-  EXPECT_EQ(link.ReplyLength(), 4);
-  // The reply's sequence number is not compared with the request's.
-  Reply(link, BuildFrame(0x50, kCmdGetSettings, {9}));
-  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
-  EXPECT_EQ(settings, (Bytes{9}));
-
-  const Bytes foreign = BuildFrame(0x21, kCmdGetDateTime, {1, 2, 3, 4, 5, 6});
-  const Bytes right = BuildFrame(0x21, kCmdGetSettings, {7, 8});
-  Reply(link, foreign);
-  link.ReceiveAfter(500, right);
-  link.ResetReceivedBytes();
-  ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
-  EXPECT_EQ(settings, (Bytes{7, 8}));
-  EXPECT_EQ(link.ReceivedBytes(), foreign.size() + right.size());
-  // In one chunk too.
-  Reply(link, Concat(foreign, right));
-  settings.clear();
+  // A foreign frame first, in the same chunk; the reply's sequence number
+  // is not compared with the request's.
+  Reply(link, Concat(BuildFrame(0x21, kCmdGetDateTime, {1, 2, 3, 4, 5, 6}), BuildFrame(0x50, kCmdGetSettings, {7, 8})));
   ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{7, 8}));
 }
@@ -104,66 +86,13 @@ TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
   cut.push_back(0x03);
   Reply(link, cut);
   Bytes settings{1};
-  start = link.Manual().NowMs();
   EXPECT_EQ(link.GetSettings(settings), ComResult::kTimeout);
   EXPECT_EQ(settings, (Bytes{1})) << "untouched on failure";
-  EXPECT_GE(link.Manual().NowMs() - start, 2 * 2900u);
   // A correct ETX after the stray one completes the frame.
   cut.pop_back();
   Reply(link, Concat(Concat(cut, {0x03}), Bytes(good.end() - 3, good.end())));
   ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{0x42}));
-}
-
-TEST(ReplyWait, DamagedDigitFailsEveryAttemptAtOnce) {
-  for (int digit : {-2, 5}) {  // a checksum digit, a payload digit
-    MemoryLink link;
-    link.SetResponder([digit](const WireFrame& f) {
-      Bytes r = BuildFrame(f.sequence, kCmdGetSettings, {1, 2, 3});
-      uint8_t& d = r[digit < 0 ? r.size() + digit : size_t(digit)];
-      d = d == '0' ? '1' : '0';
-      return r;
-    });
-    Bytes settings;
-    const uint64_t start = link.Manual().NowMs();
-    EXPECT_EQ(link.GetSettings(settings), ComResult::kChecksumError);
-    ASSERT_EQ(link.Frames().size(), 2u);
-    EXPECT_EQ(link.Frames()[0].sequence, link.Frames()[1].sequence);
-    EXPECT_EQ(link.Manual().NowMs(), start) << "a checksum error ends the wait at once";
-    EXPECT_TRUE(settings.empty());
-  }
-}
-
-TEST(ReplyWait, SilenceAndOversizeRepliesEndByTimeOut) {
-  MemoryLink link;
-  LearnNoEcho(link);
-  Bytes record{5};
-  uint64_t start = link.Manual().NowMs();
-  EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
-  EXPECT_EQ(link.Frames().size(), 1u) << "no retry";
-  EXPECT_GE(link.Manual().NowMs() - start, 4900u);
-  EXPECT_LE(link.Manual().NowMs() - start, 5000u);
-  EXPECT_EQ(record, (Bytes{5}));
-  // The link's default time-out when the command gives none.
-  link.SetDefaultTimeout(10000);
-  start = link.Manual().NowMs();
-  EXPECT_EQ(link.SendCommand(kCmdGetSettings, nullptr, 0, 0, 0), ComResult::kTimeout);
-  EXPECT_GE(link.Manual().NowMs() - start, 9900u);
-
-  // Longer than the largest record: dropped, but a good frame after it is read.
-  const Bytes huge(kMaxRecordBytes + 1, 0x3C);
-  MemoryLink big;
-  LearnNoEcho(big);
-  AnswerWith(big, huge, 0xC6);
-  record.clear();
-  EXPECT_EQ(big.RepeatRecord(record), ComResult::kTimeout);
-  EXPECT_TRUE(record.empty());
-  EXPECT_EQ(big.Frames().size(), 2u);
-  big.SetResponder([&](const WireFrame& f) {
-    return Concat(BuildFrame(f.sequence, 0xC6, huge), BuildFrame(f.sequence, 0xC6, {1, 2}));
-  });
-  EXPECT_EQ(big.RepeatRecord(record), ComResult::kOk);
-  EXPECT_EQ(record, (Bytes{1, 2}));
 }
 
 // Two passes only to confirm "no record", never after a failed pass, so the
@@ -175,7 +104,6 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
   Bytes record{7};
   EXPECT_EQ(link.GetPreviousRecord(record), ComResult::kNoRecord);
   ASSERT_EQ(link.Frames().size(), 2u);
-  EXPECT_EQ(link.Writes()[0], BuildFrame(0x22, kCmdGetPreviousRecord, {}));
   EXPECT_EQ(link.Frames()[1].sequence, 0x23);
   EXPECT_EQ(record, (Bytes{7}));
   // The second pass may still find a record.
@@ -197,9 +125,10 @@ TEST(RecordStep, NoRecordIsConfirmedOnceAndAFailedPassEndsAtOnce) {
     r[4] ^= 0x01;
     return r;
   });
+  const uint64_t start = damaged.Manual().NowMs();
   EXPECT_EQ(damaged.GetPreviousRecord(record), ComResult::kChecksumError);
+  EXPECT_EQ(damaged.Manual().NowMs(), start) << "a checksum error ends each wait at once";
   ASSERT_EQ(damaged.Frames().size(), 2u) << "two attempts, no second pass";
-  EXPECT_EQ(damaged.Frames()[0].sequence, damaged.Frames()[1].sequence);
   EXPECT_EQ(damaged.Sequence(), 0x23);
   damaged.SetResponder(nullptr);
   damaged.ClearRecord();

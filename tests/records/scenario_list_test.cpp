@@ -1,9 +1,7 @@
-#include <gtest/gtest.h>
-
+#include "records/scenario_list.h"
 #include "core/format.h"
 #include "message_recorder.h"
-#include "records/scenario_list.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {
@@ -40,21 +38,14 @@ TEST(ScenarioListFile, CommentsMissingFilesAndLineEnds) {
   EXPECT_TRUE(LoadFile(list, "; layouts of the test box\n\n# nothing here\n\n s:1,0x10,a,b,0\n"));
   EXPECT_EQ(list.Count(), 0u);
 
-  ASSERT_TRUE(LoadFile(list, "S:1,0x10,Met,Weather,0\n"));
+  ASSERT_TRUE(LoadFile(list, "S:1,0x10,Met,Weather,0\r\nI:SP00000000-SP0000FFFF\r\nC:BEQ,9,2\r\nE:VAL_TEMP,7,D=1\r\n"));
+  const std::string dump = "S1,10,Met,Weather,0 ISP00000000 ISP0000FFFF C1,9,2 E2@7,w2,f0,d1,div1,mul1,sep00\n";
+  EXPECT_EQ(Dump(list), dump);
   // A missing file or a folder leaves the previous contents.
   EXPECT_FALSE(list.Load("/nonexistent/ScnList.dat"));
   TempDir dir;
   EXPECT_FALSE(list.Load(dir.path()));
-  EXPECT_EQ(Dump(list), "S1,10,Met,Weather,0\n");
-
-  const std::string lf = "S:1,0x10,Met,Weather,0\nI:SP00000000-SP0000FFFF\nC:BEQ,9,2\nE:VAL_TEMP,7,D=1\n";
-  std::string crlf;
-  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  ClistScn fromCrLf;
-  ASSERT_TRUE(LoadFile(list, lf));
-  ASSERT_TRUE(LoadFile(fromCrLf, crlf));
-  EXPECT_EQ(Dump(fromCrLf), "S1,10,Met,Weather,0 ISP00000000 ISP0000FFFF C1,9,2 E2@7,w2,f0,d1,div1,mul1,sep00\n");
-  EXPECT_EQ(Dump(fromCrLf), Dump(list));
+  EXPECT_EQ(Dump(list), dump);
 }
 
 TEST(ScenarioListFile, ScenarioElementAndOptionFields) {
@@ -147,27 +138,17 @@ TEST(ScenarioLookup, ConditionsOrderAndLength) {
                        "S:3,0x31,Fixed,twelve bytes,12\n"
                        "S:4,0x32,Inert,never,0\nC:BNE,9,2\n"
                        "S:5,0x33,Either,byte 9 or 10,0\nC:BEQ,9,7\nC:BEQ,10,8\n"));
-  auto b = Bytes(0x30, 2);
-  EXPECT_EQ(list.Find("", b.data(), 10)->number, 1);
-  // Offset 9 lies outside a record of 9 bytes.
-  EXPECT_EQ(list.Find("", b.data(), 9)->number, 2);
-  b = Bytes(0x30, 3);
-  EXPECT_EQ(list.Find("", b.data(), 16)->number, 2);
-
-  b = Bytes(0x31);
-  EXPECT_EQ(list.Find("", b.data(), 12)->number, 3);
-  EXPECT_EQ(list.Find("", b.data(), 13), nullptr);
-
-  b = Bytes(0x32, 2);
-  EXPECT_EQ(list.Find("", b.data(), 16), nullptr);
-
-  b = Bytes(0x33, 0);
-  b[10] = 8;
-  EXPECT_EQ(list.Find("", b.data(), 16)->number, 5);
-  EXPECT_EQ(list.Find("", b.data(), 10), nullptr);
-
-  b = Bytes(0x40);
-  EXPECT_EQ(list.Find("", b.data(), 16), nullptr);
+  // {type, byte 9, byte 10, length, scenario found (0: none)}; offset 9
+  // lies outside a record of 9 bytes.
+  const int cases[][5] = {{0x30, 2, 0, 10, 1}, {0x30, 2, 0, 9, 2},  {0x30, 3, 0, 16, 2},
+                          {0x31, 0, 0, 12, 3}, {0x31, 0, 0, 13, 0}, {0x32, 2, 0, 16, 0},
+                          {0x33, 0, 8, 16, 5}, {0x33, 0, 8, 10, 0}, {0x40, 0, 0, 16, 0}};
+  for (const auto& c : cases) {
+    auto b = Bytes(uint8_t(c[0]), uint8_t(c[1]));
+    b[10] = uint8_t(c[2]);
+    auto found = list.Find("", b.data(), size_t(c[3]));
+    EXPECT_EQ(found ? found->number : 0, c[4]) << c[0] << "," << c[3];
+  }
 }
 
 TEST(ScenarioLookup, KeyRanges) {
@@ -178,16 +159,11 @@ TEST(ScenarioLookup, KeyRanges) {
                        "S:3,0x50,Any,any firmware,0\n"));
   auto b = Bytes(0x50);
   auto number = [&](std::string_view key) { return list.Find(key, b.data(), 16)->number; };
-  EXPECT_EQ(number("SP810000"), 1);
-  EXPECT_EQ(number("SP8100FF"), 1);
-  EXPECT_EQ(number("sp8100a0"), 1);  // case is ignored on both sides
-  EXPECT_EQ(number("SPA0B000"), 1);  // second pair
-  EXPECT_EQ(number("SP810100"), 3);
-  EXPECT_EQ(number("SP82ABCD"), 2);
-  EXPECT_EQ(number("SP820000"), 2);
-  EXPECT_EQ(number("SP81000000"), 3);  // lengths differ
-  EXPECT_EQ(number("SP8100"), 3);
-  EXPECT_EQ(number(""), 3);
+  // Case is ignored on both sides; keys of another length are in no range.
+  const std::pair<const char*, int> cases[] = {{"SP810000", 1}, {"SP8100FF", 1}, {"sp8100a0", 1}, {"SPA0B000", 1},
+                                               {"SP810100", 3}, {"SP82ABCD", 2}, {"SP820000", 2}, {"SP81000000", 3},
+                                               {"SP8100", 3},   {"", 3}};
+  for (auto [key, n] : cases) EXPECT_EQ(number(key), n) << key;
 
   ClistScn ranged;
   ASSERT_TRUE(LoadFile(ranged, "S:1,0x50,Old,old,0\nI:SP810000-SP8100FF\n"));

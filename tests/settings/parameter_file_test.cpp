@@ -1,10 +1,8 @@
 #include "records/parameter_file.h"
 
-#include <gtest/gtest.h>
-
 #include "core/format.h"
 #include "records/settings_area.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {

@@ -1,7 +1,5 @@
 // The typed settings items over their fields: texts read, texts set, the
 // bytes written back and the refusals, one table row a case.
-#include <gtest/gtest.h>
-
 #include "item_maker.h"
 #include "settings/settings_item_boolean.h"
 #include "settings/settings_item_string.h"
@@ -11,6 +9,7 @@ namespace {
 
 using test::MakeItem;
 using Bytes = std::vector<uint8_t>;
+using R = SetValueResult;
 
 // Fields after "P": name, key, offset, bits, shift, min, max, default, bias,
 // multiplier, divisor, decimals, type.
@@ -19,7 +18,7 @@ struct ItemCase {
   Bytes area;
   const char* shown;            // the text of the value read from `area`
   const char* input = nullptr;  // then set from this text
-  SetValueResult result = SetValueResult::kAccepted;  // what the set answers
+  SetValueResult result = R::kAccepted;  // what the set answers
   const char* shownAfter = "";  // the text after the set ("": not checked)
   Bytes written = {};           // `area` after the value is written (empty: not written)
 };
@@ -33,59 +32,47 @@ const ItemCase kCases[] = {
     {"P,V,V,0,8,0,0,255,0,0,0,10,-3,D", {123}, "12"},
     {"P,V,V,0,8,0,0,255,0,0,0,0,99999,D", {123}, "123.000000000000000"},
     // Scaling: a tenth written back exactly, multiplier and bias both ways.
-    {"P,V,V,0,16,0,0,1000,0,0,0,10,1,D", {0, 0}, "0.0", "12.3", SetValueResult::kAccepted, "12.3", {123, 0}},
-    {"P,B,B,0,8,0,0,200,0,2,5,0,0,D", {7}, "25", "40", SetValueResult::kAccepted, "40", {10}},
+    {"P,V,V,0,16,0,0,1000,0,0,0,10,1,D", {0, 0}, "0.0", "12.3", R::kAccepted, "12.3", {123, 0}},
+    {"P,B,B,0,8,0,0,200,0,2,5,0,0,D", {7}, "25", "40", R::kAccepted, "40", {10}},
     // Narrow fields keep the other bits, also across a byte boundary.
-    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "-3", SetValueResult::kAccepted, "-3", {0xDA}},
-    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "7", SetValueResult::kAccepted, "7", {0x7A}},
-    {"P,C,C,0,6,6,0,63,0,0,0,0,0,D", {0xFF, 0xFF}, "63", "0", SetValueResult::kAccepted, "0", {0x3F, 0xF0}},
+    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "-3", R::kAccepted, "-3", {0xDA}},
+    {"P,N,N,0,4,4,-8,7,0,0,0,0,0,D", {0x5A}, "5", "7", R::kAccepted, "7", {0x7A}},
+    {"P,C,C,0,6,6,0,63,0,0,0,0,0,D", {0xFF, 0xFF}, "63", "0", R::kAccepted, "0", {0x3F, 0xF0}},
     // Decimal texts: refusals leave the value; odd texts are taken as printf would.
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1e3", SetValueResult::kInvalid, "5.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "12.5", SetValueResult::kTooHigh, "5.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-10.01", SetValueResult::kTooLow, "5.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-", SetValueResult::kAccepted, "0.0"},
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1.25.7", SetValueResult::kAccepted, "1.2"},  // printf rounding
-    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "", SetValueResult::kAccepted},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1e3", R::kInvalid, "5.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "12.5", R::kTooHigh, "5.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-10.01", R::kTooLow, "5.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "-", R::kAccepted, "0.0"},
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "1.25.7", R::kAccepted, "1.2"},  // printf rounding
+    {"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", {50}, "5.0", "", R::kAccepted},
     // More than the 8-bit field holds is refused, not masked; so is a bias
     // that makes the raw number negative in an unsigned field.
-    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "256", SetValueResult::kTooHigh},
-    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "255", SetValueResult::kAccepted, "", {255}},
-    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "5", SetValueResult::kTooHigh},
-    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "10", SetValueResult::kAccepted, "", {0}},
+    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "256", R::kTooHigh},
+    {"P,V,V,0,8,0,0,1000,0,0,0,0,0,D", {50}, "50", "255", R::kAccepted, "", {255}},
+    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "5", R::kTooHigh},
+    {"P,V,V,0,8,0,0,100,0,-10,0,0,0,D", {50}, "60", "10", R::kAccepted, "", {0}},
     // Boolean: yes is any case; anything else but no is yes, and 2 does not
     // fit one bit (masking would store "no"); bias and scaling truncate.
-    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "YES", SetValueResult::kAccepted, "yes", {0xF1}},
-    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "maybe", SetValueResult::kAccepted, "yes", {0xF1}},
-    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "2", SetValueResult::kAccepted, "", {0xF1}},
+    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "YES", R::kAccepted, "yes", {0xF1}},
+    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "maybe", R::kAccepted, "yes", {0xF1}},
+    {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", {0xF0}, "no", "2", R::kAccepted, "", {0xF1}},
     {"P,F,F,0,8,0,0,1,0,1,0,0,0,B", {1}, "no"},
     {"P,F,F,0,8,0,0,1,0,0,0,10,0,B", {5}, "no"},
     {"P,F,F,0,8,0,0,1,0,0,0,5,0,B", {5}, "yes"},
     // Hexadecimal: most significant digit first; missing high digits are zeros.
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H",
-     {1, 2, 3, 0xEE},
-     "030201",
-     "a0b1c2",
-     SetValueResult::kAccepted,
-     "A0B1C2",
-     {0xC2, 0xB1, 0xA0, 0xEE}},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0a", SetValueResult::kAccepted, "0A", {0x0A, 0, 0, 0xEE}},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H",
-     {1, 2, 3, 0xEE},
-     "030201",
-     "abc",
-     SetValueResult::kAccepted,
-     "ABC",
-     {0xBC, 0x0A, 0, 0xEE}},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0g", SetValueResult::kInvalid, "030201"},
-    {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "1234567", SetValueResult::kTooHigh, "030201"},
+    {"P,X,X,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3}, "030201", "a0b1c2", R::kAccepted, "A0B1C2", {0xC2, 0xB1, 0xA0}},
+    {"P,X,X,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0a", R::kAccepted, "0A", {0x0A, 0, 0, 0xEE}},
+    {"P,X,X,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "abc", R::kAccepted, "ABC", {0xBC, 0x0A, 0, 0xEE}},
+    {"P,X,X,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "0g", R::kInvalid, "030201"},
+    {"P,X,X,0,24,0,0,6,0,0,0,0,0,H", {1, 2, 3, 0xEE}, "030201", "1234567", R::kTooHigh, "030201"},
     // A maximum above the field's digits: the extra digits would be lost.
-    {"P,H,H,0,8,0,0,10,0,0,0,0,0,H", {0}, "00", "123", SetValueResult::kTooHigh},
+    {"P,H,H,0,8,0,0,10,0,0,0,0,0,H", {0}, "00", "123", R::kTooHigh},
     // Strings end at a zero byte or at the field's end; a maximum larger than
     // the field cannot let a text spill out of it.
     {"P,S,S,0,24,0,0,4,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc"},
-    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "abcd", SetValueResult::kTooHigh},
-    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "xy", SetValueResult::kAccepted, "xy", {'x', 'y', 0, 'd'}},
-    {"P,S,S,1,32,0,0,9,0,0,0,0,0,S", {1, 2}, "", "abc", SetValueResult::kAccepted, "abc", {1, 2}},  // outside the area
+    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "abcd", R::kTooHigh},
+    {"P,S,S,0,24,0,0,40,0,0,0,0,0,S", {'a', 'b', 'c', 'd'}, "abc", "xy", R::kAccepted, "xy", {'x', 'y', 0, 'd'}},
+    {"P,S,S,1,32,0,0,9,0,0,0,0,0,S", {1, 2}, "", "abc", R::kAccepted, "abc", {1, 2}},  // outside the area
 };
 
 TEST(SettingsItems, TextsReadSetAndWrittenBack) {
@@ -106,26 +93,14 @@ TEST(SettingsItems, TextsReadSetAndWrittenBack) {
   }
 }
 
-TEST(SettingsItems, DescriptionsAndLongDecimalTexts) {
+// The descriptions of each type are shown by the command-line tests.
+TEST(SettingsItems, LongDecimalTextsAndAnUnsureBoolean) {
   Bytes area(20, 50);
-  const struct {
-    const char* line;
-    const char* name;
-    const char* description;
-  } cases[] = {{"P,V,V,0,8,0,-100,120,25,0,0,10,1,D", "Gain", "Gain [-10.0 : 12.0]. Default: 2.5"},
-               {"P,F,F,0,1,0,0,1,1,0,0,0,0,B", "Heater", "Heater [no : yes]. Default: yes"},
-               {"P,Serial,SER,0,24,0,0,6,0,0,0,0,0,H", "Serial number", "Serial number"},
-               {"P,Site,SITE,1,128,0,0,16,0,0,0,0,0,S", "Site name", "Site name [ 16 characters max ]"}};
-  for (const auto& c : cases) {
-    auto item = MakeItem(c.line, area);
-    item->SetDescription(c.name);
-    EXPECT_EQ(item->description(), c.description);
-  }
-  auto decimal = MakeItem(cases[0].line, area);
-  EXPECT_EQ(decimal->SetValueFromText(std::string(400, '9')), SetValueResult::kTooHigh);
-  EXPECT_EQ(decimal->SetValueFromText("-0." + std::string(400, '0') + "1"), SetValueResult::kAccepted);
-  auto flag = MakeItem(cases[1].line, area);
-  ASSERT_EQ(flag->SetValueFromText("maybe"), SetValueResult::kAccepted);
+  auto decimal = MakeItem("P,V,V,0,8,0,-100,120,25,0,0,10,1,D", area);
+  EXPECT_EQ(decimal->SetValueFromText(std::string(400, '9')), R::kTooHigh);
+  EXPECT_EQ(decimal->SetValueFromText("-0." + std::string(400, '0') + "1"), R::kAccepted);
+  auto flag = MakeItem("P,F,F,0,1,0,0,1,1,0,0,0,0,B", area);
+  ASSERT_EQ(flag->SetValueFromText("maybe"), R::kAccepted);
   EXPECT_EQ(static_cast<CSettingsItemBoolean*>(flag.get())->value(), -1);
 }
 
@@ -147,7 +122,7 @@ TEST(SettingsItems, StringLengthLimitsAndZeroTermination) {
   Bytes area(20, 'x');
   std::copy_n("Lille", 6, area.begin() + 2);
   auto text = MakeItem("P,Site,SITE,2,128,0,0,16,0,0,0,0,0,S", area);
-  EXPECT_EQ(text->SetValueFromText(std::string(16, 'a')), SetValueResult::kTooHigh);
+  EXPECT_EQ(text->SetValueFromText(std::string(16, 'a')), R::kTooHigh);
   EXPECT_EQ(text->GetValueText(), "Lille");
   test::Store(*text, std::string(15, 'b'), area);
   EXPECT_EQ(std::string(area.begin() + 2, area.end()), std::string(15, 'b') + '\0' + "xx");
@@ -167,12 +142,12 @@ TEST(SettingsItems, PasswordPlaceholderAndKeepMarker) {
   // Confirming the placeholder, copying the same password in or a refused
   // one is no change.
   password->NoteEditedText("*****");
-  for (auto [text, result] : {std::pair{"*****", SetValueResult::kAccepted}, {"pw", SetValueResult::kAccepted}, {"toolong", SetValueResult::kTooHigh}}) {
+  for (auto [text, result] : {std::pair{"*****", R::kAccepted}, {"pw", R::kAccepted}, {"toolong", R::kTooHigh}}) {
     EXPECT_EQ(password->SetValueFromText(text), result) << text;
     EXPECT_FALSE(typed->changed()) << text;
   }
   EXPECT_EQ(password->GetStoredText(), "pw");
-  EXPECT_EQ(password->SetValueFromText("new"), SetValueResult::kAccepted);
+  EXPECT_EQ(password->SetValueFromText("new"), R::kAccepted);
   EXPECT_TRUE(typed->changed());
   EXPECT_EQ(password->GetValueText(), "*****");
   password->WriteToRecord(area);

@@ -1,8 +1,6 @@
 // Cutting a settings area into WriteSettings pieces.
 #include "settings/settings_pieces.h"
 
-#include <gtest/gtest.h>
-
 #include "settings/item_maker.h"
 
 namespace skyh {
