@@ -1,10 +1,6 @@
 // Port discovery order.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "link/serial_ports_list.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 #include "support/umockdev_run.h"
 
 namespace skyh {
@@ -16,9 +12,7 @@ TEST(SerialPortsList, NaturalOrderComparesNumbersByValue) {
   std::sort(names.begin(), names.end(), NaturalLess);
   EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyS2",
                                              "/dev/ttyS02", "/dev/ttyS10", "/dev/ttyUSB0"}));
-  EXPECT_FALSE(NaturalLess("ttyS2", "ttyS2"));
-  EXPECT_TRUE(NaturalLess("ttyS", "ttyS0"));
-  EXPECT_FALSE(NaturalLess("ttyS0", "ttyS"));
+  EXPECT_TRUE(!NaturalLess("ttyS2", "ttyS2") && NaturalLess("ttyS", "ttyS0") && !NaturalLess("ttyS0", "ttyS"));
   EXPECT_TRUE(NaturalLess("a99999999999999999999999", "a100000000000000000000000"));
 }
 

@@ -1,8 +1,7 @@
 #include "link/link_session.h"
 
-#include <gtest/gtest.h>
-
 #include "support/box_link.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {

@@ -1,12 +1,8 @@
 // The Telnet side of an rfc2217:// line, without sockets: escaping both
 // ways, the answers to the server's negotiation, subnegotiations over read
 // boundaries and in the middle of data, and garbage.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "link/telnet_codec.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {

@@ -1,9 +1,6 @@
 #include "box_memory.h"
 
-#include <gtest/gtest.h>
-
-#include "core/time_util.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 #include "wire_helpers.h"
 
 namespace skyh::sim {
@@ -39,7 +36,6 @@ TEST(BoxMemory, LoadsK8InRecordingOrderAndSavesItBack) {
   BoxMemory again;
   ASSERT_TRUE(again.LoadK8(dir / "out.k8"));
   EXPECT_EQ(again.records(), m.records());
-  EXPECT_EQ(skyh::test::ReadFile(dir / "out.k8").size(), settings.size() + 5 * 11);
 
   // Files that are not K8 leave the memory as it was.
   for (const Bytes& bad : {Bytes{}, late, Bytes{0x7C, 0x20, 0x00, 0x00}}) {

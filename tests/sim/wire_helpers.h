@@ -3,15 +3,11 @@
 // encoder lays out frames (the layout is the same both ways), and replies
 // read back with the program's own decoder, so every exchange crosses the
 // two independent codecs.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <vector>
-
 #include "box_frame.h"
 #include "link/ccom.h"
 #include "protocol/reply_parser.h"
 #include "support/record_bytes.h"
+#include "support/test_common.h"
 
 namespace skyh::sim::test {
 
@@ -22,13 +18,11 @@ inline Bytes Request(uint8_t seq, uint8_t cmd, const Bytes& payload = {}) {
 }
 
 struct Reply {
-  bool complete = false;
-  bool checksumOk = false;
   uint8_t seq = 0, cmd = 0;
   Bytes payload;
 };
 
-// Reads every reply frame in `wire`, in order; a frame cut short ends the list.
+// The good reply frames in `wire`, in order.
 inline std::vector<Reply> Replies(const Bytes& wire) {
   std::vector<Reply> out;
   Bytes buffer(kMaxReplyBytes + 2);
@@ -37,12 +31,8 @@ inline std::vector<Reply> Replies(const Bytes& wire) {
     size_t used = 0;
     const ReplyParser::Result r = parser.Feed(wire.data() + pos, wire.size() - pos, &used);
     pos += used;
-    if (r == ReplyParser::kComplete || r == ReplyParser::kBadChecksum) {
-      out.push_back({true, r == ReplyParser::kComplete, parser.Sequence(), buffer[0],
-                     Bytes(buffer.begin() + 1, buffer.begin() + parser.Count())});
-    } else if (parser.InFrame()) {
-      out.push_back({false, false, parser.Sequence(), buffer[0], {}});
-    }
+    if (r == ReplyParser::kComplete)
+      out.push_back({parser.Sequence(), buffer[0], Bytes(buffer.begin() + 1, buffer.begin() + parser.Count())});
   }
   return out;
 }
