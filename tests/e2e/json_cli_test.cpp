@@ -1,34 +1,21 @@
 // skyharvester-cli --json and status, against the simulated box on a
 // pseudo-terminal: what a script reads.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "core/format.h"
-#include "core/ini_file.h"
-#include "core/time_util.h"
 #include "data/record_store.h"
 #include "demo_instrument.h"
-#include "records/scenario_list.h"
 #include "sim_pty_bridge.h"
-#include "support/cli_run.h"
+#include "support/test_common.h"
 
 namespace skyh {
 namespace {
 
 using Json = nlohmann::json;
 const std::string kNoBox = "/dev/skyharvester-no-such-port";
-
-std::string Ini(const std::string& port) {
-  return "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" + port +
-         "\nAutoSetTime=0\n[automatic]\nRecPeriod=0\nbasename=Auto\n";
-}
+const std::string kIni = "AutoSetTime=0\n[automatic]\nRecPeriod=0\nbasename=Auto\n";
 
 // Written here, not with the tool's own formatting.
 std::string Iso(int64_t t) {
@@ -40,53 +27,36 @@ std::string Iso(int64_t t) {
   return text;
 }
 
+sim::BoxOptions AnHourAhead() {
+  sim::BoxOptions o;
+  o.clockOffsetSeconds = 3600;
+  return o;
+}
+
 struct JsonCli : ::testing::Test {
-  void SetUp() override {
-    GetScenarioList().Load(SKYH_SOURCE_DIR "/demo/ScnList.dat");
-    ASSERT_TRUE(box.ok());
-    test::WriteCliIni(home, Ini(box.Path()));
-  }
   // The run's stdout as its one JSON object, checked by a second parser too.
-  Json Run(const std::string& args, test::CliRun* raw = nullptr) {
-    test::CliRun run = test::RunCli(home, args);
-    if (raw) *raw = run;
+  Json Run(const std::string& args, int exitCode) {
+    test::CliRun run = box.Run(args);
+    EXPECT_EQ(run.exitCode, exitCode) << args << run.err;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << args << ": one line\n" << run.out;
     Json j = Json::parse(run.out, nullptr, false);
     EXPECT_TRUE(j.is_object()) << args << ": " << run.out << run.err;
     if (!j.is_object()) return Json::object();
     EXPECT_EQ(j.value("exit_code", -1), run.exitCode) << args;
     EXPECT_EQ(j["error"].is_null(), run.exitCode == 0) << args << ": " << j.dump();
-    if (run.exitCode != 0) {
-      EXPECT_FALSE(j["error"].get<std::string>().empty()) << args;
-    }
-    test::WriteFile(home / "out.json", run.out);
-    EXPECT_EQ(std::system(("python3 -m json.tool '" + home / "out.json' >/dev/null").c_str()), 0) << run.out;
+    EXPECT_TRUE(run.exitCode == 0 || !j["error"].get<std::string>().empty()) << args;
+    test::WriteFile(box.home / "out.json", run.out);
+    EXPECT_EQ(std::system(("python3 -m json.tool '" + box.home / "out.json' >/dev/null").c_str()), 0) << run.out;
     return j;
   }
-  std::string IniValue(const std::string& key) {
-    return CIniFile(test::CliIniPath(home)).GetString("head_1234", key, "");
-  }
-
-  test::SimPtyBridge box{[] {
-                           sim::BoxOptions o;
-                           o.clockOffsetSeconds = 3600;
-                           return o;
-                         }(),
-                         [](sim::ControlBox& b) {
-                           sim::DemoOptions demo;
-                           demo.days = 1;
-                           demo.intervalMinutes = 30;
-                           sim::GenerateDemoMemory(demo, b.memory());
-                           b.memory().SortByTime();
-                         }};
-  test::TempDir home;
+  test::CliBox box{AnHourAhead(), test::Demo(1, 30), kIni};
 };
 
 TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
-  // What the box holds, by type byte, and its first and last time.
+  // What the box holds, by type byte.
   std::map<int, int> byType;
-  for (const auto& r : box.Box()->memory().records()) ++byType[r[0]];
-  const size_t count = box.Box()->memory().size();
+  for (const auto& r : box.bridge.Box()->memory().records()) ++byType[r[0]];
+  const size_t count = box.BoxSize();
   std::string snapshot;
 
   struct Case {
@@ -113,7 +83,6 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
        }},
       {"retrieve --json --missing yes --days 0", 0,
        [&](Json j) {
-         EXPECT_EQ(j["command"], "retrieve");
          EXPECT_EQ(j["result"], "ok");
          EXPECT_EQ(j["stop_reason"], "end_of_memory");
          EXPECT_EQ(j["instrument"], "1234");
@@ -124,13 +93,14 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
          EXPECT_EQ(j["result_text"].get<std::string>().rfind("Retrieve data OK. Saved to\"", 0), 0u);
          ASSERT_EQ(j["files"].size(), 1u);
          snapshot = j["files"][0].get<std::string>();
+         EXPECT_TRUE(test::K8Records(snapshot) == test::NewestFirst(*box.bridge.Box()));
          RecordStore store;
-         ASSERT_TRUE(store.LoadFromFile(snapshot));
-         int64_t first = INT64_MAX, last = 0;
-         for (int i = 0; i < store.Count(); ++i) {
-           first = std::min(first, store.At(i)->time());
-           last = std::max(last, store.At(i)->time());
-         }
+         ASSERT_TRUE(store.LoadFromFile(snapshot) && store.Header());
+         EXPECT_EQ(std::vector<uint8_t>(store.Header()->raw(), store.Header()->raw() + store.Header()->length()),
+                   box.bridge.Box()->memory().settings());
+         const auto& records = box.bridge.Box()->memory().records();  // in time order
+         const int64_t first = sim::UnpackTime(sim::RecordPackedTime(records.front())),
+                       last = sim::UnpackTime(sim::RecordPackedTime(records.back()));
          EXPECT_EQ(j["first_time"], Iso(first));
          EXPECT_EQ(j["last_time"], Iso(last));
        }},
@@ -146,11 +116,6 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
          EXPECT_EQ(j["instrument_number"], "1234");
          EXPECT_EQ(j["records"]["total"], count);
          EXPECT_TRUE(j["damage"].is_null());
-       }},
-      {"status --json", 0,
-       [](Json j) {
-         ASSERT_EQ(j["instruments"].size(), 1u);
-         EXPECT_EQ(j["instruments"][0]["last_run_result"], "ok");
        }},
       // Failures: the error in the object, a non-zero exit.
       {"retrieve --json" + noBox, 1,
@@ -168,46 +133,29 @@ TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {
     SCOPED_TRACE(c.args);
     std::string args = c.args;
     if (size_t at = args.find("SNAPSHOT"); at != std::string::npos) args.replace(at, 8, "'" + snapshot + "'");
-    test::CliRun raw;
-    const Json j = Run(args, &raw);
-    EXPECT_EQ(raw.exitCode, c.exitCode) << raw.err;
-    c.check(j);
+    c.check(Run(args, c.exitCode));
   }
-
-  // auto: one object per run, one line each.
-  const int64_t start = (NowUtc() + 4) % 86400;
-  test::CliRun run =
-      test::RunCli(home, Sprintf("auto --json --enable --max-runs 1 --period days --start %02d:%02d:%02d",
-                                 int(start / 3600), int(start / 60 % 60), int(start % 60)));
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  const Json j = Json::parse(run.out, nullptr, false);
-  EXPECT_EQ(j["command"], "auto") << run.out;
-  EXPECT_EQ(j["result_text"], "Retrieve data OK.");
-  EXPECT_NE(run.err.find("Stopped after 1 run(s)."), std::string::npos) << "text on stderr";
 }
 
 TEST_F(JsonCli, EveryRunIsRecordedAndStatusTellsTheLastSuccessAfterAFailure) {
   // An instrument this INI no longer retrieves, with a damaged time.
-  test::WriteFile(test::CliIniPath(home),
-                  Ini(box.Path()) + "[head_0042]\nlast=25/12/01 10:00:00\nlast_run=2025-02-30T00:00:00Z\n");
-  Json ok = Run("retrieve --json");
-  ASSERT_EQ(ok["result"], "ok");
-  const std::string success = IniValue("last_success");
-  EXPECT_EQ(IniValue("last_run"), success);
-  EXPECT_EQ(IniValue("last_run_result"), "ok");
-  const std::string last = IniValue("last");
+  box.Ini(kIni + "[head_0042]\nlast=25/12/01 10:00:00\nlast_run=2025-02-30T00:00:00Z\n");
+  Json ok = Run("retrieve --json", 0);
+  const std::string success = box.Last("last_success");
+  EXPECT_EQ(box.Last("last_run"), success);
+  EXPECT_EQ(box.Last("last_run_result"), "ok");
+  const std::string last = box.Last();
 
   // No box: the run cannot tell the instrument and is written to the one retrieved last.
-  Json failed = Run("retrieve --json --port " + kNoBox);
-  ASSERT_EQ(failed["exit_code"], 1);
-  EXPECT_EQ(IniValue("last_success"), success);
-  EXPECT_EQ(IniValue("last"), last);
-  EXPECT_EQ(IniValue("last_run_result"), "error");
-  EXPECT_EQ(IniValue("last_run_error"), failed["error"]);
-  EXPECT_EQ(CIniFile(test::CliIniPath(home)).GetString("head_0042", "last_run_result", ""), "");
+  Json failed = Run("retrieve --json --port " + kNoBox, 1);
+  EXPECT_EQ(box.Last("last_success"), success);
+  EXPECT_EQ(box.Last(), last);
+  EXPECT_EQ(box.Last("last_run_result"), "error");
+  EXPECT_EQ(box.Last("last_run_error"), failed["error"]);
+  EXPECT_EQ(test::HeadValue(box.home, "last_run_result", "head_0042"), "");
 
-  Json status = Run("status --json");
-  EXPECT_EQ(status["configuration"], test::CliIniPath(home));
+  Json status = Run("status --json", 0);
+  EXPECT_EQ(status["configuration"], test::CliIniPath(box.home));
   ASSERT_EQ(status["instruments"].size(), 2u) << status.dump();
   Json old = status["instruments"][0], now = status["instruments"][1];
   EXPECT_EQ(now["head"], "1234");
@@ -221,10 +169,9 @@ TEST_F(JsonCli, EveryRunIsRecordedAndStatusTellsTheLastSuccessAfterAFailure) {
   for (const char* never : {"last_success", "last_run", "last_run_result", "last_run_error"})
     EXPECT_TRUE(old[never].is_null()) << never;
 
-  test::CliRun text = test::RunCli(home, "status");
-  EXPECT_EQ(text.exitCode, 0);
-  EXPECT_NE(text.out.find("head_0042\n  last successful retrieval: never\n"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find(", error: " + failed["error"].get<std::string>()), std::string::npos) << text.out;
+  test::CliRun text = box.Run("status", 0);
+  EXPECT_TRUE(test::Has(text.out, "head_0042\n  last successful retrieval: never\n")) << text.out;
+  EXPECT_TRUE(test::Has(text.out, ", error: " + failed["error"].get<std::string>())) << text.out;
 }
 
 }  // namespace

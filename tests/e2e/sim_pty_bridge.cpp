@@ -1,9 +1,15 @@
 #include "sim_pty_bridge.h"
 
-#include <algorithm>
+#include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+#include "core/ini_file.h"
 #include "data/record_store.h"
 #include "demo_instrument.h"
+#include "records/scenario_list.h"
 
 namespace skyh::test {
 
@@ -45,7 +51,10 @@ void FillMemory(sim::BoxMemory& memory, int count) {
 }
 
 std::function<void(sim::ControlBox&)> Demo(int days, int intervalMinutes, int64_t startUtc) {
-  return [=](sim::ControlBox& box) { sim::GenerateDemoMemory({startUtc, days, intervalMinutes}, box.memory()); };
+  return [=](sim::ControlBox& box) {
+    sim::GenerateDemoMemory({startUtc, days, intervalMinutes}, box.memory());
+    box.memory().SortByTime();
+  };
 }
 
 Records NewestFirst(const sim::ControlBox& box) {
@@ -66,6 +75,33 @@ Records K8Records(const std::string& path) {
 std::string DemoIni(const std::string& port, const std::string& extra) {
   return "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n[communication]\ntype=1\nport=" + port + "\nlog=1\n" +
          extra;
+}
+
+std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> out;
+  const std::regex re(pattern);
+  if (!std::filesystem::is_directory(folder)) return out;
+  for (auto& e : std::filesystem::directory_iterator(folder))
+    if (std::regex_match(e.path().filename().string(), re)) out.push_back(e.path().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+CliBox::CliBox(sim::BoxOptions options, const std::function<void(sim::ControlBox&)>& setUp, const std::string& extra,
+               SimPtyBridge::Face face)
+    : bridge(std::move(options), setUp, face, 40) {
+  GetScenarioList().Load(SKYH_SOURCE_DIR "/demo/ScnList.dat");
+  Ini(extra);
+}
+
+CliRun CliBox::Run(const std::string& args, int exitCode) const {
+  CliRun run = RunCli(home, args);
+  EXPECT_EQ(run.exitCode, exitCode) << args << "\n" << run.out << run.err;
+  return run;
+}
+
+std::string HeadValue(const TempDir& home, const std::string& key, const std::string& head) {
+  return CIniFile(CliIniPath(home)).GetString(head, key, "");
 }
 
 }  // namespace skyh::test
