@@ -43,10 +43,7 @@ class WindowTest : public QObject {
     CSkyHarvesterDlg& w = *f.w;
     QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
     QString about;
-    QTimer::singleShot(0, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) about = box->text(), box->accept();
-    });
-    w.OnAbout();
+    FromMenu<QMessageBox>(w, "&About ...", [&](QMessageBox& box) { about = box.text(), box.accept(); });
     QCOMPARE(about, QString("SkyHarvester, Version 2.14.4"));
     const QString a = QString::fromStdString(f.DataFile("a.k8")), b = QString::fromStdString(f.DataFile("b.k8"));
     f.files = {a};
@@ -59,8 +56,7 @@ class WindowTest : public QObject {
     f.saveName = QString::fromStdString(f.dir / "c.k8");
     w.OnSaveAs();
     QCOMPARE(w.windowTitle(), QString("SkyHarvester - c.k8"));
-    w.List().selectRow(0);
-    w.OnDelete();
+    f.DeleteFirstRow();
     QVERIFY(w.Store().Count() == 2 * n - 1 && w.windowTitle() == "SkyHarvester - c.k8 *" && f.asked.isEmpty());
 
     // Open asks about the unsaved data; No drops it.
@@ -72,12 +68,10 @@ class WindowTest : public QObject {
 
     // Dropping replaces without a question; two files leave no file name,
     // and unsaved data shows in the title all the same.
-    w.List().selectRow(0);
-    w.OnDelete();
+    f.DeleteFirstRow();
     QVERIFY(f.Idle([&] { w.DropUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)}); }));
     QVERIFY(f.asked.size() == 1 && w.Store().Count() == 2 * n && w.windowTitle() == "SkyHarvester");
-    w.List().selectRow(0);
-    w.OnDelete();
+    f.DeleteFirstRow();
     QCOMPARE(w.windowTitle(), QString("SkyHarvester *"));
     w.OnCloseData();
     QVERIFY(w.Store().Count() == 0 && w.windowTitle() == "SkyHarvester" && w.PaneText(4) == "File closed.");
@@ -216,8 +210,7 @@ class WindowTest : public QObject {
     CSkyHarvesterDlg& w = *f.w;
     test::BoxLink& box = f.UseBox(1, 30);
     QVERIFY(f.Load(f.DataFile("a.k8")));
-    w.List().selectRow(0);
-    w.OnDelete();
+    f.DeleteFirstRow();
 
     // Unsaved data is offered a save first (answered No here).
     f.answer = false;

@@ -101,6 +101,10 @@ struct WindowFixture {
   bool Load(const std::string& file) {
     return Idle([&] { w->OpenFiles({file}, true); });
   }
+  void DeleteFirstRow() {
+    w->List().selectRow(0);
+    w->OnDelete();
+  }
   // The window's link goes to the simulated box, given `days` of demo records
   // every `minutes` first.
   test::BoxLink& UseBox(int days = 0, int minutes = 60) {
