@@ -97,8 +97,8 @@ class WindowTest : public QObject {
     QVERIFY(s.Count() == n - 1 && s.At(0)->time() == first && s.At(1)->time() == second);
 
     // Sorting the view leaves the store's order.
-    std::vector<int64_t> storeTimes;
-    for (int i = 0; i < s.Count(); ++i) storeTimes.push_back(s.At(i)->time());
+    std::vector<int64_t> storeTimes(static_cast<size_t>(s.Count()));
+    for (size_t i = 0; i < storeTimes.size(); ++i) storeTimes[i] = s.At(static_cast<int>(i))->time();
     for (bool ascending : {true, false}) {
       m.SortByColumn(RecordTableModel::kDateTime);
       for (int r = 1; r < m.rowCount(); ++r)
