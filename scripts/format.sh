@@ -17,7 +17,7 @@ for arg in "$@"; do
 done
 
 sources() {
-  git ls-files -- '*.cpp' '*.h' | grep -E '^(src|sim|tests|bench|fuzz)/' | grep -v '^tests/layering/'
+  git ls-files -- '*.cpp' '*.h' | grep -E '^(src|sim|tests|tools|bench|fuzz)/' | grep -v '^tests/layering/'
 }
 
 if [[ $mode == all ]]; then
@@ -30,12 +30,12 @@ if [[ $mode == all ]]; then
 else
   # git clang-format touches only the changed lines, so old code keeps its shape.
   if [[ -n ${check:-} ]]; then
-    out=$(git clang-format --diff "$base" -- src sim tests bench fuzz)
+    out=$(git clang-format --diff "$base" -- src sim tests tools bench fuzz)
     if [[ -n $out && $out != *"no modified files"* && $out != *"did not modify"* ]]; then
       echo "$out"
       exit 1
     fi
   else
-    git clang-format --force "$base" -- src sim tests bench fuzz
+    git clang-format --force "$base" -- src sim tests tools bench fuzz
   fi
 fi

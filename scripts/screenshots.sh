@@ -71,7 +71,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   import -window "$plot" "$3/plot-view.png"
   kill $app' _ build/default/src/main/skyharvester "$year" "$root/docs/screenshots"
 
-shots="$root/build/default/tests/skyharvester-dialog-shots"
+shots="$root/build/default/tools/skyharvester-dialog-shots"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" "$shots" docs/screenshots ""
 QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1.5 xvfb-run -a -s "-screen 0 1920x1350x24" "$shots" docs/screenshots "-150"
 echo "Wrote docs/screenshots/opening.png, main-window.png, plot-view.png and the dialogs"

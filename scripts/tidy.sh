@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs clang-tidy (.clang-tidy) over the sources in the build's compile database.
 #   scripts/tidy.sh              the .cpp files changed against main (committed or not)
-#   scripts/tidy.sh --all        every .cpp file of src/, sim/, tests/, bench/, fuzz/
+#   scripts/tidy.sh --all        every .cpp file of src/, sim/, tests/, tools/, bench/, fuzz/
 # A changed header brings the .cpp file of the same name. On main itself, or
 # where main is not known (a CI clone), "changed" means by the last commit.
 # Needs a configured build (BUILD, default build/default). Exit 1 on any finding.
@@ -18,12 +18,12 @@ if [[ -z $base || $base == "$(git rev-parse HEAD)" ]]; then
 fi
 
 if [[ ${1:-} == --all ]]; then
-  mapfile -t files < <(git ls-files -- '*.cpp' | grep -E '^(src|sim|tests|bench|fuzz)/')
+  mapfile -t files < <(git ls-files -- '*.cpp' | grep -E '^(src|sim|tests|tools|bench|fuzz)/')
 else
   [[ -n $base ]] || echo "tidy: no earlier commit to compare with; only files not committed"
   mapfile -t files < <({ [[ -z $base ]] || git diff --name-only "$base" -- '*.cpp' '*.h'
                          git ls-files --others --exclude-standard -- '*.cpp' '*.h'; } |
-                       sed 's/\.h$/.cpp/' | grep -E '^(src|sim|tests|bench|fuzz)/' | sort -u |
+                       sed 's/\.h$/.cpp/' | grep -E '^(src|sim|tests|tools|bench|fuzz)/' | sort -u |
                        while read -r f; do [[ -f $f ]] && echo "$f"; done)
 fi
 [[ ${#files[@]} -eq 0 ]] && { echo "tidy: nothing to check"; exit 0; }

@@ -3,17 +3,12 @@
 // clock: replies come at once and every wait passes instantly. It keeps what
 // the host wrote so tests can look at the command frames.
 #include <condition_variable>
-#include <cstdint>
 #include <functional>
 #include <mutex>
-#include <string>
-#include <vector>
 
 #include "box_frame.h"
 #include "control_box.h"
-#include "link/ccom.h"
 #include "link/monotonic_clock.h"
-#include "link/transport.h"
 #include "support/engine_over.h"
 
 namespace skyh::test {
@@ -35,8 +30,7 @@ class BoxPump : public Transport {
     if (!openError.empty()) return false;
     ++opens;
     box.Reopen();
-    isOpen = true;
-    return true;
+    return isOpen = true;
   }
   void Close() override {
     isOpen = false;
@@ -61,7 +55,7 @@ class BoxPump : public Transport {
       out = box.TakeOutput();
     }
     pending.insert(pending.end(), out.begin(), out.end());
-    uint16_t n = static_cast<uint16_t>(std::min<size_t>(pending.size(), size));
+    const auto n = static_cast<uint16_t>(std::min<size_t>(pending.size(), size));
     std::copy_n(pending.begin(), n, buffer);
     pending.erase(pending.begin(), pending.begin() + n);
     return n;
@@ -76,11 +70,11 @@ class BoxPump : public Transport {
   // out), as the box's decoder reads them; all or those of one command.
   std::vector<SentFrame> Frames(int command = -1) const {
     sim::HostFrameDecoder decoder;
-    std::vector<SentFrame> all, some;
+    std::vector<SentFrame> all;
     decoder.Feed(written.data(), written.size(), all);
-    for (auto& f : all)
-      if (f.kind == SentFrame::Kind::Command && (command < 0 || f.command == command)) some.push_back(f);
-    return some;
+    std::erase_if(
+        all, [&](auto& f) { return f.kind != SentFrame::Kind::Command || (command >= 0 && f.command != command); });
+    return all;
   }
 
   ManualClock clock;

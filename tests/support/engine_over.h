@@ -13,12 +13,7 @@ class EngineOver : public Pump, public CCom {
  public:
   template <typename... Args>
   explicit EngineOver(Args&&... args) : Pump(std::forward<Args>(args)...), CCom(static_cast<Pump&>(*this)) {}
-  using CCom::Clock;
-  using CCom::Close;
-  using CCom::Open;
-  using CCom::Read;
-  using CCom::SetClock;
-  using CCom::Write;
+  using CCom::Clock, CCom::Close, CCom::Open, CCom::Read, CCom::SetClock, CCom::Write;
 };
 
 }  // namespace skyh::test

@@ -31,24 +31,20 @@ class RecordingProgress : public IProgressSink, public IStatusLine {
   }
   bool Aborted() override { return abort; }
   void CloseAfter(int ms) override { Add(closedAfter, ms); }
-  void SetBars(int current, int total) override {
-    if (current >= 0) Add(currentBar, current);
-    if (total >= 0) Add(totalBar, total);
-  }
+  void SetBars(int, int) override {}
   void SetStatus(const std::string& text) override { Add(statuses, text); }
 
   bool Saw(const std::string& text) const { return std::find(texts.begin(), texts.end(), text) != texts.end(); }
   size_t Count(const std::string& text) const { return std::count(texts.begin(), texts.end(), text); }
   std::vector<ProgressCounter> Counters(ProgressCounter::Kind kind) const {
-    std::vector<ProgressCounter> some;
-    for (const ProgressCounter& c : counters)
-      if (c.kind == kind) some.push_back(c);
+    std::vector<ProgressCounter> some = counters;
+    std::erase_if(some, [&](const ProgressCounter& c) { return c.kind != kind; });
     return some;
   }
 
   std::mutex mutex;
   std::vector<std::string> titles, texts, statuses;
-  std::vector<int> currentBar, totalBar, closedAfter;
+  std::vector<int> closedAfter;
   std::vector<ProgressCounter> counters;
   std::function<void(const std::string&)> onText;
   std::atomic<bool> abort{false};

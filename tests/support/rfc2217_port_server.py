@@ -6,6 +6,7 @@ serial device named on the command line, one client at a time.
 Usage: rfc2217_port_server.py DEVICE
 Prints the TCP port on its first line and ends when its standard input closes.
 """
+import contextlib
 import os
 import socket
 import sys
@@ -21,32 +22,22 @@ class PtyPort(serial.Serial):
     state notifications in the middle of the data."""
 
     _cts = False
-
-    def _update_dtr_state(self):
-        pass
-
-    def _update_rts_state(self):
-        pass
+    _update_dtr_state = _update_rts_state = lambda self: None
+    dsr = ri = cd = property(lambda self: False)
 
     @property
     def cts(self):
         self._cts = not self._cts
         return self._cts
 
-    dsr = ri = cd = property(lambda self: False)
-
 
 class Connection:
     def __init__(self, sock):
-        self.sock = sock
-        self.lock = threading.Lock()
+        self.sock, self.lock = sock, threading.Lock()
 
     def write(self, data):
-        with self.lock:
-            try:
-                self.sock.sendall(data)
-            except OSError:
-                pass
+        with self.lock, contextlib.suppress(OSError):
+            self.sock.sendall(data)
 
 
 def serve(port, sock):
@@ -63,14 +54,9 @@ def serve(port, sock):
 
     reader = threading.Thread(target=device_to_network, daemon=True)
     reader.start()
-    try:
-        while True:
-            data = sock.recv(1024)
-            if not data:
-                break
+    with contextlib.suppress(OSError):
+        while data := sock.recv(1024):
             port.write(b"".join(manager.filter(data)))
-    except OSError:
-        pass
     done.set()
     reader.join()
     sock.close()
@@ -78,17 +64,9 @@ def serve(port, sock):
 
 def main():
     port = PtyPort(sys.argv[1], 9600, timeout=0.05)
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(1)
+    listener = socket.create_server(("127.0.0.1", 0))
     print(listener.getsockname()[1], flush=True)
-
-    def end_with_stdin():
-        sys.stdin.read()
-        os._exit(0)
-
-    threading.Thread(target=end_with_stdin, daemon=True).start()
+    threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
     while True:
         sock, _ = listener.accept()
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)

@@ -24,22 +24,18 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-  if (const char* old = std::getenv(name)) {
-    had_ = true;
-    old_ = old;
-  }
-  if (value) setenv(name, value, 1);
-  else unsetenv(name);
+static void Set(const std::string& name, const char* value) {
+  value ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str());
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-  else unsetenv(name_.c_str());
+ScopedEnv::ScopedEnv(const char* name, const char* value)
+    : name_(name), had_(std::getenv(name) != nullptr), old_(had_ ? std::getenv(name) : "") {
+  Set(name_, value);
 }
+
+ScopedEnv::~ScopedEnv() { Set(name_, had_ ? old_.c_str() : nullptr); }
 
 }  // namespace skyh::test
