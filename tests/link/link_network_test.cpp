@@ -19,8 +19,6 @@
 namespace skyh {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // A listening socket on 127.0.0.1.
 struct Listener {
   explicit Listener(int backlog = 4) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
@@ -45,8 +43,6 @@ struct Listener {
   uint16_t port = 0;
 };
 
-void WriteFd(int fd, const Bytes& bytes) { ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
-
 // Waits for what Open watches for, in real time, up to a generous bound:
 // the test waits for the server's move instead of guessing how long it takes.
 class EventClock : public SystemClock {
@@ -60,21 +56,15 @@ class EventClock : public SystemClock {
 // A clock that runs a second ahead at every look.
 class RacingClock : public ManualClock {
  public:
-  uint64_t NowMs() override {
-    Advance(1000);
-    return ManualClock::NowMs();
-  }
+  uint64_t NowMs() override { return Advance(1000), ManualClock::NowMs(); }
 };
 
 TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
-  struct Case {
-    std::string name, error;
-  };
   auto gone = std::make_unique<Listener>();
   ASSERT_NE(gone->port, 0);
   const std::string refused = gone->Url("socket://");
   gone.reset();
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"socket://box1", "Error port name \"socket://box1\": the port number is missing (HOST:PORT)"},
       {"rfc2217://box1:", "the port number is missing"},
       {"socket://box1:0", "the port number \"0\" is not in 1..65535"},
@@ -86,18 +76,17 @@ TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
       {"socket://name.invalid:4001", "Error can't resolve the host \"name.invalid\" of \"socket://name.invalid:4001\""},
       {refused, "Error can't connect to \"" + refused + "\": the connection was refused"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, error] : cases) {
     // The serial link and the modem link both take network names.
     CComSerial serial;
-    serial.SetPortName(c.name);
+    serial.SetPortName(name);
     EXPECT_FALSE(serial.Open());
-    EXPECT_NE(serial.GetLastErrorText().find(c.error), std::string::npos)
-        << c.name << ": " << serial.GetLastErrorText();
-    EXPECT_EQ(serial.GetDescription(), c.name + ": Disconnected");
+    EXPECT_NE(serial.GetLastErrorText().find(error), std::string::npos) << name << ": " << serial.GetLastErrorText();
+    EXPECT_EQ(serial.GetDescription(), name + ": Disconnected");
     CComModem modem;
-    modem.SetPortName(c.name);
+    modem.SetPortName(name);
     modem.SetPhoneNumber("123");
-    EXPECT_TRUE(!modem.Open() && modem.GetLastErrorText().find(c.error) != std::string::npos) << c.name;
+    EXPECT_TRUE(!modem.Open() && modem.GetLastErrorText().find(error) != std::string::npos) << name;
   }
 
   // A host that takes no more connections: the connect is given up.
@@ -118,8 +107,8 @@ TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
   Listener busy;
   std::thread server([&] {
     const int c = busy.Accept();
-    if (c >= 0) WriteFd(c, {'B', 'u', 's', 'y', '\r', '\n'});
-    if (c >= 0) ::close(c);
+    EXPECT_EQ(::write(c, "Busy\r\n", 6), 6);
+    ::close(c);
   });
   EventClock events;
   CComSerial link;

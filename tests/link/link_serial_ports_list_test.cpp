@@ -7,11 +7,11 @@ namespace skyh {
 namespace {
 
 TEST(SerialPortsList, NaturalOrderComparesNumbersByValue) {
-  std::vector<std::string> names = {"/dev/ttyS10", "/dev/ttyUSB0", "/dev/ttyS2",
-                                    "/dev/ttyACM1", "/dev/ttyS02", "/dev/ttyS1"};
+  std::vector<std::string> names = {"/dev/ttyS10",  "/dev/ttyUSB0", "/dev/ttyS2",
+                                    "/dev/ttyACM1", "/dev/ttyS02",  "/dev/ttyS1"};
   std::sort(names.begin(), names.end(), NaturalLess);
-  EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyS2",
-                                             "/dev/ttyS02", "/dev/ttyS10", "/dev/ttyUSB0"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS02", "/dev/ttyS10",
+                                             "/dev/ttyUSB0"}));
   EXPECT_TRUE(!NaturalLess("ttyS2", "ttyS2") && NaturalLess("ttyS", "ttyS0") && !NaturalLess("ttyS0", "ttyS"));
   EXPECT_TRUE(NaturalLess("a99999999999999999999999", "a100000000000000000000000"));
 }
@@ -30,9 +30,8 @@ TEST(SerialPortsList, StableNamesComeFromTheByIdFolderInNaturalOrder) {
 TEST(SerialPortsList, AppendsTheSystemsPortsInNaturalOrder) {
   if (!test::UnderUmockdev()) {
     if (!test::UmockdevAvailable()) GTEST_SKIP() << "umockdev-run cannot be used here";
-    EXPECT_EQ(test::RunSelfUnderUmockdev(
-                  std::string(SKYH_SOURCE_DIR) + "/tests/link/serial_ports_tty.umockdev",
-                  "SerialPortsList.AppendsTheSystemsPortsInNaturalOrder", "ttys"),
+    EXPECT_EQ(test::RunSelfUnderUmockdev(std::string(SKYH_SOURCE_DIR) + "/tests/link/serial_ports_tty.umockdev",
+                                         "SerialPortsList.AppendsTheSystemsPortsInNaturalOrder", "ttys"),
               0);
     return;
   }

@@ -110,26 +110,22 @@ TEST(CComUsb, DescriptionFollowsPluggingAndOpenFailsWithItsText) {
 
   usb.dev->present = true;
   EXPECT_EQ(usb.link.GetDescription(), "Device found: Disconnected");
-  usb.dev->openFails = true;
-  EXPECT_FALSE(usb.link.Open());
-  EXPECT_EQ(usb.link.GetLastErrorText(), "Can't find USB device");
-  usb.dev->openFails = false;
-
   // Present but not ours to use: the message says why, the log has
   // libusb's words.
   test::TempDir logDir;
   SetLog(new CLogFile(logDir / "SkyHarvester.log", true));
   GetLog()->Start(true);
-  usb.dev->openRefused = true;
-  EXPECT_FALSE(usb.link.Open());
-  EXPECT_EQ(usb.link.GetLastErrorText(),
-            "USB device found but access was refused: install the udev rule 70-skyharvester.rules "
-            "in /etc/udev/rules.d and plug the device in again");
-  usb.dev->openRefused = false;
-  usb.dev->openBusy = true;
-  EXPECT_FALSE(usb.link.Open());
-  EXPECT_EQ(usb.link.GetLastErrorText(), "USB device found but it is in use by another program");
-  usb.dev->openBusy = false;
+  auto fails = [&](bool& flag, const std::string& text) {
+    flag = true;
+    EXPECT_FALSE(usb.link.Open());
+    EXPECT_EQ(usb.link.GetLastErrorText(), text);
+    flag = false;
+  };
+  fails(usb.dev->openFails, "Can't find USB device");
+  fails(usb.dev->openRefused,
+        "USB device found but access was refused: install the udev rule 70-skyharvester.rules "
+        "in /etc/udev/rules.d and plug the device in again");
+  fails(usb.dev->openBusy, "USB device found but it is in use by another program");
   const std::string log = test::ReadFile(logDir / "SkyHarvester.log");
   SetLog(nullptr);
   EXPECT_NE(log.find("USB device: libusb_open: LIBUSB_ERROR_ACCESS"), std::string::npos) << log;
@@ -190,11 +186,8 @@ TEST(LibUsbUnderUmockdev, FindsOpensAndClaimsOnlyTheControlBox) {
   CComUsb link;
   EXPECT_EQ(link.GetDescription(), box ? "Device found: Disconnected" : "Device not found");
   EXPECT_EQ(link.Open(), box);
-  if (box) {
-    EXPECT_EQ(link.GetDescription(), "Device found: Connected");
-  } else {
-    EXPECT_EQ(link.GetLastErrorText(), "Can't find USB device");
-  }
+  EXPECT_EQ(box ? link.GetDescription() : link.GetLastErrorText(),
+            box ? "Device found: Connected" : "Can't find USB device");
   EXPECT_TRUE(link.Close());
 }
 

@@ -22,13 +22,6 @@ struct HostScrambler {
   void Scramble(uint8_t* block, size_t n) { ScrambleBlock(state, block, n, key.data(), int(key.size())); }
 };
 
-Bytes RandomImage(size_t n, uint64_t seed) {
-  FaultRandom r(seed);
-  Bytes b(n);
-  for (auto& x : b) x = static_cast<uint8_t>(r.Next());
-  return b;
-}
-
 TEST(BootLoader, CodeWithARewrittenBlockThenTheReboot) {
   int64_t ms = 0;
   BoxOptions o;
@@ -42,10 +35,7 @@ TEST(BootLoader, CodeWithARewrittenBlockThenTheReboot) {
     return OneReply(box.TakeOutput());
   };
   auto wakeAndAskVersion = [&] {  // the wake-up frame in front of GetFirmwareVersion, as one write
-    Bytes wire = {0x55, 0x55, 0x00, 0x00, 0x00, 0x04};
-    const Bytes cmd = Request(seq++, 0x3E);
-    wire.insert(wire.end(), cmd.begin(), cmd.end());
-    box.Receive(wire);
+    box.Receive(Bytes{0x55, 0x55, 0x00, 0x00, 0x00, 0x04} + Request(seq++, 0x3E));
     return OneReply(box.TakeOutput());
   };
   // Erase, scrambled blocks, checksum.
@@ -57,9 +47,7 @@ TEST(BootLoader, CodeWithARewrittenBlockThenTheReboot) {
       const size_t n = std::min<size_t>(256, image.size() - offset);
       std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset), n, block.begin());
       s.Scramble(block.data(), n);
-      Bytes payload = {0, static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset)};
-      payload.insert(payload.end(), block.begin(), block.end());
-      EXPECT_EQ(ask(0x23, payload).cmd, 0x23);
+      EXPECT_EQ(ask(0x23, Bytes{0, uint8_t(offset >> 8), uint8_t(offset)} + block).cmd, 0x23);
     }
     EXPECT_EQ(ask(0x28).cmd, 0x28);
   };
@@ -73,15 +61,15 @@ TEST(BootLoader, CodeWithARewrittenBlockThenTheReboot) {
 
   // The last block partly padding; block 1 sent again (after a reconnection,
   // with a new number) restarts from its own key state.
-  const Bytes code = RandomImage(1000, 11);
+  Bytes code(1000);
+  FaultRandom random(11);
+  for (auto& x : code) x = static_cast<uint8_t>(random.Next());
   writeImage(code, key);
   HostScrambler s(key);
   Bytes blocks(code.begin(), code.begin() + 512);
   s.Scramble(blocks.data(), 256);
   s.Scramble(blocks.data() + 256, 256);
-  Bytes payload = {0, 1, 0};
-  payload.insert(payload.end(), blocks.begin() + 256, blocks.end());
-  ask(0x23, payload);
+  ask(0x23, Bytes{0, 1, 0} + Bytes(blocks.begin() + 256, blocks.end()));
   ask(0x26);
   EXPECT_EQ(Bytes(box.applicationImage().begin(), box.applicationImage().begin() + 1000), code);
   EXPECT_EQ(box.applicationImage().size(), 1024u);  // up to the end of the last block

@@ -15,13 +15,11 @@ TEST(BoxMemory, LoadsK8InRecordingOrderAndSavesItBack) {
   const Bytes sameTimeA = test::Record(0x13, test::Packed(2025, 6, 1, 12, 0, 0), {3});
   const Bytes sameTimeB = test::Record(0x14, test::Packed(2025, 6, 1, 12, 0, 0), {4});
   const Bytes untimed = test::Record(0x15, 0, {5});
-  Bytes file = settings;
-  for (const Bytes* r : {&late, &sameTimeA, &early, &untimed, &sameTimeB}) file.insert(file.end(), r->begin(), r->end());
+  Bytes file = settings + late + sameTimeA + early + untimed + sameTimeB;
   // A record with a wrong trailing length ends the file.
   Bytes broken = test::Record(0x16, test::Packed(2025, 6, 3, 0, 0, 0), {6});
   broken.back() ^= 0x01;
-  file.insert(file.end(), broken.begin(), broken.end());
-  file.insert(file.end(), late.begin(), late.end());
+  file = file + broken + late;
 
   skyh::test::TempDir dir;
   skyh::test::WriteFile(dir / "box.k8", std::string(file.begin(), file.end()));

@@ -24,7 +24,6 @@ class BoxTest : public ::testing::Test {
     seq_ = seq_ == 0x7F ? 0x21 : seq_ + 1;
     return OneReply(box_->TakeOutput());
   }
-  uint8_t RecordIndex(const test::Reply& r) { return r.payload.size() > 7 ? r.payload[7] : 0xEE; }
 
   int64_t ms_ = 1000;
   std::unique_ptr<ControlBox> box_;
@@ -44,7 +43,7 @@ TEST_F(BoxTest, WalksTheMemoryNewestFirstAndUnknownOrDamagedFramesGetNoAnswer) {
   for (const auto& step : walk) {
     const test::Reply r = Ask(static_cast<uint8_t>(step[0]));
     EXPECT_EQ(r.cmd, step[1]) << step[0];
-    EXPECT_EQ(RecordIndex(r), step[2]) << step[0];
+    EXPECT_EQ(r.payload.size() > 7 ? r.payload[7] : 0xEE, step[2]) << step[0];
   }
   EXPECT_EQ(Ask(0x4B).cmd, 0x4B);
   EXPECT_EQ(box_->walkPosition(), -1);
@@ -74,8 +73,7 @@ TEST_F(BoxTest, EmulatedLineSpeedAndSlowAnswersFollowTheClock) {
   const Bytes part = box_->TakeOutput();
   EXPECT_EQ(part.size(), 7u);  // 7.6 ms after the answer starts at 1210.4 ms: 7 whole bytes
   ms_ = 1000 + 10 + 200 + 20;
-  Bytes all = part;
-  for (uint8_t b : box_->TakeOutput()) all.push_back(b);
+  const Bytes all = part + box_->TakeOutput();
   EXPECT_EQ(all.size(), 16u);
   EXPECT_EQ(test::OneReply(all).payload, (Bytes{2, 1, 0}));
   EXPECT_EQ(box_->NextOutputDueMs(), -1);

@@ -9,6 +9,13 @@
 #include "support/record_bytes.h"
 #include "support/test_common.h"
 
+namespace skyh::sim {
+inline std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+}  // namespace skyh::sim
+
 namespace skyh::sim::test {
 
 using Bytes = std::vector<uint8_t>;
