@@ -73,6 +73,8 @@ TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
       {"socket://:4001", "the host is missing"},
       {"rfc2217://::1:4001", "an IPv6 address goes in brackets"},
       {"rfc2217://[::1:4001", "lacks its closing"},
+      {"socket://[::1]4001", "\":PORT\" must follow the IPv6 address"},
+      {"socket://[::1]", "the port number is missing"},
       {"socket://name.invalid:4001", "Error can't resolve the host \"name.invalid\" of \"socket://name.invalid:4001\""},
       {refused, "Error can't connect to \"" + refused + "\": the connection was refused"},
   };
@@ -118,6 +120,30 @@ TEST(NetworkLine, NamesAndConnectFailuresHaveClearTexts) {
   server.join();
   EXPECT_EQ(link.GetLastErrorText(),
             "Error \"" + busy.Url("rfc2217://") + "\" closed the connection at once: \"Busy\"");
+}
+
+// More than the socket's buffers hold: the send waits for room instead of
+// taking a full buffer for a lost connection.
+TEST(NetworkLine, AFullSendBufferWaitsForTheReader) {
+  Listener slow;
+  int small = 4096;
+  ASSERT_EQ(::setsockopt(slow.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+  const std::vector<uint8_t> chunk(60000, 0x5A);
+  constexpr int kChunks = 200;
+  size_t received = 0;
+  std::thread server([&] {
+    const int c = slow.Accept();
+    uint8_t buffer[1024];
+    for (ssize_t n; received < chunk.size() * kChunks && (n = ::read(c, buffer, sizeof buffer)) > 0;) received += size_t(n);
+    ::close(c);
+  });
+  NetworkLine line;
+  line.SetPortName(slow.Url("socket://"));
+  ASSERT_TRUE(line.Open());
+  for (int i = 0; i < kChunks; ++i) EXPECT_TRUE(line.Write(chunk.data(), uint16_t(chunk.size())));
+  line.Close();  // the rest is still delivered, then the end
+  server.join();
+  EXPECT_EQ(received, chunk.size() * kChunks);
 }
 
 }  // namespace
