@@ -49,10 +49,10 @@ TEST(TerminalProgressTest, CountersShareOneLineOnATerminal) {
   progress.SetText("Stopping communication...");
   status.SetStatus("Stopping communication...");
   progress.CloseAfter(2000);
-  std::string expected = "Get records\nPlease wait...\n\rReceived blocks: 1 (30 bytes)";
-  expected += std::string(60 - 29, ' ');
-  expected += "\rReceived blocks: 2 (60 bytes)" + std::string(60 - 29, ' ') + "\nRetrieve data OK.\nStopping communication...\n";
-  EXPECT_EQ(capture.Text(), expected);
+  const std::string pad(60 - 29, ' ');
+  EXPECT_EQ(capture.Text(), "Get records\nPlease wait...\n\rReceived blocks: 1 (30 bytes)" + pad +
+                                "\rReceived blocks: 2 (60 bytes)" + pad +
+                                "\nRetrieve data OK.\nStopping communication...\n");
 }
 
 TEST(TerminalProgressTest, CountersOffATerminalKeepTheLastOneAndDropTrailingNewlines) {

@@ -43,8 +43,7 @@ TEST(LogFile, LinesAreStampedWholeAndOnlyWrittenWhenOn) {
     EXPECT_TRUE(lines[i].substr(25) == std::string(200, 'a') || lines[i].substr(25) == std::string(200, 'b'));
 }
 
-class RecordingMessages : public IUserMessages {
- public:
+struct RecordingMessages : IUserMessages {
   void Show(MessageKind kind, const std::string& text) override { shown.emplace_back(kind, text); }
   std::vector<std::pair<MessageKind, std::string>> shown;
 };
@@ -112,12 +111,7 @@ TEST_F(StartUpTest, FailuresEndStartUpAndAToolAlwaysSaysWhy) {
     messages.shown.clear();
     EXPECT_EQ(Run(paths), std::optional<int>(0));
     EXPECT_EQ(Run(paths, true), std::optional<int>(1));
-    std::vector<std::string> texts;
-    for (auto& [kind, text] : messages.shown) {
-      EXPECT_EQ(kind, MessageKind::Error);
-      texts.push_back(text);
-    }
-    EXPECT_EQ(texts, std::vector<std::string>(windowSays ? 2 : 1, said));
+    EXPECT_EQ(messages.shown, decltype(messages.shown)(windowSays ? 2 : 1, {MessageKind::Error, said}));
   };
   CreateFolders(home / ".config");
   test::WriteFile(home / ".config/SkyHarvester", "a file in the way");

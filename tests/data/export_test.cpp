@@ -85,8 +85,7 @@ TEST_F(ExportTest, SnapshotAndFailures) {
   EXPECT_EQ(ExportK8ByPeriod(store, dir.path(), FileNaming{"F", kPeriodDaily}), 1);
   EXPECT_TRUE(std::filesystem::is_regular_file(dir / "F20140702.k8"));
 
-  RecordStore empty;
-  EXPECT_EQ(ExportK8ByPeriod(empty, dir / "never", FileNaming{"E", kPeriodNone}), 0);
+  EXPECT_EQ(ExportK8ByPeriod(RecordStore(), dir / "never", FileNaming{"E", kPeriodNone}), 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "never"));
 }
 
@@ -95,10 +94,7 @@ TEST_F(ExportTest, AppendingCutsATornLastLineAndSkipsTheLinesThatEndTheFile) {
   AddMeas(1, 5, 6);
   AddMeas(1, 7, 8);
   const std::string file = dir / "site.MEAS";
-  struct Case {
-    std::string before, after;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"1,1\r\n5,6\r\n7,", "1,1\r\n5,6\r\n7,8\r\n"},                     // torn line cut, 5,6 already there
       {"1,1\r\n7,8\r", "1,1\r\n5,6\r\n7,8\r\n"},                         // a CR without its LF is torn too
       {"1,1\r\n" + std::string(5000, 'x'), "1,1\r\n5,6\r\n7,8\r\n"},     // a torn line longer than one read
@@ -106,10 +102,10 @@ TEST_F(ExportTest, AppendingCutsATornLastLineAndSkipsTheLinesThatEndTheFile) {
       {"5,6\r\n7,8\r\n1,1\r\n", "5,6\r\n7,8\r\n1,1\r\n5,6\r\n7,8\r\n"},  // further up is not the end
       {"5,6\r\n7,8\r\n7,8\r\n", "5,6\r\n7,8\r\n7,8\r\n5,6\r\n7,8\r\n"},
   };
-  for (const Case& c : cases) {
-    WriteFile(file, c.before);
-    ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", true)) << c.before;
-    EXPECT_EQ(ReadFile(file), c.after) << c.before;
+  for (const auto& [before, after] : cases) {
+    WriteFile(file, before);
+    ASSERT_TRUE(WriteAsciiFiles(store, dir / "site", true)) << before;
+    EXPECT_EQ(ReadFile(file), after) << before;
   }
   EXPECT_NE(log.Text().find("\"" + file + "\" ended in an incomplete line; cut back from 5005 to 5 bytes"),
             std::string::npos);

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <random>
 
-#include "data/k8_file.h"
 #include "store_fixtures.h"
 
 namespace skyh::test {
@@ -16,9 +15,7 @@ class RecordStoreTest : public ::testing::Test {
   void SetUp() override { LoadTestScenarios(); }
 };
 
-Bytes Meas(int day, int second, uint8_t a = 1, uint8_t b = 2) {
-  return MakeRecord(0x1A, Stamp{2014, 7, day, 12, 0, second}, {a, b});
-}
+Bytes Rec(int n) { return MakeRecord(0x1A, Stamp{2014, 7, 1, 10, n / 60, n % 60}, {static_cast<uint8_t>(n), 0, 0}); }
 
 std::vector<std::string> Raws(const std::vector<Bytes>& records) {
   std::vector<std::string> out;
@@ -26,49 +23,49 @@ std::vector<std::string> Raws(const std::vector<Bytes>& records) {
   return out;
 }
 
-bool Load(const std::string& image, RecordStore& store) {
+// A store of the given records under the test header.
+void Fill(RecordStore& store, const std::vector<int>& numbers) {
+  Bytes header = MakeHeader();
   store.Clear();
-  return store.LoadFromBuffer(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+  store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
+  for (int n : numbers) AddBytes(store, Rec(n));
+}
+
+std::string FileOf(const std::vector<int>& numbers) {
+  std::vector<Bytes> parts{MakeHeader()};
+  for (int n : numbers) parts.push_back(Rec(n));
+  return Concat(parts);
 }
 
 TEST_F(RecordStoreTest, LoadStopsAtTheFirstBrokenLengthAndSkipsRejectedRecords) {
-  Bytes header = MakeHeader();
-  Bytes a = Meas(1, 1), b = Meas(2, 2), c = Meas(3, 3);
-  RecordStore store;
-
-  std::string whole = Concat({header, a, b, c});
-  EXPECT_TRUE(Load(whole.substr(0, whole.size() - 4), store));  // ends mid-record
-  EXPECT_EQ(RawList(store), Raws({a, b}));
-
-  Bytes broken = b;  // trailing length differs
+  Bytes header = MakeHeader(), a = Rec(1), b = Rec(2), c = Rec(3);
+  Bytes broken = b, marker = b, flagged = a, badHeader = header;
   broken[broken.size() - 2] ^= 1;
-  EXPECT_TRUE(Load(Concat({header, a, broken, c}), store));
-  EXPECT_EQ(RawList(store), Raws({a}));
-
-  Bytes marker = b;  // lengths agree, end marker wrong: skipped
   marker[marker.size() - 3] = 0x00;
-  EXPECT_TRUE(Load(Concat({header, a, marker, c}), store));
-  EXPECT_EQ(RawList(store), Raws({a, c}));
-  store.Reverse();
-  EXPECT_EQ(RawList(store), Raws({c, a}));
-
-  Bytes flagged = a;  // the top two bits of both length fields do not count
   flagged[2] |= 0xC0;
   flagged.back() |= 0xC0;
-  EXPECT_TRUE(Load(Concat({header, flagged}), store));
-  EXPECT_EQ(store.Count(), 1);
-
-  // Not a data file: nothing loads.
-  EXPECT_FALSE(Load(Concat({a, header}), store));
-  EXPECT_EQ(store.Count(), 0);
-  EXPECT_FALSE(Load("|", store));
-
-  // A header that decoding rejects leaves the store without one; records still load.
-  Bytes badHeader = header;
   badHeader[badHeader.size() - 3] = 0;
-  EXPECT_TRUE(Load(Concat({badHeader, a}), store));
-  EXPECT_EQ(store.Header(), nullptr);
-  EXPECT_EQ(store.Count(), 1);
+  const std::string whole = Concat({header, a, b, c});
+  // What loads, and the records it gives.
+  const std::tuple<std::string, bool, std::vector<Bytes>> cases[] = {
+      {whole.substr(0, whole.size() - 4), true, {a, b}},  // ends mid-record
+      {Concat({header, a, broken, c}), true, {a}},        // trailing length differs
+      {Concat({header, a, marker, c}), true, {a, c}},     // lengths agree, end marker wrong: skipped
+      {Concat({header, flagged}), true, {flagged}},       // the top two bits of both lengths do not count
+      {Concat({a, header}), false, {}},                   // not a data file
+      {"|", false, {}},
+      {Concat({badHeader, a}), true, {a}},  // a header that decoding rejects: none, records still load
+  };
+  RecordStore store;
+  for (const auto& [image, ok, records] : cases) {
+    store.Clear();
+    EXPECT_EQ(store.LoadFromBuffer(reinterpret_cast<const uint8_t*>(image.data()), image.size()), ok);
+    EXPECT_EQ(RawList(store), Raws(records));
+  }
+  EXPECT_EQ(store.Header(), nullptr);  // the last case's
+  AddBytes(store, c);
+  store.Reverse();
+  EXPECT_EQ(RawList(store), Raws({c, a}));
   // One too short for the version fields is taken without reading past it.
   Bytes shortHeader = MakeRecord(0x7C, Stamp{}, {});
   EXPECT_TRUE(store.SetHeader(shortHeader.data(), static_cast<uint16_t>(shortHeader.size())));
@@ -77,26 +74,20 @@ TEST_F(RecordStoreTest, LoadStopsAtTheFirstBrokenLengthAndSkipsRejectedRecords) 
 
 TEST_F(RecordStoreTest, AppendAddsNoSecondHeaderAndRepairsATornEnd) {
   TempDir dir;
-  Bytes header = MakeHeader();
   RecordStore store;
-  store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
-  AddBytes(store, Meas(1, 1));
-  AddBytes(store, Meas(2, 2));
-  const std::string h = Concat({header}), records = Concat({Meas(1, 1), Meas(2, 2)});
-  const std::string other = Concat({Meas(3, 3)});
-
-  std::string file = dir / "a.k8";
+  Fill(store, {1, 2});
+  const std::string file = dir / "a.k8";
   ASSERT_TRUE(store.SaveToFile(file, true));  // missing: header first
-  EXPECT_EQ(ReadFile(file), h + records);
-  WriteFile(file, h + other);
+  EXPECT_EQ(ReadFile(file), FileOf({1, 2}));
+  WriteFile(file, FileOf({3}));
   ASSERT_TRUE(store.SaveToFile(file, true));  // existing: records only
-  EXPECT_EQ(ReadFile(file), h + other + records);
+  EXPECT_EQ(ReadFile(file), FileOf({3, 1, 2}));
 
   // An empty file, or one whose header is torn, gets the header first.
-  for (const std::string& start : {std::string(), h.substr(0, 5)}) {
+  for (const std::string& start : {std::string(), FileOf({}).substr(0, 5)}) {
     WriteFile(file, start);
     ASSERT_TRUE(store.SaveToFile(file, true));
-    EXPECT_EQ(ReadFile(file), h + records);
+    EXPECT_EQ(ReadFile(file), FileOf({1, 2}));
   }
 
   // A pipe in the way: failure, not success, and not waited on.
@@ -143,38 +134,29 @@ TEST_F(RecordStoreTest, FastDuplicateRemovalAndOrderMatchPlainReferences) {
 }
 
 // Makes every write beyond `bytes` of a file fail, as a full disk does.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN)) {
     getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit limit = previous;
-    limit.rlim_cur = bytes;
+    const rlimit limit{bytes, previous.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
   ~FileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    std::signal(SIGXFSZ, handler);
   }
-
- private:
+  void (*handler)(int);
   rlimit previous{};
-  void (*previousHandler)(int) = nullptr;
 };
 
 long FilesIn(const std::string& folder) { return std::distance(std::filesystem::directory_iterator(folder), {}); }
 
 TEST_F(RecordStoreTest, AnInterruptedWriteLeavesTheOldFileLoadable) {
   TempDir dir;
-  Bytes header = MakeHeader();
-  std::string file = dir / "site.k8";
-  const std::string before = Concat({header, MakeRecord(0x1A, Stamp{2014, 7, 1}, {1, 1})});
+  const std::string file = dir / "site.k8", before = FileOf({0});
   WriteFile(file, before);
-
   RecordStore big;
-  big.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
-  for (int i = 0; i < 2000; ++i)
-    AddBytes(big, MakeRecord(0x1A, Stamp{2014, 7, 1 + i % 28, 0, i % 60, 0}, {static_cast<uint8_t>(i), 0, 0, 0}));
+  Fill(big, {});
+  for (int i = 1; i <= 2000; ++i) AddBytes(big, Rec(i));
   {
     FileSizeLimit limit(before.size() + 1000);
     // Replacing: the old file stays whole and no temporary file is left.
@@ -195,22 +177,6 @@ TEST_F(RecordStoreTest, AnInterruptedWriteLeavesTheOldFileLoadable) {
   RecordStore back;
   ASSERT_TRUE(back.LoadFromFile(file));
   EXPECT_EQ(back.Count(), 2001);
-}
-
-Bytes Rec(int n) { return MakeRecord(0x1A, Stamp{2014, 7, 1, 10, n / 60, n % 60}, {static_cast<uint8_t>(n), 0, 0}); }
-
-// A store of the given records under the test header.
-void Fill(RecordStore& store, const std::vector<int>& numbers) {
-  Bytes header = MakeHeader();
-  store.Clear();
-  store.SetHeader(header.data(), static_cast<uint16_t>(header.size()));
-  for (int n : numbers) AddBytes(store, Rec(n));
-}
-
-std::string FileOf(const std::vector<int>& numbers) {
-  std::vector<Bytes> parts{MakeHeader()};
-  for (int n : numbers) parts.push_back(Rec(n));
-  return Concat(parts);
 }
 
 TEST_F(RecordStoreTest, OnlyATornLastRecordIsCutAnyOtherDamageIsMovedAsideUntouched) {
@@ -241,11 +207,8 @@ TEST_F(RecordStoreTest, OnlyATornLastRecordIsCutAnyOtherDamageIsMovedAsideUntouc
     return bytes;
   };
   const size_t fifth = headerSize + 4 * recordSize, last = headerSize + 19 * recordSize;
-  struct Case {
-    std::string bytes;
-    size_t at;  // where the damage shows
-  };
-  const std::vector<Case> cases = {
+  // The bytes, and where the damage shows.
+  const std::vector<std::pair<std::string, size_t>> cases = {
       {flip(fifth + 1, 0x01), fifth},                        // leading length of record 5 one off
       {flip(1, 0x40), fifth - 4 * recordSize - headerSize},  // the header's length, past the end
       {flip(last + 2, 0x20), last},                          // the last record's, past the end
@@ -253,16 +216,16 @@ TEST_F(RecordStoreTest, OnlyATornLastRecordIsCutAnyOtherDamageIsMovedAsideUntouc
       {"not a data file", 0},
   };
   int n = 0;
-  for (const Case& c : cases) {
+  for (const auto& [bytes, at] : cases) {
     SCOPED_TRACE(n);
-    WriteFile(file, c.bytes);
+    WriteFile(file, bytes);
     std::string notice;
     ASSERT_TRUE(add.SaveToFile(file, true, &notice));
     EXPECT_EQ(ReadFile(file), FileOf({99}));
     const std::string aside =
         n == 0 ? "D.k8.damaged-20240203040506" : "D.k8.damaged-20240203040506-" + std::to_string(n + 1);
-    EXPECT_EQ(ReadFile(dir / aside), c.bytes);
-    EXPECT_EQ(notice, "\"" + file + "\" is damaged at byte " + std::to_string(c.at) + ": moved aside to \"" +
+    EXPECT_EQ(ReadFile(dir / aside), bytes);
+    EXPECT_EQ(notice, "\"" + file + "\" is damaged at byte " + std::to_string(at) + ": moved aside to \"" +
                           (dir / aside) + "\", a new file was started\n");
     EXPECT_NE(log.Text().find(notice), std::string::npos);
     ++n;

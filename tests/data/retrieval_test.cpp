@@ -1,13 +1,8 @@
 // The retrieval walk and its workers against the in-process simulated box.
-#include "data/retrieval.h"
-#include "control_box.h"
 #include "core/clock_sync.h"
 #include "core/ini_file.h"
-#include "core/log_file.h"
-#include "core/time_util.h"
 #include "data/retrieval_workers.h"
 #include "demo_instrument.h"
-#include "records/scenario_list.h"
 #include "settings/instrument_info.h"
 #include "store_fixtures.h"
 #include "support/box_link.h"
@@ -20,10 +15,8 @@ namespace {
 
 using test::BoxLink;
 
-constexpr int64_t kNow = 1764936000;  // 2025-12-05 12:00:00 UTC
-int64_t FixedNowMs() { return kNow * 1000; }
+constexpr int64_t kNow = 1764936000, kTen = kNow - 7200;  // 2025-12-05 12:00:00 and 10:00:00 UTC
 
-using Recorder = test::RecordingProgress;
 constexpr auto kRecords = ProgressCounter::Kind::kRecords;
 
 std::vector<uint8_t> Record(int64_t t, uint8_t fill) {
@@ -33,13 +26,11 @@ std::vector<uint8_t> Record(int64_t t, uint8_t fill) {
 class RetrievalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetNowFunctionForTesting(&FixedNowMs);
     GetScenarioList().Load(std::string(SKYH_SOURCE_DIR) + "/demo/ScnList.dat");
     config.configurationDirectory = std::string(SKYH_SOURCE_DIR) + "/demo/";
     config.outputDirectory = dir / "out/";
     config.retrieveLimited = 0;
   }
-  void TearDown() override { SetNowFunctionForTesting(nullptr); }
   // A box holding hourly records up to `newest`, oldest first.
   void Fill(BoxLink& link, int count, int64_t newest) {
     sim::BoxMemory& m = link.box.memory();
@@ -61,50 +52,39 @@ class RetrievalTest : public ::testing::Test {
     CIniFile(ini).WriteStrings({{"head_1234", "last", value}, {"head_1234", "last_crc", ""}});
   }
   // Bytes of the box's records, newest first.
-  static std::vector<std::vector<uint8_t>> NewestFirst(const BoxLink& link) {
-    auto r = link.box.memory().records();
-    std::reverse(r.begin(), r.end());
-    return r;
-  }
-  std::vector<std::vector<uint8_t>> Stored() const {
-    std::vector<std::vector<uint8_t>> out;
-    out.reserve(store.Count());
-    for (int i = 0; i < store.Count(); ++i) out.emplace_back(store.At(i)->raw(), store.At(i)->raw() + store.At(i)->length());
+  static std::vector<std::string> NewestFirst(const BoxLink& link) {
+    std::vector<std::string> out;
+    for (const auto& r : link.box.memory().records()) out.emplace(out.begin(), r.begin(), r.end());
     return out;
   }
 
+  test::TestClock clock{kNow};
   test::TempDir dir;
   std::string ini = dir / "SkyHarvester.ini";
   test::ScopedLog log{dir / "SkyHarvester.log"};
   CConfiguration config;
   RecordStore store;
-  Recorder rec;
+  test::RecordingProgress rec;
 };
 
 TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
-  const int64_t newest = FieldsToTime(2025, 12, 5, 10, 0, 0);
-  struct Case {
-    std::string last;
-    int maxDays;  // 0: no day limit
-    int count;    // hourly records from 10:00 down, the one of the stop point included
-    StopReason reason;
-  };
-  // The first record at or before "last"; an unreadable "last" leaves the day
-  // limit; with both, the later point ends the walk.
-  for (const Case& c : {Case{"25/12/05 01:30:00", 0, 10, StopReason::kKnownRecord},
-                        Case{"25/13/01 12:00:00", 1, 25, StopReason::kDayLimit},
-                        Case{"25/12/04 20:00:00", 1, 15, StopReason::kKnownRecord},
-                        Case{"25/12/03 20:00:00", 1, 25, StopReason::kDayLimit}}) {
-    SCOPED_TRACE(c.last);
+  // "last", the day limit (0: none), the hourly records from 10:00 down with the
+  // stop point's. The first record at or before "last"; an unreadable "last"
+  // leaves the day limit; with both, the later point ends the walk.
+  for (auto [last, maxDays, count, reason] : {std::tuple{"25/12/05 01:30:00", 0, 10, StopReason::kKnownRecord},
+                                              {"25/13/01 12:00:00", 1, 25, StopReason::kDayLimit},
+                                              {"25/12/04 20:00:00", 1, 15, StopReason::kKnownRecord},
+                                              {"25/12/03 20:00:00", 1, 25, StopReason::kDayLimit}}) {
+    SCOPED_TRACE(last);
     BoxLink link;
-    Fill(link, 48, newest);
-    SetLast(c.last);
-    config.retrieveLimited = c.maxDays > 0;
-    config.retrieveMaxDays = c.maxDays;
+    Fill(link, 48, kTen);
+    SetLast(last);
+    config.retrieveLimited = maxDays > 0;
+    config.retrieveMaxDays = maxDays;
     RetrievalOutcome out;
     ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
-    EXPECT_EQ(out.stopReason, c.reason);
-    EXPECT_EQ(store.Count(), c.count);
+    EXPECT_EQ(out.stopReason, reason);
+    EXPECT_EQ(store.Count(), count);
     EXPECT_EQ(Last(), "25/12/05 10:00:00");
   }
   EXPECT_NE(log.Text().find("Last = \"25/12/05 01:30:00\""), std::string::npos);
@@ -113,21 +93,20 @@ TEST_F(RetrievalTest, MissingRecordsStopAtLastAndDayLimitTakesTheLaterPoint) {
 
 TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
   config.retrieveLimited = 1;
-  const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
   BoxLink link;
   sim::BoxMemory& m = link.box.memory();
-  m.SetSettings(sim::MakeDemoSettingsRecord(1234, t));
-  m.Append(Record(t - 3 * 86400, 1));
+  m.SetSettings(sim::MakeDemoSettingsRecord(1234, kTen));
+  m.Append(Record(kTen - 3 * 86400, 1));
   m.Append(Record(-1, 2));  // no time stamp, older than the limit's neighbours
-  m.Append(Record(t - 3600, 3));
-  m.Append(Record(t - 3600, 4));  // same time, other bytes
+  m.Append(Record(kTen - 3600, 3));
+  m.Append(Record(kTen - 3600, 4));  // same time, other bytes
   m.Append(Record(-1, 5));
-  m.Append(Record(t, 6));
+  m.Append(Record(kTen, 6));
   ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 6);  // untimed records never end the walk; the old one does and is kept
 
   BoxLink empty;
-  empty.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, t));
+  empty.box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, kTen));
   RetrievalOutcome out;
   ASSERT_EQ(Run(empty, &out), RetrievalStatus::kFinished);
   EXPECT_EQ(out.stopReason, StopReason::kEmpty);
@@ -135,29 +114,29 @@ TEST_F(RetrievalTest, UntimedAndEqualTimeRecordsAndAnEmptyBox) {
 }
 
 TEST_F(RetrievalTest, RecordsWrittenLaterInTheSecondOfLastAreTakenByTheirFingerprint) {
-  const int64_t t = FieldsToTime(2025, 12, 5, 10, 0, 0);
   BoxLink link;
-  Fill(link, 5, t);
+  Fill(link, 5, kTen);
   ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
 
   // Two more records within the same second, after that retrieval: both come,
   // and the walk ends at the record it had.
-  link.box.memory().Append(Record(t, 0x61));
-  link.box.memory().Append(Record(t, 0x62));
+  link.box.memory().Append(Record(kTen, 0x61));
+  link.box.memory().Append(Record(kTen, 0x62));
   RetrievalOutcome out;
   ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   auto all = NewestFirst(link);
-  EXPECT_EQ(Stored(), std::vector<std::vector<uint8_t>>(all.begin(), all.begin() + 3));
+  EXPECT_EQ(test::RawList(store), std::vector<std::string>(all.begin(), all.begin() + 3));
   EXPECT_TRUE(out.endedAtStopRecord);
+  const auto& newest = link.box.memory().records().back();  // written last
   EXPECT_EQ(CIniFile(ini).GetString("head_1234", "last_crc", ""),
-            Sprintf("%08X", RecordFingerprint(all[0].data(), all[0].size())));  // written last
+            Sprintf("%08X", RecordFingerprint(newest.data(), newest.size())));
   ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 0);
 
   // An older record ends the walk even when the fingerprinted one is gone.
   SetLast("25/12/05 10:00:00");
   CIniFile(ini).WriteString("head_1234", "last_crc", "0BADF00D");
-  link.box.memory().Append(Record(t + 60, 0x63));
+  link.box.memory().Append(Record(kTen + 60, 0x63));
   ASSERT_EQ(Run(link, &out), RetrievalStatus::kFinished);
   EXPECT_EQ(store.Count(), 5);  // 10:01, the three of 10:00, then 09:00
 }
@@ -171,30 +150,28 @@ TEST_F(RetrievalTest, ClockIsSetOnlyBeyondTheBoundAndWithTheGuardOnlyWhenSynchro
   config.autoSetTime = 1;
   config.autoSetTimeMax = 10;
   const std::string why = "Computer clock not synchronised: the photometer's clock was left unchanged.";
-  struct Case {
-    int64_t offset;
-    int guard;
-    bool synchronised, set;
-  };
-  // -7200: a computer booted with the time of its last shutdown.
-  for (const Case& c :
-       {Case{10, 0, false, false}, Case{-10, 0, false, false}, Case{11, 0, false, true}, Case{-11, 0, false, true},
-        Case{-7200, 1, false, false}, Case{-7200, 1, true, true}, Case{-7200, 0, false, true}}) {
-    SCOPED_TRACE(Sprintf("%d %d %d", int(c.offset), c.guard, c.synchronised));
-    config.autoSetTimeNeedsSync = c.guard;
-    g_synchronised = c.synchronised;
+  // Offset, guard, synchronised, set. -7200: a computer booted with the time of its last shutdown.
+  for (auto [offset, guard, synchronised, set] : {std::tuple{10, 0, false, false},
+                                                  {-10, 0, false, false},
+                                                  {11, 0, false, true},
+                                                  {-11, 0, false, true},
+                                                  {-7200, 1, false, false},
+                                                  {-7200, 1, true, true},
+                                                  {-7200, 0, false, true}}) {
+    SCOPED_TRACE(Sprintf("%d %d %d", offset, guard, synchronised));
+    config.autoSetTimeNeedsSync = guard;
+    g_synchronised = synchronised;
     sim::BoxOptions options;
-    options.clockOffsetSeconds = c.offset;
+    options.clockOffsetSeconds = offset;
     BoxLink link(options, [] { return kNow; });
     Fill(link, 3, kNow - 60);
     const size_t logBefore = log.Text().size();
     ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
-    EXPECT_EQ(link.box.clockOffsetSeconds(), c.set ? 0 : c.offset);
+    EXPECT_EQ(link.box.clockOffsetSeconds(), set ? 0 : offset);
     const std::string logged = log.Text().substr(logBefore);
-    EXPECT_EQ(logged.find(why) != std::string::npos, c.guard && !c.set) << logged;
-    EXPECT_EQ(
-        logged.find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", int(c.offset))) != std::string::npos,
-        c.set);
+    EXPECT_EQ(logged.find(why) != std::string::npos, guard && !set) << logged;
+    EXPECT_EQ(logged.find(Sprintf("Difference bewteen Photometer and PC is %d seconds.", offset)) != std::string::npos,
+              set);
   }
   SetClockSyncFunctionForTesting(nullptr);
 }
@@ -223,7 +200,7 @@ TEST_F(RetrievalTest, DamagedRepliesAreRepairedWithoutLosingOrDoublingRecords) {
     BoxLink link(options);
     Fill(link, 200, kNow - 60);
     ASSERT_EQ(Run(link), RetrievalStatus::kFinished) << seed << ": " << (rec.texts.empty() ? "" : rec.texts.back());
-    EXPECT_TRUE(Stored() == NewestFirst(link)) << seed;
+    EXPECT_TRUE(test::RawList(store) == NewestFirst(link)) << seed;
     EXPECT_GT(link.box.counters().corrupted + link.box.counters().dropped, 5);
   }
 }
@@ -252,8 +229,7 @@ TEST_F(RetrievalTest, AbortKeepsRecordsAndLeavesLast) {
   Fill(link, 50, kNow - 60);
   rec.onText = [&](const std::string&) { rec.abort = rec.Counters(kRecords).size() >= 10; };
   ASSERT_EQ(Run(link), RetrievalStatus::kAborted);
-  ASSERT_FALSE(rec.statuses.empty());
-  EXPECT_EQ(rec.statuses.back(), "Received blocks: Aborted");
+  EXPECT_EQ(rec.statuses, std::vector<std::string>{"Received blocks: Aborted"});
   EXPECT_EQ(store.Count(), 11);
 }
 
@@ -284,7 +260,7 @@ TEST_F(RetrievalTest, ARepeatAnsweredWithTheRecordHeldIsNotStoredTwice) {
     }
   };
   ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
-  EXPECT_EQ(Stored(), NewestFirst(link));
+  EXPECT_EQ(test::RawList(store), NewestFirst(link));
   ASSERT_FALSE(rec.Counters(kRecords).empty());
   EXPECT_LE(rec.Counters(kRecords).back().bytes, link.ReceivedBytes()) << "the walk's last reply carries no record";
 }
@@ -324,6 +300,25 @@ TEST_F(WorkerFixture, AnUnwritableLastIsAProblemOfTheRunAndAnErrorOfTheWalk) {
   EXPECT_TRUE(rec.Saw("Can't write \"last\" to \"" + unwritable + "\"\n"));
 }
 
+// Another link user (the time dialog, a settings send) is kept out from the
+// first step of the walk to its last, and gets the link once the run ends.
+TEST_F(WorkerFixture, ARunHoldsTheLinkForItsWholeWalk) {
+  BoxLink link;
+  Fill(link, 30, kNow - 60);
+  LinkSession session(link);
+  int steps = 0, lent = 0;
+  rec.onText = [&](const std::string& text) {
+    if (text.rfind("Received blocks: ", 0) != 0) return;  // a step of the walk
+    ++steps;
+    lent += static_cast<bool>(session.Acquire(0));
+  };
+  RetrievalWorkerEnv env{session, config, ini, rec, rec, 0, SetHeadNumberFromSettings};
+  EXPECT_EQ(RunAutomaticRetrieval(env).status, RetrievalStatus::kFinished);
+  EXPECT_GE(steps, 29);
+  EXPECT_EQ(lent, 0) << "the link was lent out in the middle of the walk";
+  EXPECT_TRUE(session.Acquire(0)) << "given back";
+}
+
 TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
   BoxLink link;
   Fill(link, 3, kNow - 3600);
@@ -331,8 +326,7 @@ TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
   for (const std::vector<uint8_t>& reply : {Record(kNow, 1), std::vector<uint8_t>{0x7C, 0x10, 0x00, 0x00}}) {
     link.box.memory().SetSettings(reply);
     store.Clear();
-    const std::vector<uint8_t> mine = Record(kNow - 60, 9);
-    store.AddCopy(mine.data(), static_cast<uint16_t>(mine.size()));
+    test::AddBytes(store, Record(kNow - 60, 9));
     EXPECT_EQ(Run(link), RetrievalStatus::kError);
     EXPECT_TRUE(rec.Saw("Get settings error: 1\n"));
     EXPECT_EQ(store.Header(), nullptr) << "no empty header to head the files";
@@ -343,18 +337,14 @@ TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
 TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSaysWhy) {
   const std::string par = dir / "par/";
   std::filesystem::create_directories(par);
-  const std::string demo = std::string(SKYH_SOURCE_DIR) + "/demo/";
-  std::filesystem::copy_file(demo + "ScnList.dat", par + "ScnList.dat");
-  std::filesystem::copy_file(demo + "ParDesc.dat", par + "ParDesc.dat");
+  for (const char* f : {"ScnList.dat", "ParDesc.dat"})
+    std::filesystem::copy_file(config.configurationDirectory + f, par + f);
   config.configurationDirectory = par;
   config.retrieveMissing = 1;
   // What every instrument without a number would share.
   test::WriteFile(ini, "[head_0000]\nlast=" + FormatLastTime(kNow - 3600) + "\n");
-  struct Case {
-    std::string parameters;  // nothing: no file
-    std::string why;
-  };
-  const Case cases[] = {
+  // The parameter file ("-": none), and why.
+  const std::pair<std::string, std::string> cases[] = {
       {"P Latitude, IDLAT, 2, 32, 0, -9000000, 9000000, 0, 0, 0, 100000, 5, D\n",
        "Missing records mode skipped: no IDNUM parameter in \"" + par + "SPD7FF0201.par\"\n"},
       {"P InstrumentNumber, IDNUM, 0, 16, 0, 0, 9999, 1, 0, 0, 0, 0, D\n"
@@ -363,15 +353,16 @@ TEST_F(RetrievalTest, WithoutAnInstrumentNumberMissingRecordsModeIsSkippedAndSay
        "bytes)\n"},
       {"-", "Missing records mode skipped: no parameter file \"" + par + "SPD7FF0201.par\"\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [parameters, why] : cases) {
+    SCOPED_TRACE(why);
     std::filesystem::remove(par + "SPD7FF0201.par");
-    if (c.parameters != "-") test::WriteFile(par + "SPD7FF0201.par", c.parameters);
+    if (parameters != "-") test::WriteFile(par + "SPD7FF0201.par", parameters);
     BoxLink link;
     Fill(link, 4, kNow);
-    ASSERT_EQ(Run(link), RetrievalStatus::kFinished) << c.why;
-    EXPECT_EQ(store.headNumber, "") << c.why;
-    EXPECT_EQ(store.Count(), 4) << "all records, none taken for known: " << c.why;
-    EXPECT_NE(log.Text().find(c.why), std::string::npos) << c.why << log.Text();
+    ASSERT_EQ(Run(link), RetrievalStatus::kFinished);
+    EXPECT_EQ(store.headNumber, "");
+    EXPECT_EQ(store.Count(), 4) << "all records, none taken for known";
+    EXPECT_NE(log.Text().find(why), std::string::npos) << log.Text();
   }
   EXPECT_EQ(test::ReadFile(ini), "[head_0000]\nlast=" + FormatLastTime(kNow - 3600) + "\n");
 }

@@ -23,11 +23,9 @@ inline Bytes MakeRecord(uint8_t type, const Stamp& s, const Bytes& body) {
   return MakeRecordBytes(type, s.year ? PackDateTime(s.year, s.month, s.day, s.hour, s.minute, s.second) : 0, body);
 }
 
-// A settings record carrying the version bytes at 7..12 and some settings.
-inline Bytes MakeHeader(const Bytes& version = {0x81, 0x00, 0x01, 0x00, 0x02, 0x0E}) {
-  Bytes body = version;
-  for (int i = 0; i < 8; ++i) body.push_back(static_cast<uint8_t>(0x30 + i));
-  return MakeRecord(0x7C, Stamp{2015, 3, 5, 10, 0, 0}, body);
+// A settings record carrying the version bytes at 7..12, then some settings.
+inline Bytes MakeHeader() {
+  return MakeRecord(0x7C, Stamp{2015, 3, 5, 10}, {0x81, 0, 1, 0, 2, 0x0E, '0', '1', '2', '3', '4', '5', '6', '7'});
 }
 
 // Types 0x1A ("MEAS") and 0x2B ("STAT"); any other type is unknown.
@@ -56,17 +54,14 @@ inline std::vector<std::string> RawList(const RecordStore& store) {
 }
 
 // A log switched on for one test.
-class ScopedLog {
- public:
+struct ScopedLog {
   explicit ScopedLog(const std::string& logPath) : path(logPath) {
     SetLog(new CLogFile(path, true));
     GetLog()->Start(true);
   }
   ~ScopedLog() { SetLog(nullptr); }
   std::string Text() const { return ReadFile(path); }
-
- private:
-  std::string path;
+  const std::string path;
 };
 
 // "Now" fixed at a UTC moment, with the local zone set to UTC; every later
