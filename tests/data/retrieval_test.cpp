@@ -317,6 +317,16 @@ TEST_F(WorkerFixture, ARunHoldsTheLinkForItsWholeWalk) {
   EXPECT_GE(steps, 29);
   EXPECT_EQ(lent, 0) << "the link was lent out in the middle of the walk";
   EXPECT_TRUE(session.Acquire(0)) << "given back";
+
+  // Held by another user: the run is dropped and closes its display at once.
+  ManualClock clock;
+  session.SetClock(&clock);
+  LinkLease other = session.Acquire(0, false);
+  test::RecordingProgress dropped;
+  RetrievalWorkerEnv busy{session, config, ini, dropped, dropped, 0, SetHeadNumberFromSettings};
+  EXPECT_FALSE(RunInteractiveRetrieval(busy).status.has_value());
+  EXPECT_EQ(dropped.closedAfter, std::vector<int>{0});
+  EXPECT_TRUE(dropped.texts.empty());
 }
 
 TEST_F(RetrievalTest, ASettingsReplyThatIsNoSettingsRecordIsAGetSettingsError) {
