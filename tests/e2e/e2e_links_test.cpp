@@ -96,9 +96,7 @@ TEST(SerialLinkE2e, WalksEveryRecordAcrossAReconnectDirectlyAndThroughAPortServe
   EXPECT_TRUE(record.empty());
 
   // The AT dialogue through a device server's modem port.
-  sim::BoxOptions options;
-  options.modem.enabled = true;
-  SimPtyBridge modemBridge(options, Filled(2));
+  SimPtyBridge modemBridge(test::BoxWith([](auto& o) { o.modem.enabled = true; }), Filled(2));
   ASSERT_TRUE(modemBridge.ok());
   PortServer modemServer(modemBridge.Path());
   ASSERT_TRUE(modemServer.ok());
@@ -112,10 +110,7 @@ TEST(SerialLinkE2e, WalksEveryRecordAcrossAReconnectDirectlyAndThroughAPortServe
 
 sim::BoxOptions ModemBox(bool echo, sim::DialResult dial, int failingDials = -1) {
   sim::BoxOptions options;
-  options.modem.enabled = true;
-  options.modem.echo = echo;
-  options.modem.dialResult = dial;
-  options.modem.failingDials = failingDials;
+  options.modem = {.enabled = true, .echo = echo, .dialResult = dial, .failingDials = failingDials};
   return options;
 }
 

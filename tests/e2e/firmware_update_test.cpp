@@ -25,10 +25,8 @@ constexpr uint8_t kEraseCode = 0x22, kWriteCode = 0x23, kVerifyApplication = 0x2
 sim::BoxOptions Box(bool installed, uint8_t bootVersion, sim::FirmwareVersion running = {2, 1, 0}) {
   sim::BoxOptions o;
   o.firmware = running;
-  o.boot.installed = installed;
-  o.boot.version = bootVersion;
-  o.boot.hasVersionAfterUpdate = true;
-  o.boot.versionAfterUpdate = {2, 5, 0};
+  o.boot = {
+      .installed = installed, .version = bootVersion, .hasVersionAfterUpdate = true, .versionAfterUpdate = {2, 5, 0}};
   return o;
 }
 
@@ -36,17 +34,19 @@ std::vector<uint8_t> Prefix(const std::vector<uint8_t>& v, size_t n) {
   return std::vector<uint8_t>(v.begin(), v.begin() + std::min(n, v.size()));
 }
 
+template <class Link = BoxLink>
 struct UpdateRun {
   FirmwareFixture fixture;
-  BoxLink link;
+  Link link;
   RecordingProgress progress;
   ScriptedPrompt prompt;
   RecordingView view;
   LinkSession session;
   CFirmwareUpdate update;
 
-  explicit UpdateRun(sim::BoxOptions box, FirmwareUpdateOptions* options = nullptr)
-      : link(std::move(box)), session(link), update(session, progress, prompt, view, options ? *options : fixture.Options()) {
+  template <class... Args>
+  explicit UpdateRun(Args&&... args)
+      : link(std::forward<Args>(args)...), session(link), update(session, progress, prompt, view, fixture.Options()) {
     update.SetFile(fixture.phx);
   }
   const RecordingView::Box& Summary() const { return view.boxes.back(); }
@@ -85,8 +85,7 @@ TEST(FirmwareUpdateE2E, FromApplicationModeWritesTheImageRebootsAndEndsWithTheNe
   EXPECT_EQ(run.link.Frames().back().command, kEndSession);
   const std::string log = test::ReadFile(logDir / "SkyHarvester.log");
   SetLog(nullptr);
-  EXPECT_TRUE(log.find("Open media: OK\n") != std::string::npos && log.find("Close media\n") != std::string::npos)
-      << log;
+  EXPECT_TRUE(test::Has(log, "Open media: OK\n") && test::Has(log, "Close media\n")) << log;
 }
 
 TEST(FirmwareUpdateE2E, RefusedBoxesAndFilesAreNotErased) {
@@ -155,7 +154,6 @@ TEST(FirmwareUpdateE2E, AStopEndsTheRebootWaitAtOnceAndABoxThatNeverComesBackIsA
 // Over USB the rebooting box leaves the bus shortly after the wait has opened
 // the link, and comes back as a new device when it is up again.
 TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
-  FirmwareFixture fixture;
   ManualClock clock;
   sim::BoxOptions options = Box(true, 2);
   options.boot.rebootMs = 20000;  // longer than any one exchange's time-out
@@ -173,21 +171,15 @@ TEST(FirmwareUpdateE2E, AUsbBoxThatLeavesTheBusWhileRebootingIsOpenedAfresh) {
     if (box.rebooting() && dev->present && dev->opens > opensBeforeReboot) dev->Unplug();
     if (!box.rebooting() && !dev->present) dev->Plug();
   };
-  CComUsb link(std::make_unique<test::FakeUsbTransport>(dev));
-  link.SetClock(&clock);
-  RecordingProgress progress;
-  ScriptedPrompt prompt;
-  RecordingView view;
-  LinkSession session(link);
-  CFirmwareUpdate update(session, progress, prompt, view, fixture.Options());
-  update.SetFile(fixture.phx);
+  UpdateRun<CComUsb> run(std::make_unique<test::FakeUsbTransport>(dev));
+  run.link.SetClock(&clock);
 
-  EXPECT_EQ(update.RunUpdate(), UpdateResult::kSuccess);
+  EXPECT_EQ(run.update.RunUpdate(), UpdateResult::kSuccess);
   EXPECT_EQ(box.firmware(), (sim::FirmwareVersion{2, 5, 0}));
   EXPECT_EQ(dev->generation, 1) << "the box did leave the bus once";
   EXPECT_GT(dev->opens, opensBeforeReboot + 1) << "opened again after coming back";
-  EXPECT_TRUE(progress.Saw("Please wait while rebooting (139s)\n"));
-  EXPECT_FALSE(progress.Saw("Please wait while rebooting (100s)\n")) << "answered as soon as it was back";
+  EXPECT_TRUE(run.progress.Saw("Please wait while rebooting (139s)\n"));
+  EXPECT_FALSE(run.progress.Saw("Please wait while rebooting (100s)\n")) << "answered as soon as it was back";
   EXPECT_EQ(dev->overlapped, 0);
 }
 
@@ -236,39 +228,28 @@ TEST(FirmwareUpdateE2E, AnUpdateWaitsForTheLinkAndLeavesABusyLinkAlone) {
   EXPECT_TRUE(run.session.Acquire(0, false));
 }
 
-// "firmware FILE" with the options that point at the box and the assets.
-test::CliRun Firmware(const test::FirmwareFixture& f, const std::string& file, const std::string& port,
-                      const std::string& options) {
-  return test::RunCli(f.dir, "firmware '" + f.dir / file + "' --type serial --port '" + port + "' --assets '" +
-                                 f.dir.path() + "' " + options);
-}
-
 TEST(FirmwareCliE2E, RefusesBadFilesFailedBackupsAndUnansweredQuestionsThenBacksUpAndUpdatesBootLoaderZero) {
   test::FirmwareFixture fixture;
   sim::BoxOptions options = Box(true, 0);
   options.boot.rebootMs = 300;
   // Settings that the demo parameter files cannot show as items.
-  test::SimPtyBridge bridge(options, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
-  ASSERT_TRUE(bridge.ok());
-  test::WriteCliIni(fixture.dir, "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n");
+  test::CliBox cli(options, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
+  auto firmware = [&](const std::string& file, const std::string& more, int exitCode) {
+    return cli.Run("firmware '" + fixture.dir / file + "' --type serial --assets '" + fixture.dir.path() + "' " + more,
+                   exitCode);
+  };
 
   // Without a terminal and without --yes the first question is answered No.
-  test::CliRun no = Firmware(fixture, "update.phx", bridge.Path(), "");
-  EXPECT_EQ(no.exitCode, 2) << no.err;
-  EXPECT_TRUE(test::Has(no.err, "Update: ABORTED")) << no.err;
+  EXPECT_TRUE(test::Has(firmware("update.phx", "", 2).err, "Update: ABORTED"));
   test::WriteFile(fixture.dir / "short.phx", std::string(255, '\x7F'));
-  test::CliRun corrupted = Firmware(fixture, "short.phx", bridge.Path(), "--yes");
-  EXPECT_EQ(corrupted.exitCode, 1);
-  EXPECT_TRUE(test::Has(corrupted.err, "short.phx\" file is corrupted")) << corrupted.err;
+  EXPECT_TRUE(test::Has(firmware("short.phx", "--yes", 1).err, "short.phx\" file is corrupted"));
   const std::string files = fixture.dir / "backup/";
-  test::CliRun run = Firmware(fixture, "update.phx", bridge.Path(), "--yes --backup --files '" + files + "failed/'");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_TRUE(test::Has(run.err, "Backup failed")) << run.err;
-  EXPECT_EQ(bridge.Box()->firmware(), (sim::FirmwareVersion{2, 1, 0}));
+  EXPECT_TRUE(
+      test::Has(firmware("update.phx", "--yes --backup --files '" + files + "failed/'", 1).err, "Backup failed"));
+  EXPECT_EQ(cli.bridge.Box()->firmware(), (sim::FirmwareVersion{2, 1, 0}));
 
-  test::Demo(1)(*bridge.BoxBetweenRuns());
-  run = Firmware(fixture, "update.phx", bridge.Path(), "--yes --backup --files '" + files + "'");
-  EXPECT_EQ(run.exitCode, 0) << run.err;
+  test::Demo(1)(*cli.bridge.BoxBetweenRuns());
+  test::CliRun run = firmware("update.phx", "--yes --backup --files '" + files + "'", 0);
   for (const std::string& said :
        std::vector<std::string>{"File version: 2.5.0\nFile size: 19 Kbytes\n", "Firmware version: 2.1.0\n",
                                 "Bootloader version: 0.0\n", "Settings saved: " + files + "Settings_1234.set",
@@ -278,9 +259,9 @@ TEST(FirmwareCliE2E, RefusesBadFilesFailedBackupsAndUnansweredQuestionsThenBacks
   EXPECT_EQ(test::FilesMatching(files, ".*\\.k8").size(), 1u);
   // The tool has ended: the box is idle and can be looked at. A boot loader
   // of version 0 gets the boot block first.
-  EXPECT_EQ(bridge.Box()->firmware(), (sim::FirmwareVersion{2, 5, 0}));
-  EXPECT_EQ(Prefix(bridge.Box()->bootBlockImage(), kBootBlockSize), fixture.bootBlock);
-  EXPECT_EQ(Prefix(bridge.Box()->applicationImage(), fixture.code.size()), fixture.code);
+  EXPECT_EQ(cli.bridge.Box()->firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(Prefix(cli.bridge.Box()->bootBlockImage(), kBootBlockSize), fixture.bootBlock);
+  EXPECT_EQ(Prefix(cli.bridge.Box()->applicationImage(), fixture.code.size()), fixture.code);
 }
 
 }  // namespace

@@ -21,8 +21,7 @@ auto Demo(uint16_t number, int days) {
 TEST(SeveralInstruments, TwoInstancesOnTwoPortsRunSideBySideAndOnePortStaysExclusive) {
   // The answer delay keeps a walk going for a few seconds, long enough for
   // other instances to run meanwhile.
-  sim::BoxOptions slow;
-  slow.faults.answerDelayMs = 15;
+  const sim::BoxOptions slow = test::BoxWith([](auto& o) { o.faults.answerDelayMs = 15; });
   test::SimPtyBridge one(slow, Demo(1234, 3)), two(slow, Demo(5678, 2));
   ASSERT_TRUE(one.ok() && two.ok());
   test::TempDir home;
@@ -137,7 +136,7 @@ TEST(SeveralInstruments, TheOptionOrTheVariableChoosesTheIni) {
   for (const Case& c : cases) {
     test::CliRun run = test::RunCliBoundByPermissions(home, c.args, {c.env, ""});
     EXPECT_EQ(run.exitCode, c.exitCode) << c.args << "\n" << run.err;
-    for (const std::string& s : c.said) EXPECT_TRUE(Has(run.out + run.err, s)) << c.args << ": " << s << "\n" << run.err;
+    for (const std::string& s : c.said) EXPECT_TRUE(Has(run.out + run.err, s)) << c.args << ": " << s;
   }
   // A missing INI is not made, a locked one not replaced.
   EXPECT_FALSE(std::filesystem::exists(home / "etc/none.ini"));

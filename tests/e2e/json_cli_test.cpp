@@ -27,12 +27,6 @@ std::string Iso(int64_t t) {
   return text;
 }
 
-sim::BoxOptions AnHourAhead() {
-  sim::BoxOptions o;
-  o.clockOffsetSeconds = 3600;
-  return o;
-}
-
 struct JsonCli : ::testing::Test {
   // The run's stdout as its one JSON object, checked by a second parser too.
   Json Run(const std::string& args, int exitCode) {
@@ -49,7 +43,7 @@ struct JsonCli : ::testing::Test {
     EXPECT_EQ(std::system(("python3 -m json.tool '" + box.home / "out.json' >/dev/null").c_str()), 0) << run.out;
     return j;
   }
-  test::CliBox box{AnHourAhead(), test::Demo(1, 30), kIni};
+  test::CliBox box{test::BoxWith([](auto& o) { o.clockOffsetSeconds = 3600; }), test::Demo(1, 30), kIni};
 };
 
 TEST_F(JsonCli, EachCommandGivesOneObjectWithItsFields) {

@@ -23,10 +23,9 @@ std::unique_ptr<test::CliBox> RetrieveAll(sim::BoxOptions options, const std::fu
 }
 
 TEST(LineFaultsCli, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
-  sim::BoxOptions options;
-  options.faults.echoRequests = true;     // the adapter hands every request back
-  options.faults.silentAfterReplies = 0;  // and the box never answers
-  test::CliBox cli(options, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
+  // The adapter hands every request back and the box never answers.
+  test::CliBox cli(test::BoxWith([](auto& o) { o.faults = {.silentAfterReplies = 0, .echoRequests = true}; }),
+                   [](sim::ControlBox& box) { test::FillMemory(box.memory(), 5); });
   // Each command fails and never claims the success an echo could fake
   // ("time get" prints nothing).
   std::string said;
@@ -44,9 +43,7 @@ TEST(LineFaultsCli, DeadBoxBehindAnEchoingLineFailsEveryCommand) {
 }
 
 TEST(LineFaultsCli, LiveBoxBehindAnEchoingLineGivesEveryRecordOnce) {
-  sim::BoxOptions options;
-  options.faults.echoRequests = true;
-  auto cli = RetrieveAll(options, test::Demo(1, 30));
+  auto cli = RetrieveAll(test::BoxWith([](auto& o) { o.faults.echoRequests = true; }), test::Demo(1, 30));
   // The box's own commands too, each learning the line anew.
   test::CliRun clear = cli->Run("clear-flash --yes");
   EXPECT_EQ(clear.out, "Clear flash memory success\n") << clear.err;
@@ -54,9 +51,8 @@ TEST(LineFaultsCli, LiveBoxBehindAnEchoingLineGivesEveryRecordOnce) {
 }
 
 TEST(LineFaultsCli, A2000ByteRecordSecondFromTheTopArrivesAt9600Baud) {
-  sim::BoxOptions options;
-  options.baud = 9600;  // its 4012-byte reply frame takes 4.2 s, longer than the 3 s time-out
-  auto cli = RetrieveAll(options, [](sim::ControlBox& box) {
+  // Its 4012-byte reply frame takes 4.2 s, longer than the 3 s time-out.
+  auto cli = RetrieveAll(test::BoxWith([](auto& o) { o.baud = 9600; }), [](sim::ControlBox& box) {
     const int64_t t = 1764547200;  // 2025-12-01
     box.memory().SetSettings(sim::MakeDemoSettingsRecord(1234, t));
     const size_t sizes[] = {30, 40, 2000, 30};  // oldest first
@@ -73,19 +69,13 @@ TEST(LineFaultsCli, FirmwareUpdateWith2048ByteBlocksAt9600BaudSucceeds) {
   fixture.MakePhx(test::PatternBytes(4096, 4), {2, 5, 0});
   sim::BoxOptions options;
   options.baud = 9600;
-  options.boot.blockSize = 2048;
-  options.boot.rebootMs = 300;
-  options.boot.hasVersionAfterUpdate = true;
-  options.boot.versionAfterUpdate = {2, 5, 0};
-  test::SimPtyBridge bridge(options, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 3); });
-  ASSERT_TRUE(bridge.ok());
-  test::WriteCliIni(fixture.dir, "[general]\nconfiguration=" SKYH_SOURCE_DIR "/demo/\n");
-  test::CliRun run = test::RunCli(fixture.dir, "firmware '" + fixture.dir / "update.phx" +
-                                                   "' --yes --no-backup --type serial --port '" + bridge.Path() +
-                                                   "' --assets '" + fixture.dir.path() + "'");
+  options.boot = {.blockSize = 2048, .rebootMs = 300, .hasVersionAfterUpdate = true, .versionAfterUpdate = {2, 5, 0}};
+  test::CliBox cli(options, [](sim::ControlBox& box) { test::FillMemory(box.memory(), 3); });
+  test::CliRun run =
+      cli.Run("firmware '" + fixture.dir / "update.phx" + "' --yes --no-backup --assets '" + fixture.dir.path() + "'");
   EXPECT_TRUE(Has(run.err, "Update firmware from version 2.1.0 to version 2.5.0 :\nSUCCESS")) << run.err;
   EXPECT_FALSE(Has(run.err, "Write checksum error")) << run.err;
-  EXPECT_EQ(bridge.Box()->firmware(), (sim::FirmwareVersion{2, 5, 0}));
+  EXPECT_EQ(cli.bridge.Box()->firmware(), (sim::FirmwareVersion{2, 5, 0}));
 }
 
 }  // namespace

@@ -15,9 +15,7 @@ const char kIni[] = "retrieve_limited=0\nretrieve_missing=0\n[head_1234]\nlast=1
 
 TEST(NetworkCli, EveryRecordOnceOverBothFacesThoughTheLineDropsMidWalk) {
   for (Face face : {Face::Socket, Face::Rfc2217}) {
-    sim::BoxOptions options;
-    options.faults.hangUpAfterReplies = 25;
-    test::CliBox box(options, test::Demo(2, 20), kIni, face);
+    test::CliBox box(test::BoxWith([](auto& o) { o.faults.hangUpAfterReplies = 25; }), test::Demo(2, 20), kIni, face);
     ASSERT_TRUE(box.bridge.ok());
     const test::CliRun run = box.Run("retrieve");
     ASSERT_GT(box.BoxSize(), 40u);

@@ -38,12 +38,8 @@ size_t DailyRecords(const std::string& folder) {
   return total;
 }
 
-// The demo box over `days` days, answering after `answerDelayMs`.
-sim::BoxOptions Slow(int answerDelayMs) {
-  sim::BoxOptions options;
-  options.faults.answerDelayMs = answerDelayMs;
-  return options;
-}
+// About 70 records a second.
+const sim::BoxOptions kSlow = test::BoxWith([](auto& o) { o.faults.answerDelayMs = 15; });
 const auto kTwoDays = test::Demo(2, 20);
 const std::string kNoLimit = "retrieve_limited=0\n";
 const std::string kDaily = kNoLimit + "[automatic]\nRecPeriod=1\nbasename=Site_%HEAD%\n";
@@ -53,7 +49,7 @@ TEST(RetrieveCli, DailyFilesWithOptionsOverTheIniAndADamagedOneIsMovedAsideNever
   test::CliBox box({}, kTwoDays);
   test::WriteCliIni(box.home, test::DemoIni("/dev/nonexistent-port", kDaily));
   const std::string out = box.home / "out", options = " --port '" + box.bridge.Path() + "' --files '" + out + "'";
-  CliRun run = box.Run("retrieve --export --days 0" + options, 0);
+  box.Run("retrieve --export --days 0" + options, 0);
   auto daily = Daily(out);
   ASSERT_GE(daily.size(), 2u);
   EXPECT_EQ(DailyRecords(out), box.BoxSize());
@@ -69,7 +65,7 @@ TEST(RetrieveCli, DailyFilesWithOptionsOverTheIniAndADamagedOneIsMovedAsideNever
 
   // Every record again: the damaged file is set aside untouched and started
   // afresh; the others already end with these records.
-  run = box.Run("retrieve --export --missing no" + options, 1);
+  CliRun run = box.Run("retrieve --export --missing no" + options, 1);
   const std::string said = "\"" + daily[0] + "\" is damaged at byte " + std::to_string(at) + ": moved aside to \"";
   EXPECT_TRUE(Has(run.err, said)) << run.err;
   auto aside = test::FilesMatching(out, "Site_1234[0-9]{8}\\.k8\\.damaged-[0-9]{14}");
@@ -96,11 +92,11 @@ TEST(RetrieveCli, AfterAFileCouldNotBeWrittenTheNextRunDoublesNothing) {
   const std::string sun = out + Sprintf("/Site_1234%04d%02d%02d.SUN", day.year, day.month, day.day);
   std::filesystem::create_directory(sun);
 
-  CliRun run = box.Run("retrieve --export --files '" + out + "'", 1);
+  box.Run("retrieve --export --files '" + out + "'", 1);
   EXPECT_EQ(box.Last(), "");
   const auto first = Contents(out);
   std::filesystem::remove(sun);
-  run = box.Run("retrieve --export --files '" + out + "'", 0);
+  box.Run("retrieve --export --files '" + out + "'", 0);
   EXPECT_TRUE(std::filesystem::is_regular_file(sun));
   auto second = Contents(out);
   second.erase(sun);
@@ -112,15 +108,14 @@ TEST(RetrieveCli, LastWaitsForTheSnapshotAndAReadOnlySettingsFolderIsAnError) {
   test::CliBox box({}, kTwoDays, kAll);
   // The snapshot cannot be written: "last" stays where it was.
   test::WriteFile(box.home / "blocked", "not a folder");
-  CliRun run = box.Run("retrieve --files '" + box.home.path() + "blocked'", 1);
-  EXPECT_TRUE(Has(run.out, "Can't save to\"")) << run.out;
+  EXPECT_TRUE(Has(box.Run("retrieve --files '" + box.home.path() + "blocked'", 1).out, "Can't save to\""));
   EXPECT_EQ(box.Last(), "");
 
   // "last" cannot be written: said, logged, exit code 1, every time.
   const std::string folder = box.home / "cfg/SkyHarvester";
   ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
   for (int i = 0; i < 2; ++i) {
-    run = test::RunCliBoundByPermissions(box.home, "retrieve --export");
+    CliRun run = test::RunCliBoundByPermissions(box.home, "retrieve --export");
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_TRUE(Has(run.err, "Can't write \"last\" to \"" + test::CliIniPath(box.home) + "\"\n")) << run.err;
   }
@@ -128,28 +123,27 @@ TEST(RetrieveCli, LastWaitsForTheSnapshotAndAReadOnlySettingsFolderIsAnError) {
   EXPECT_TRUE(Has(test::ReadFile(box.Files() + "SkyHarvester.log"), "Can't write \"last\" to"));
   EXPECT_EQ(test::K8Records(box.Files() + "All.k8").size(), box.BoxSize());  // the second run added nothing
 
-  run = box.Run("retrieve", 0);
-  EXPECT_TRUE(Has(run.out, "Records: " + std::to_string(box.BoxSize()))) << run.out;
+  EXPECT_TRUE(Has(box.Run("retrieve", 0).out, "Records: " + std::to_string(box.BoxSize())));
   EXPECT_FALSE(box.Last().empty());
 }
 
 TEST(RetrieveCli, ARecordWrittenLaterInTheSecondOfLastIsExported) {
   test::CliBox box({}, kTwoDays, kAll);
-  CliRun run = box.Run("retrieve --export", 0);
+  box.Run("retrieve --export", 0);
   EXPECT_FALSE(box.Last("last_crc").empty());
 
   // The box stores one more record within the second of the newest one.
   std::vector<uint8_t> late = box.bridge.Box()->memory().records().back();
   late[7] ^= 0xFF;
   box.bridge.BoxBetweenRuns()->memory().Append(late);
-  run = box.Run("retrieve --export", 0);
+  box.Run("retrieve --export", 0);
   const test::Records all = test::K8Records(box.Files() + "All.k8");
   ASSERT_EQ(all.size(), box.BoxSize());
   EXPECT_TRUE(all.back() == late);
 }
 
 TEST(RetrieveCli, InterruptActsAsAbortAndKeepsTheRecords) {
-  test::CliBox box(Slow(15), test::Demo(3, 20), kNoLimit);  // about 70 records a second
+  test::CliBox box(kSlow, test::Demo(3, 20), kNoLimit);
   CliRun run = test::RunCliWith(box.home, "retrieve", [](int pid, const std::string& err) {
     ASSERT_TRUE(test::WaitForText(err, "Received blocks: "));
     kill(pid, SIGINT);
@@ -166,10 +160,9 @@ TEST(RetrieveCli, InterruptActsAsAbortAndKeepsTheRecords) {
 }
 
 TEST(RetrieveCli, AutoRunsOnScheduleAndATermSignalEndsItAfterTheRun) {
-  test::CliBox box(Slow(15), test::Demo(1, 20), kNoLimit + "[automatic]\nRecPeriod=0\nbasename=Auto\n");
+  test::CliBox box(kSlow, test::Demo(1, 20), kNoLimit + "[automatic]\nRecPeriod=0\nbasename=Auto\n");
   // Disabled in the INI: nothing runs without --enable.
-  CliRun off = box.Run("auto --max-runs 1", 1);
-  EXPECT_TRUE(Has(off.err, "not enabled"));
+  EXPECT_TRUE(Has(box.Run("auto --max-runs 1", 1).err, "not enabled"));
 
   const int64_t start = (NowUtc() + 2) % 86400;
   const std::string at = Sprintf("%02d:%02d:%02d", int(start / 3600), int(start / 60 % 60), int(start % 60));

@@ -40,8 +40,7 @@ SimPtyBridge::~SimPtyBridge() {
 void FillMemory(sim::BoxMemory& memory, int count) {
   sim::Bytes settings(120);
   for (size_t i = 0; i < settings.size(); ++i) settings[i] = uint8_t(i * 7);
-  memory.SetSettings(sim::MakeRecord(sim::kSettingsRecordType, sim::PackTime(2024, 1, 1, 0, 0, 0),
-                                     settings));
+  memory.SetSettings(sim::MakeRecord(sim::kSettingsRecordType, sim::PackTime(2024, 1, 1, 0, 0, 0), settings));
   int64_t t = 1704067200;  // 2024-01-01
   for (int i = 0; i < count; ++i) {
     sim::Bytes body(20 + size_t(i % 40));

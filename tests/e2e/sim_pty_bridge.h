@@ -21,9 +21,8 @@ class SimPtyBridge {
   // "rfc2217://127.0.0.1:P".
   enum class Face { Pty, Socket, Rfc2217 };
   // `setUp` fills the box before it starts serving.
-  explicit SimPtyBridge(sim::BoxOptions options = {},
-                        const std::function<void(sim::ControlBox&)>& setUp = {}, Face face = Face::Pty,
-                        size_t notifyEvery = 0);
+  explicit SimPtyBridge(sim::BoxOptions options = {}, const std::function<void(sim::ControlBox&)>& setUp = {},
+                        Face face = Face::Pty, size_t notifyEvery = 0);
   ~SimPtyBridge();
   SimPtyBridge(const SimPtyBridge&) = delete;
   SimPtyBridge& operator=(const SimPtyBridge&) = delete;
@@ -45,6 +44,13 @@ class SimPtyBridge {
   std::atomic<bool> stop{false};
   std::thread serving;
 };
+
+// Default box options with `change` made: BoxWith([](auto& o) { o.baud = 9600; }).
+inline sim::BoxOptions BoxWith(const std::function<void(sim::BoxOptions&)>& change) {
+  sim::BoxOptions options;
+  change(options);
+  return options;
+}
 
 // A memory of `count` records one minute apart after a settings record.
 void FillMemory(sim::BoxMemory& memory, int count);
