@@ -9,7 +9,7 @@ namespace {
 
 using namespace test;
 
-TEST(FrameSend, SequenceNumbersRetriesAndWriteFailures) {
+TEST(FrameSend, SequenceNumbersRetriesWriteFailuresAndRawFrames) {
   MemoryLink link;
   LearnNoEcho(link);  // takes 0x21
   AnswerWith(link, {});
@@ -31,30 +31,27 @@ TEST(FrameSend, SequenceNumbersRetriesAndWriteFailures) {
     broken.FailWritesFrom(from);
     const uint64_t start = broken.Manual().NowMs();
     EXPECT_EQ(broken.SendCommand(kCmdGetSettings, nullptr, 0, 0, 5), ComResult::kWriteFailed);
-    EXPECT_EQ(broken.Writes().size(), size_t(from));
-    EXPECT_EQ(broken.Sequence(), 0x21);
+    EXPECT_TRUE(broken.Writes().size() == size_t(from) && broken.Sequence() == 0x21);
     EXPECT_TRUE(from != 0 || broken.Manual().NowMs() == start) << "no wait";
   }
-}
 
-TEST(FrameSend, RawFramesWaitInFrontOfTheNextCommand) {
-  MemoryLink link;
-  AnswerWith(link, {1, 4}, kCmdGetFirmwareVersion);
-  EXPECT_EQ(link.SendBootloaderWake(), ComResult::kOk);
+  MemoryLink boot;
+  AnswerWith(boot, {1, 4}, kCmdGetFirmwareVersion);
+  EXPECT_EQ(boot.SendBootloaderWake(), ComResult::kOk);
   const uint8_t data[] = {0x55, 0x04, 0x05, 0x10};
-  EXPECT_EQ(link.SendRawFrame(data, sizeof data), ComResult::kOk);
-  EXPECT_TRUE(link.Writes().empty());
+  EXPECT_EQ(boot.SendRawFrame(data, sizeof data), ComResult::kOk);
+  EXPECT_TRUE(boot.Writes().empty());
   uint8_t major, minor, patch;
-  ASSERT_EQ(link.GetFirmwareVersion(major, minor, patch, 0), ComResult::kOk);
-  ASSERT_EQ(link.Writes().size(), 1u) << "raw frames and command in one write";
+  ASSERT_EQ(boot.GetFirmwareVersion(major, minor, patch, 0), ComResult::kOk);
+  ASSERT_EQ(boot.Writes().size(), 1u) << "raw frames and command in one write";
   // Wake, then the data escaped (sum 0x6E, check byte 0x92), then the command.
   const Bytes expected = {0x55, 0x55, 0x00, 0x00, 0x00, 0x04, 0x55, 0x55, 0x05, 0x55, 0x05,
                           0x04, 0x05, 0x05, 0x10, 0x92, 0x04, 0x01};
-  const Bytes& w = link.Writes()[0];
+  const Bytes& w = boot.Writes()[0];
   EXPECT_EQ(Bytes(w.begin(), w.begin() + std::min(w.size(), expected.size())), expected);
 }
 
-TEST(CommandSet, FirmwareVersionAndDateTimeReplies) {
+TEST(CommandSet, FirmwareVersionDateTimeAndBootInfoReplies) {
   MemoryLink link;
   uint8_t major = 0, minor = 0, patch = 0;
   auto version = [&] { return major * 0x10000 + minor * 0x100 + patch; };
@@ -88,26 +85,21 @@ TEST(CommandSet, FirmwareVersionAndDateTimeReplies) {
   int64_t got = 0;
   ASSERT_EQ(link.GetDateTime(got), ComResult::kOk);
   EXPECT_EQ(got, FieldsToTime(2024, 2, 29, 23, 59, 59));
-}
 
-TEST(CommandSet, BootInfoOfEachLength) {
-  MemoryLink link;
-  uint8_t mode, version;
+  // Boot information of each length.
+  uint8_t mode, bootVersion;
   uint16_t blockSize;
   Bytes key{9};
   int32_t keyLength;
   AnswerWith(link, {0x01, 0x00, 0x08, 0x03, 0xA1, 0xA2, 0xA3});
-  ASSERT_EQ(link.GetBootInfo(mode, blockSize, version, key, keyLength), ComResult::kOk);
-  EXPECT_EQ(mode * 0x1000000 + blockSize * 0x100 + version, 0x01080003);
-  EXPECT_EQ(keyLength, 3);
-  EXPECT_EQ(key, (Bytes{0xA1, 0xA2, 0xA3}));
+  ASSERT_EQ(link.GetBootInfo(mode, blockSize, bootVersion, key, keyLength), ComResult::kOk);
+  EXPECT_EQ(mode * 0x1000000 + blockSize * 0x100 + bootVersion, 0x01080003);
+  EXPECT_TRUE(keyLength == 3 && key == (Bytes{0xA1, 0xA2, 0xA3}));
   // Too short for a key: no key rather than a negative length; bytes past
   // the reply read as zero.
   AnswerWith(link, {0x01, 0x00});
-  ASSERT_EQ(link.GetBootInfo(mode, blockSize, version, key, keyLength), ComResult::kOk);
-  EXPECT_EQ(keyLength, 0);
-  EXPECT_TRUE(key.empty());
-  EXPECT_EQ(version, 0);
+  ASSERT_EQ(link.GetBootInfo(mode, blockSize, bootVersion, key, keyLength), ComResult::kOk);
+  EXPECT_TRUE(keyLength == 0 && key.empty() && bootVersion == 0);
 }
 
 }  // namespace

@@ -26,9 +26,7 @@ Bytes HandMadePhx(uint32_t lengthField, const Bytes& code) {
   Bytes file(272, 0);
   file[0] = 0x7F;
   for (int i = 0; i < 4; ++i) file[2 + i] = static_cast<uint8_t>(lengthField >> (8 * i));
-  file[6] = 1;
-  file[7] = 4;
-  file[8] = 2;
+  std::copy_n("\1\4\2", 3, file.begin() + 6);  // version 1.4.2
   for (int i = 0; i < 16; ++i) file[256 + i] = static_cast<uint8_t>(0xA0 + i);
   file.insert(file.end(), code.begin(), code.end());
   uint32_t crc = static_cast<uint32_t>(crc32(0, file.data(), static_cast<uInt>(file.size())));
@@ -38,14 +36,12 @@ Bytes HandMadePhx(uint32_t lengthField, const Bytes& code) {
 
 int Parse(const Bytes& bytes, PhxFile& file) { return ParsePhxBytes(bytes.data(), bytes.size(), file); }
 
-TEST(PhxFile, ValidFileGivesVersionSizeIvAndCode) {
+TEST(PhxFile, ValidFileGivesItsFieldsAndDamagedOnesLeaveNothingLoaded) {
   const Bytes code = Pattern(40000);
   PhxFile file;
   ASSERT_EQ(Parse(HandMadePhx(40000, code), file), kPhxLoaded);
-  EXPECT_EQ(file.fileCode, code);
-  EXPECT_EQ(file.fileIv[15], 0xAF);
-  EXPECT_EQ(FormatFirmwareVersion(file.fileVersion), "1.4.2");
-  EXPECT_EQ(FormatPhxSize(file.fileCode.size()), "39 Kbytes");
+  EXPECT_TRUE(file.fileCode == code && file.fileIv[15] == 0xAF);
+  EXPECT_EQ(FormatFirmwareVersion(file.fileVersion) + " " + FormatPhxSize(file.fileCode.size()), "1.4.2 39 Kbytes");
 
   // The builder pads the image with 0xFF to whole blocks; the key decrypts it.
   test::FirmwareFixture fixture;
@@ -53,7 +49,7 @@ TEST(PhxFile, ValidFileGivesVersionSizeIvAndCode) {
   AesCbc cipher;
   ASSERT_TRUE(cipher.Init(AesCbc::Direction::Decrypt, fixture.key.data(), fixture.phx.fileIv.data()));
   Bytes plain(1008);
-  ASSERT_EQ(fixture.phx.fileCode.size(), plain.size());
+  ASSERT_EQ(fixture.phx.fileCode.size(), 1008u);
   ASSERT_TRUE(cipher.Update(fixture.phx.fileCode.data(), plain.size(), plain.data()));
   EXPECT_EQ(Bytes(plain.begin(), plain.begin() + 1000), Pattern(1000));
   EXPECT_EQ(plain[1007], 0xFF);
@@ -62,9 +58,7 @@ TEST(PhxFile, ValidFileGivesVersionSizeIvAndCode) {
   EXPECT_TRUE(ParseFirmwareVersion("2.15.0", v));
   EXPECT_EQ(v.Number(), 0x020F00u);
   for (const char* bad : {"2.256.0", "2.1", "2..1", "2.1.x", ""}) EXPECT_FALSE(ParseFirmwareVersion(bad, v)) << bad;
-}
 
-TEST(PhxFile, DamagedFilesAreCorruptedAndLeaveNothingLoaded) {
   const Bytes good = HandMadePhx(256, Pattern(256));
   auto expectCorrupted = [](const Bytes& bytes, const char* what) {
     PhxFile file;
@@ -72,18 +66,17 @@ TEST(PhxFile, DamagedFilesAreCorruptedAndLeaveNothingLoaded) {
     EXPECT_EQ(Parse(bytes, file), kPhxCorrupted) << what;
     EXPECT_TRUE(file.fileCode.empty()) << what;
   };
-  Bytes bytes = good;
-  bytes[0] = 0x7E;
-  expectCorrupted(bytes, "byte 0");
+  for (size_t at : {0, 272 + 100}) {
+    Bytes bytes = good;
+    bytes[at] ^= 0x01;
+    expectCorrupted(bytes, at ? "one code byte changed" : "byte 0");
+  }
   expectCorrupted(HandMadePhx(272, Pattern(256)), "length field disagreeing with the size");
-  bytes = good;
-  bytes[272 + 100] ^= 0x01;
-  expectCorrupted(bytes, "one code byte changed");
   // What a well-formed checksum cannot replace: no code, code not whole cipher blocks.
   expectCorrupted(HandMadePhx(0, {}), "no code");
   expectCorrupted(HandMadePhx(40, Pattern(40)), "code not a multiple of 16");
   // A length near 2^32 must not wrap into the size of a small file.
-  bytes.assign(264, 0);
+  Bytes bytes(264, 0);
   bytes[0] = 0x7F;
   bytes[2] = 0xF4;  // 0xFFFFFFF4 + 276 is 264 in 32 bits
   bytes[3] = bytes[4] = bytes[5] = 0xFF;
@@ -108,8 +101,7 @@ TEST(FirmwareAesCbc, DecryptsTheNistVectorAndOnlyWholeBlocks) {
 
   // The update decrypts block by block; the chain over calls is checked there.
   EXPECT_FALSE(whole.Update(out.data(), 20, out.data())) << "not whole blocks";
-  AesCbc notReady;
-  EXPECT_FALSE(notReady.Update(out.data(), 16, out.data()));
+  EXPECT_FALSE(AesCbc().Update(out.data(), 16, out.data())) << "no Init";
 }
 
 TEST(FirmwareFileChoice, ChoosingShowsTheFieldsAndRemembersOnlyGoodFiles) {
@@ -142,20 +134,15 @@ TEST(FirmwareFileChoice, ChoosingShowsTheFieldsAndRemembersOnlyGoodFiles) {
   EXPECT_EQ(RestoreFirmwareFile(ini, again, restored), kPhxCannotOpen);
   EXPECT_TRUE(again.fileCode.empty());
   EXPECT_EQ(LoadPhxFile(fixture.dir.path(), file), kPhxCannotOpen) << "a folder";
-}
 
-TEST(FirmwareFileChoice, ARelativeChoiceIsRememberedAsAnAbsolutePath) {
-  test::FirmwareFixture fixture;
-  const std::string ini = fixture.dir / "SkyHarvester.ini";
+  // A relative choice is remembered as an absolute path.
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::create_directories(fixture.dir / "sub");
   std::filesystem::current_path(fixture.dir / "sub");
-  PhxFile file;
-  FirmwareFileFields fields;
   const int result = ChooseFirmwareFile(ini, "../update.phx", file, fields, nullptr);
   std::filesystem::current_path(before);
   ASSERT_EQ(result, kPhxLoaded);
-  EXPECT_EQ(CIniFile(ini, false).GetString("update", "filename", ""), fixture.dir / "update.phx");
+  EXPECT_EQ(CIniFile(ini, false).GetString("update", "filename", ""), good);
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // set of made-here key, images and .phx files in a temporary folder.
 #include <array>
 #include <deque>
-#include <string>
-#include <vector>
 
 #include "core/progress.h"
 #include "protocol/firmware_assets.h"
@@ -12,7 +10,7 @@
 #include "protocol/phx_builder.h"
 #include "support/progress_recorder.h"
 #include "support/record_bytes.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 
 namespace skyh::test {
 
@@ -20,9 +18,8 @@ class ScriptedPrompt : public IPrompt {
  public:
   bool AskYesNo(const std::string& caption, const std::string& text) override {
     questions.push_back(caption + "|" + text);
-    if (answers.empty()) return true;
-    bool a = answers.front();
-    answers.pop_front();
+    const bool a = answers.empty() || answers.front();
+    if (!answers.empty()) answers.pop_front();
     return a;
   }
   std::deque<bool> answers;  // Yes when empty

@@ -47,7 +47,7 @@ TEST(MendedFaults, StreamOfForeignFramesCannotOutliveTheTimeOut) {
   LearnNoEcho(link);
   const Bytes foreign = BuildFrame(0x30, kCmdGetDateTime, {1, 2, 3, 4, 5, 6});
   for (int i = 1; i <= 150; ++i) link.ReceiveAfter(200u * i, foreign);  // 30 s of chatter
-  uint64_t start = link.Manual().NowMs();
+  const uint64_t start = link.Manual().NowMs();
   Bytes record;
   EXPECT_EQ(link.GetLastRecord(record), ComResult::kTimeout);
   EXPECT_LE(link.Manual().NowMs() - start, 5000u);
@@ -67,11 +67,9 @@ TEST(MendedFaults, EchoOfTheRequestIsNotTheReply) {
   ASSERT_TRUE(plain.Open());
   const uint64_t start = plain.Manual().NowMs();
   EXPECT_EQ(plain.ResetBoard(), ComResult::kOk);
-  ASSERT_EQ(plain.Frames().size(), 2u);
-  EXPECT_EQ(plain.Frames()[0].command, kCmdGetFirmwareVersion);
-  EXPECT_EQ(plain.Frames()[1].command, kCmdResetBoard);
   EXPECT_EQ(plain.EndSession(), ComResult::kOk);
-  EXPECT_EQ(plain.Frames().size(), 3u) << "learnt once per Open";
+  ASSERT_EQ(plain.Frames().size(), 3u) << "learnt once per Open";
+  EXPECT_EQ(plain.Frames()[0].command, kCmdGetFirmwareVersion);
   EXPECT_EQ(plain.Manual().NowMs(), start);
 }
 
@@ -191,20 +189,17 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
   // A 2000-byte record at 9600 baud: 4012 bytes, 4.2 s, longer than the
   // 3 s time-out, in pieces as the line delivers them.
   const Bytes record = PatternBytes(2000, 6);
-  auto slowly = [&](MemoryPump& l, uint8_t sequence, uint64_t gapMs) {
-    Bytes frame = BuildFrame(sequence, 0xC4, record);
-    for (size_t at = 0, i = 1; at < frame.size(); at += 96, ++i)
-      l.ReceiveAfter(i * gapMs, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 96)));
-  };
   MemoryLink link;
   LearnNoEcho(link);
   link.SetWriteHook([&](MemoryPump& l, const uint8_t*, uint16_t) {
-    if (l.PendingDeliveries() == 0) slowly(l, link.Sequence(), 100);
+    if (l.PendingDeliveries()) return;
+    const Bytes frame = BuildFrame(link.Sequence(), 0xC4, record);
+    for (size_t at = 0, i = 1; at < frame.size(); at += 96, ++i)
+      l.ReceiveAfter(i * 100, Bytes(frame.begin() + at, frame.begin() + std::min(frame.size(), at + 96)));
   });
   Bytes got;
   ASSERT_EQ(link.GetPreviousRecord(got), ComResult::kOk);
-  EXPECT_EQ(got, record);
-  EXPECT_EQ(link.Frames().size(), 1u) << "no second attempt";
+  EXPECT_TRUE(got == record && link.Frames().size() == 1) << "no second attempt";
 
   // A pause longer than the time-out inside the frame still ends the wait.
   MemoryLink paused;
@@ -217,14 +212,12 @@ TEST(MendedFaults, ALongReplyOnASlowLineIsWaitedForWhileItsBytesCome) {
   // Bytes of an endless frame for this command keep it alive only up to the cap.
   MemoryLink endless;
   LearnNoEcho(endless);
-  Bytes head = {0x01, endless.Sequence(), 0x02, kCmdRepeatRecord | 0x80};
-  endless.ReceiveAfter(10, head);
+  endless.ReceiveAfter(10, {0x01, endless.Sequence(), 0x02, kCmdRepeatRecord | 0x80});
   for (int i = 1; i <= 1000; ++i) endless.ReceiveAfter(10 + 100u * i, Bytes(20, '7'));  // 100 s of digits
   const uint64_t start = endless.Manual().NowMs();
   EXPECT_EQ(endless.RepeatRecord(got), ComResult::kTimeout);
   const uint64_t took = endless.Manual().NowMs() - start;
-  EXPECT_GE(took, 40000u) << "two attempts, each beyond the largest record's 34 s";
-  EXPECT_LE(took, 2 * (3000u + 52000u + 3000u));
+  EXPECT_TRUE(took >= 40000u && took <= 2 * 58000u) << "two attempts, each beyond the largest record's 34 s";
 }
 
 TEST(MendedFaults, ALongRequestsLineTimeDoesNotCountAgainstItsReply) {
@@ -239,15 +232,10 @@ TEST(MendedFaults, ALongRequestsLineTimeDoesNotCountAgainstItsReply) {
       link.ReceiveAfter(4284 + 1000, BuildFrame(f.sequence, f.command | 0x80, {}));
       return Bytes{};
     });
+    // A link whose Write returns once the bytes are gone gets no extra
+    // time: the first attempt is over before the answer.
     const ComResult result = link.WriteCode(payload.data(), static_cast<uint16_t>(payload.size()));
-    if (bitRate == 9600) {
-      EXPECT_EQ(result, ComResult::kOk);
-      EXPECT_EQ(link.Frames().size(), 1u);
-    } else {
-      // A link whose Write returns once the bytes are gone gets no extra
-      // time: the first attempt is over before the answer.
-      EXPECT_GE(link.Frames().size(), 2u);
-    }
+    EXPECT_TRUE(bitRate ? result == ComResult::kOk && link.Frames().size() == 1 : link.Frames().size() >= 2);
   }
 }
 
@@ -273,10 +261,8 @@ TEST(MendedFaults, LateReplyAnswersOnlyItsOwnNumber) {
   LearnNoEcho(late);
   bool answered = false;
   late.SetSilenceHook([&](MemoryPump& l) {
-    if (!answered && l.Frames().size() == 1) {
-      answered = true;
+    if (l.Frames().size() == 1 && !std::exchange(answered, true))
       l.Receive(BuildFrame(l.Frames()[0].sequence, 0xC6, r1));
-    }
   });
   ASSERT_EQ(late.RepeatRecord(record), ComResult::kOk);
   EXPECT_EQ(record, r1);

@@ -49,7 +49,7 @@ TEST(ReplyParser, AnyChunkingNoiseAndTrailers) {
   EXPECT_EQ(FeedInChunks(five, 100), ReplyParser::kIncomplete) << "five trailer characters";
 }
 
-TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
+TEST(ReplyWait, FlaggedLowerCaseForeignFramesEotAndAStrayEtx) {
   MemoryLink link;
   link.SetResponder([](const WireFrame& f) {
     Bytes frame = BuildFrame(f.sequence, 0xC7, {0xAB, 0xCD, 0xEF});
@@ -69,10 +69,7 @@ TEST(ReplyWait, FlaggedLowerCaseAndForeignFramesBeforeTheRightOne) {
   Reply(link, Concat(BuildFrame(0x21, kCmdGetDateTime, {1, 2, 3, 4, 5, 6}), BuildFrame(0x50, kCmdGetSettings, {7, 8})));
   ASSERT_EQ(link.GetSettings(settings), ComResult::kOk);
   EXPECT_EQ(settings, (Bytes{7, 8}));
-}
 
-TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
-  MemoryLink link;
   LearnNoEcho(link);
   Reply(link, {0x01, 0x30, 0x02, 0xCB, 0x04});
   uint64_t start = link.Manual().NowMs();
@@ -85,7 +82,7 @@ TEST(ReplyWait, EotEndsAReplyWithoutChecksumButAStrayEtxDoesNot) {
   Bytes cut(good.begin(), good.end() - 3);
   cut.push_back(0x03);
   Reply(link, cut);
-  Bytes settings{1};
+  settings = {1};
   EXPECT_EQ(link.GetSettings(settings), ComResult::kTimeout);
   EXPECT_EQ(settings, (Bytes{1})) << "untouched on failure";
   // A correct ETX after the stray one completes the frame.

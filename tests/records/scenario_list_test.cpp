@@ -6,14 +6,12 @@
 namespace skyh {
 namespace {
 
-using test::MessageRecorder;
 using test::TempDir;
-using test::WriteFile;
 
 // Loads layout text through a real file, as the program does.
 bool LoadFile(ClistScn& list, const std::string& text) {
   TempDir dir;
-  WriteFile(dir / "ScnList.dat", text);
+  test::WriteFile(dir / "ScnList.dat", text);
   return list.Load(dir / "ScnList.dat");
 }
 
@@ -33,7 +31,7 @@ std::string Dump(const ClistScn& list) {
   return out;
 }
 
-TEST(ScenarioListFile, CommentsMissingFilesAndLineEnds) {
+TEST(ScenarioListFile, EveryFieldCommentsMalformedLinesMissingFilesAndUnknownDecodeTypes) {
   ClistScn list;
   EXPECT_TRUE(LoadFile(list, "; layouts of the test box\n\n# nothing here\n\n s:1,0x10,a,b,0\n"));
   EXPECT_EQ(list.Count(), 0u);
@@ -46,27 +44,19 @@ TEST(ScenarioListFile, CommentsMissingFilesAndLineEnds) {
   TempDir dir;
   EXPECT_FALSE(list.Load(dir.path()));
   EXPECT_EQ(Dump(list), dump);
-}
 
-TEST(ScenarioListFile, ScenarioElementAndOptionFields) {
-  ClistScn list;
   ASSERT_TRUE(LoadFile(list,
-                       "S:3,0x1A,Temp,Temperature record,0\n"
-                       "E:VAL_TEMP,7,D=1,SEP=2C\n"
-                       "S:4,0x1a,Lower,hex digits,24,extra,fields\n"
-                       "S:5,1A,NoPrefix,type without 0x,12.5\n"
+                       "S:3,0x1A,Temp,Temperature record,0\nE:VAL_TEMP,7,D=1,SEP=2C\n"
+                       "S:4,0x1a,Lower,hex digits,24,extra,fields\nS:5,1A,NoPrefix,type without 0x,12.5\n"
                        // Non-digits make -1 (low 16 bits kept); a bad hex digit is 0.
                        "S:6 ,0xZ1,Odd,trailing space,12 \n"
-                       "S:1,0x20,Opt,options,0\n"
-                       "E:VAL_BYTE,9,D=CHAR\n"
-                       "E:VAL_WORD,10,D=HEX,DIV=4,MUL=3,SEP=3B\n"
+                       "S:1,0x20,Opt,options,0\nE:VAL_BYTE,9,D=CHAR\nE:VAL_WORD,10,D=HEX,DIV=4,MUL=3,SEP=3B\n"
                        // A later option overrides; malformed options and unknown keys do nothing.
                        "E:VAL_SHORT,12,D=HEX,D=2,X=5,D,A=B=C,SEP=\n"
                        // A missing second SEP digit counts as 0.
                        "E:VAL_DWORD,14,D=x,DIV=-3,d=4,SEP=4\n"
-                       "E:VAL_CN,abc\n"
-                       "E:VAL_ANGLE\n"  // no offset: skipped
-                       "E:VAL_RPT,,,,20\n"));
+                       "E:VAL_CN,abc\nE:VAL_RPT,,,,20\n"
+                       "E:VAL_ANGLE\n"));  // no offset: skipped
   EXPECT_EQ(Dump(list),
             "S3,1A,Temp,Temperature record,0 E2@7,w2,f0,d1,div1,mul1,sep2C\n"
             "S4,1A,Lower,hex digits,24\n"
@@ -75,62 +65,27 @@ TEST(ScenarioListFile, ScenarioElementAndOptionFields) {
             "S1,20,Opt,options,0 E6@9,w1,f1,d0,div1,mul1,sep00 E7@10,w2,f2,d0,div4,mul3,sep3B"
             " E8@12,w2,f0,d2,div1,mul1,sep00 E9@14,w4,f0,d-1,div-3,mul1,sep40 E11@65535,w4,f0,d0,div1,mul1,sep00"
             " E13@20,w1,f0,d0,div1,mul1,sep00\n");
-}
 
-TEST(ScenarioListFile, UnknownDecodeTypeStopsTheLoad) {
-  MessageRecorder messages;
-  ClistScn list;
+  test::MessageRecorder messages;
   ASSERT_TRUE(LoadFile(list,
-                       "S:1,0x10,First,first,0\n"
-                       "E:VAL_BAT,7\n"
-                       "S:2,0x11,Second,second,0\n"
-                       "E:VAL_BYTE,7\n"
-                       "E: VAL_TEMP,8\n"
-                       "E:VAL_WORD,9\n"
-                       "S:3,0x12,Third,third,0\n"));
-  ASSERT_EQ(messages.texts.size(), 1u);
-  EXPECT_EQ(messages.texts[0], "Unknown decode type \" VAL_TEMP\" in ScnList.dat");
-  ASSERT_EQ(list.Count(), 2u);
-  EXPECT_EQ(list.At(1).name, "Second");
-  ASSERT_EQ(list.At(1).elements.size(), 1u);
-  EXPECT_EQ(list.At(1).elements[0].decodeType, kValByte);
-}
-
-TEST(ScenarioListFile, MalformedAndShortLines) {
-  MessageRecorder messages;
-  ClistScn list;
-  ASSERT_TRUE(LoadFile(list,
-                       "E:VAL_BAT,7\n"           // no scenario yet
-                       "E:NOT_A_TYPE,7\n"        // also ignored without a scenario
-                       "S:1,0x10,Short,line\n"   // too few fields
-                       "I:A-B\n"
-                       "C:BEQ,7,1\n"
-                       "E:VAL_BYTE,7\n"
-                       "S\nI\nC\nE\nS:\nE:\n"
-                       "S:2,0x11,Good,good,0\n"
-                       "I\n"
-                       "I:A-B-C\n"
-                       "I:SP1-\n"
-                       "C\n"
-                       "C:BEQ,9\n"
-                       "C:BNE,9,2\n"
-                       "E\n"
-                       "E:VAL_BYTE\n"));
+                       "E:VAL_BAT,7\n"          // no scenario yet
+                       "E:NOT_A_TYPE,7\n"       // also ignored without a scenario
+                       "S:1,0x10,Short,line\n"  // too few fields
+                       "I:A-B\nC:BEQ,7,1\nE:VAL_BYTE,7\nS\nI\nC\nE\nS:\nE:\n"
+                       "S:2,0x11,Good,good,0\nI\nI:A-B-C\nI:SP1-\nC\nC:BEQ,9\nC:BNE,9,2\nE\nE:VAL_BYTE\n"));
   EXPECT_TRUE(messages.texts.empty());
   // Every C line adds a condition; incomplete ones and other keywords are inert.
   EXPECT_EQ(Dump(list), "S2,11,Good,good,0 C0,0,0 C0,0,0 C0,0,0\n");
+
+  ASSERT_TRUE(LoadFile(list,
+                       "S:1,0x10,First,first,0\nE:VAL_BAT,7\nS:2,0x11,Second,second,0\nE:VAL_BYTE,7\n"
+                       "E: VAL_TEMP,8\nE:VAL_WORD,9\nS:3,0x12,Third,third,0\n"));
+  EXPECT_EQ(messages.texts, std::vector<std::string>{"Unknown decode type \" VAL_TEMP\" in ScnList.dat"});
+  EXPECT_EQ(Dump(list),
+            "S1,10,First,first,0 E4@7,w1,f0,d0,div1,mul1,sep00\nS2,11,Second,second,0 E6@7,w1,f0,d0,div1,mul1,sep00\n");
 }
 
-// A record's first ten bytes with a type and byte 9 set; lengths are not
-// checked by the lookup itself.
-std::vector<uint8_t> Bytes(uint8_t type, uint8_t byte9 = 0) {
-  std::vector<uint8_t> b(16, 0);
-  b[0] = type;
-  b[9] = byte9;
-  return b;
-}
-
-TEST(ScenarioLookup, ConditionsOrderAndLength) {
+TEST(ScenarioLookup, ConditionsOrderLengthAndKeyRanges) {
   ClistScn list;
   ASSERT_TRUE(LoadFile(list,
                        "S:1,0x30,Cond,byte 9 is 2,0\nC:BEQ,9,2\n"
@@ -144,26 +99,24 @@ TEST(ScenarioLookup, ConditionsOrderAndLength) {
                           {0x31, 0, 0, 12, 3}, {0x31, 0, 0, 13, 0}, {0x32, 2, 0, 16, 0},
                           {0x33, 0, 8, 16, 5}, {0x33, 0, 8, 10, 0}, {0x40, 0, 0, 16, 0}};
   for (const auto& c : cases) {
-    auto b = Bytes(uint8_t(c[0]), uint8_t(c[1]));
-    b[10] = uint8_t(c[2]);
+    // Lengths are not checked by the lookup itself.
+    std::vector<uint8_t> b(16, 0);
+    b[0] = uint8_t(c[0]), b[9] = uint8_t(c[1]), b[10] = uint8_t(c[2]);
     auto found = list.Find("", b.data(), size_t(c[3]));
     EXPECT_EQ(found ? found->number : 0, c[4]) << c[0] << "," << c[3];
   }
-}
 
-TEST(ScenarioLookup, KeyRanges) {
-  ClistScn list;
   ASSERT_TRUE(LoadFile(list,
                        "S:1,0x50,Old,old firmware,0\nI:SP810000-SP8100FF\nI:SPA00000-SPA0FFFF\n"
                        "S:2,0x50,New,new firmware,0\nI:sp820000-sp82ffff\n"
                        "S:3,0x50,Any,any firmware,0\n"));
-  auto b = Bytes(0x50);
+  std::vector<uint8_t> b(16, 0x50);
   auto number = [&](std::string_view key) { return list.Find(key, b.data(), 16)->number; };
   // Case is ignored on both sides; keys of another length are in no range.
-  const std::pair<const char*, int> cases[] = {{"SP810000", 1}, {"SP8100FF", 1}, {"sp8100a0", 1}, {"SPA0B000", 1},
-                                               {"SP810100", 3}, {"SP82ABCD", 2}, {"SP820000", 2}, {"SP81000000", 3},
-                                               {"SP8100", 3},   {"", 3}};
-  for (auto [key, n] : cases) EXPECT_EQ(number(key), n) << key;
+  const std::pair<const char*, int> keys[] = {{"SP810000", 1}, {"SP8100FF", 1}, {"sp8100a0", 1}, {"SPA0B000", 1},
+                                              {"SP810100", 3}, {"SP82ABCD", 2}, {"SP820000", 2}, {"SP81000000", 3},
+                                              {"SP8100", 3},   {"", 3}};
+  for (auto [key, n] : keys) EXPECT_EQ(number(key), n) << key;
 
   ClistScn ranged;
   ASSERT_TRUE(LoadFile(ranged, "S:1,0x50,Old,old,0\nI:SP810000-SP8100FF\n"));

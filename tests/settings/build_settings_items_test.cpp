@@ -24,11 +24,10 @@ const std::vector<uint8_t> kArea = {0x2A, 0x00, 0x50, 0xC3, 0x00, 0x00, 0x0B, 0x
 
 struct Files {
   TempDir dir;
-  std::string parDesc = dir / "ParDesc.dat";
-  std::string parameters = dir / "SP01FF0203.par";
+  std::string parDesc = dir / "ParDesc.dat", parameters = dir / "SP01FF0203.par";
 };
 
-TEST(BuildSettingsItems, BuildsEveryTypeWithDescriptions) {
+TEST(BuildSettingsItems, BuildsEveryTypeWithDescriptionsAndRefusesFilesThatDoNotFit) {
   Files files;
   WriteFile(files.parameters, kParameters);
   WriteFile(files.parDesc,
@@ -43,17 +42,14 @@ TEST(BuildSettingsItems, BuildsEveryTypeWithDescriptions) {
   for (size_t i = 0; i < 7; ++i) EXPECT_EQ(items->At(i)->GetValueText(), texts[i]) << i;
 
   EXPECT_EQ(items->At(0)->description(), "Instrument number [0 : 9999]. Default: 1");
-  EXPECT_EQ(items->At(5)->description(), "");  // key without a text
-  EXPECT_EQ(items->At(4)->description(), "");  // no line at all
+  EXPECT_EQ(items->At(5)->description() + items->At(4)->description(), "");  // key without a text; no line at all
 
   EXPECT_EQ(FindItemByKey(*items, "idLat"), items->At(1));
   EXPECT_EQ(FindItemByKey(*items, "IDLONG"), nullptr);
-}
 
-TEST(BuildSettingsItems, RefusesFilesThatDoNotFitTheRecord) {
-  Files files;
+  std::filesystem::remove(files.parDesc);
   const std::vector<uint8_t> area(8, 0);
-  EXPECT_EQ(BuildSettingsItems(files.parDesc, files.parameters, area), nullptr);  // no file
+  EXPECT_EQ(BuildSettingsItems(files.parDesc, files.dir / "none.par", area), nullptr);  // no file
 
   auto build = [&](const std::string& lines, std::span<const uint8_t> bytes) {
     WriteFile(files.parameters, "P,A,A,0,8,0,0,1,0,0,0,0,0,D\n" + lines);

@@ -2,13 +2,10 @@
 // Items made from parameter lines, as a parameter file would give them.
 #include <memory>
 #include <span>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "records/parameter_file.h"
 #include "settings/settings_item_list.h"
+#include "support/test_common.h"
 
 namespace skyh::test {
 

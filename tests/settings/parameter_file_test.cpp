@@ -16,7 +16,7 @@ std::string Fields(const ParameterDescriptor& d) {
                  d.min, d.max, d.default_, d.bias, d.multiplier, d.divisor, d.decimals, d.type);
 }
 
-TEST(ParameterFile, ReadsParameterLinesAndSkipsTheRest) {
+TEST(ParameterFile, ReadsParameterLinesNamesAndSettingsAreas) {
   TempDir dir;
   const std::string path = dir / "SP01FF0203.par";
   EXPECT_FALSE(ReadParameterFile(path).has_value());
@@ -42,15 +42,11 @@ TEST(ParameterFile, ReadsParameterLinesAndSkipsTheRest) {
 
   WriteFile(path, "# only comments\r\nQ,1,2\r\n");
   EXPECT_EQ(ReadParameterFile(path)->Count(), 0u);
-}
 
-TEST(ParameterFile, NameAndSettingsAreaOfARecord) {
+  // A record's file name and settings area.
   EXPECT_EQ(ParameterFileName(0x1A, 0x02, 0xC3), "SP1AFF02C3.par");
   std::vector<uint8_t> record(20, 0);
-  record[7] = 0xAB;
-  record[8] = 0x77;  // not part of the name
-  record[9] = 0x01;
-  record[10] = 0x0F;
+  std::copy_n("\xAB\x77\x01\x0F", 4, record.begin() + 7);  // 0x77 is not part of the name
   EXPECT_EQ(ParameterFileNameOfRecord(record), "SPABFF010F.par");
   EXPECT_EQ(ParameterFileNameOfRecord(std::span<const uint8_t>(record).first(10)), "");
 

@@ -8,7 +8,7 @@ namespace {
 
 using Pieces = std::vector<SettingsSpan>;
 
-TEST(SettingsPiecesTest, PiecesOfAtMost512BytesEndBeforeTheFieldTheyWouldSplitAndAlwaysMoveOn) {
+TEST(SettingsPiecesTest, PiecesOfAtMost512BytesEndBeforeTheFieldsWhoseSpansTheyWouldSplit) {
   const struct {
     size_t size;
     Pieces fields, pieces;
@@ -37,9 +37,8 @@ TEST(SettingsPiecesTest, PiecesOfAtMost512BytesEndBeforeTheFieldTheyWouldSplitAn
     }
     EXPECT_EQ(next, size);
   }
-}
 
-TEST(SettingsPiecesTest, FieldSpansCountTheBytesShiftedBitsTouch) {
+  // Field spans count the bytes shifted bits touch.
   std::vector<uint8_t> area(64, 0);
   CSettingsItemList items;
   items.Add(test::MakeItem("P Gain, GAIN, 41, 4, 4, 0, 15, 0, 0, 0, 0, 0, D", area));
