@@ -118,6 +118,14 @@ TEST_F(StartUpTest, FailuresEndStartUpAndAToolAlwaysSaysWhy) {
   expectEnd("Can't create \"SkyHarvester\" directory in roaming folder", true);
   EXPECT_TRUE(scenarioDirs.empty()) << "start-up ended before anything else";
   std::filesystem::remove(home / ".config/SkyHarvester");
+  // A settings file that can't be read is never taken for an empty one.
+  std::filesystem::create_directories(home / ".config/SkyHarvester/SkyHarvester.ini");
+  expectEnd("Can't read \"" + home / ".config/SkyHarvester/SkyHarvester.ini\": is a folder", true);
+  std::filesystem::remove(home / ".config/SkyHarvester/SkyHarvester.ini");
+  {
+    test::ScopedEnv noHome("HOME", "");
+    expectEnd("Can't find roaming folder", true);
+  }
   test::WriteFile(home / "cfgfile", "x");
   // A disk that is not mounted.
   test::ScopedEnv docs("XDG_DOCUMENTS_DIR", (home.path() + "cfgfile/Documents").c_str());
