@@ -15,7 +15,7 @@ struct Capture {
   size_t size = 0;
   FILE* file = open_memstream(&buffer, &size);
   ~Capture() {
-    std::fclose(file);
+    (void)std::fclose(file);
     std::free(buffer);
   }
   std::string Text() {

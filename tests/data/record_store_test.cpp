@@ -19,6 +19,7 @@ Bytes Rec(int n) { return MakeRecord(0x1A, Stamp{2014, 7, 1, 10, n / 60, n % 60}
 
 std::vector<std::string> Raws(const std::vector<Bytes>& records) {
   std::vector<std::string> out;
+  out.reserve(records.size());
   for (const Bytes& r : records) out.emplace_back(r.begin(), r.end());
   return out;
 }
@@ -115,6 +116,7 @@ TEST_F(RecordStoreTest, FastDuplicateRemovalAndOrderMatchPlainReferences) {
       std::stable_sort(sorted.begin(), sorted.end(),
                        [&](const auto& x, const auto& y) { return ascending ? x.first < y.first : x.first > y.first; });
       std::vector<std::string> expected;
+      expected.reserve(sorted.size());
       for (auto& k : sorted) expected.push_back(k.second);
       RecordStore copy;
       copy.AddAllFrom(store);

@@ -49,6 +49,7 @@ inline std::string RawOf(const CRecord& r) { return std::string(reinterpret_cast
 // In store order.
 inline std::vector<std::string> RawList(const RecordStore& store) {
   std::vector<std::string> out;
+  out.reserve(size_t(store.Count()));
   for (int32_t i = 0; i < store.Count(); ++i) out.push_back(RawOf(*store.At(i)));
   return out;
 }

@@ -13,7 +13,8 @@ using test::Has;
 
 // Retrieves every record of a box with `options` and `setUp` and checks the
 // one snapshot holds them.
-std::unique_ptr<test::CliBox> RetrieveAll(sim::BoxOptions options, const std::function<void(sim::ControlBox&)>& setUp) {
+std::unique_ptr<test::CliBox> RetrieveAll(const sim::BoxOptions& options,
+                                          const std::function<void(sim::ControlBox&)>& setUp) {
   auto cli = std::make_unique<test::CliBox>(options, setUp, "retrieve_limited=0\nretrieve_missing=0\n");
   test::CliRun run = cli->Run("retrieve", 0);
   EXPECT_TRUE(Has(run.out, "Records: " + std::to_string(cli->BoxSize()) + " ")) << run.out;
